@@ -1,0 +1,102 @@
+#include "device/systemserialport.h"
+
+#include <QSerialPort>
+
+namespace kz {
+
+SystemSerialPort::SystemSerialPort(PortLocator locator, QObject *parent)
+    : SerialPort(parent), m_locator(std::move(locator)), m_port(new QSerialPort(this))
+{
+    m_port->setReadBufferSize(0); // everything the device sends is kept until read
+    connect(m_port, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError e) { onError(static_cast<int>(e)); });
+}
+
+SystemSerialPort::~SystemSerialPort() = default;
+
+static QString openFailureText(const QString &location, QSerialPort::SerialPortError error,
+                               const QString &detail)
+{
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return QStringLiteral("%1 does not exist").arg(location);
+    case QSerialPort::PermissionError:
+#ifdef Q_OS_LINUX
+        return QStringLiteral("%1 is in use or not permitted (%2); on Linux join the group that "
+                              "owns it (dialout on Debian and Ubuntu: sudo usermod -aG dialout "
+                              "$USER) and log in again")
+            .arg(location, detail);
+#else
+        return QStringLiteral("%1 is in use or not permitted (%2)").arg(location, detail);
+#endif
+    default:
+        return QStringLiteral("%1: %2").arg(location, detail);
+    }
+}
+
+bool SystemSerialPort::open(int portNumber)
+{
+    close();
+    m_portNumber = portNumber;
+    const QString location = m_locator.location(portNumber);
+    if (location.isEmpty()) {
+        m_errorText = QStringLiteral("there is no port #%1").arg(portNumber);
+        return false;
+    }
+    m_port->setPortName(location);
+    m_port->setBaudRate(QSerialPort::Baud19200);
+    m_port->setDataBits(QSerialPort::Data8);
+    m_port->setParity(QSerialPort::NoParity);
+    m_port->setStopBits(QSerialPort::OneStop);
+    m_port->setFlowControl(QSerialPort::NoFlowControl);
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        m_errorText = openFailureText(location, m_port->error(), m_port->errorString());
+        m_port->clearError();
+        return false;
+    }
+    m_port->clearError();
+    m_errorText.clear();
+    return true;
+}
+
+void SystemSerialPort::close()
+{
+    if (m_port->isOpen())
+        m_port->close();
+    m_port->clearError();
+}
+
+bool SystemSerialPort::isOpen() const
+{
+    return m_port->isOpen();
+}
+
+void SystemSerialPort::write(const QByteArray &data)
+{
+    if (m_port->isOpen())
+        m_port->write(data);
+}
+
+QByteArray SystemSerialPort::readAll()
+{
+    return m_port->isOpen() ? m_port->readAll() : QByteArray();
+}
+
+void SystemSerialPort::onError(int error)
+{
+    const auto e = static_cast<QSerialPort::SerialPortError>(error);
+    // A vanished device raises ReadError over and over while the port stays
+    // open; close once and tell the window. Other errors (a pty refusing
+    // modem lines, a timeout) leave the port usable.
+    if ((e != QSerialPort::ReadError && e != QSerialPort::ResourceError
+         && e != QSerialPort::WriteError)
+        || !m_port->isOpen())
+        return;
+    const QString reason = m_port->errorString();
+    m_errorText = QStringLiteral("%1: %2").arg(m_port->portName(), reason);
+    m_port->close();
+    m_port->clearError();
+    emit lost(m_errorText);
+}
+
+} // namespace kz

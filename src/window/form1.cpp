@@ -1,0 +1,43 @@
+#include "window/form1.h"
+
+#include "device/connection.h"
+#include "device/devicelink.h"
+#include "device/pacing.h"
+#include "device/serialport.h"
+#include "window/form1layout.h"
+#include "window/widgets.h"
+
+#include <QCloseEvent>
+
+namespace kz {
+
+Form1::Form1(SerialPort *port, QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("KZ   VERSION 1.41"));
+    setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
+
+    buildForm1(this, c);
+
+    port->setParent(this);
+    port->setObjectName(QStringLiteral("com"));
+    m_link = new DeviceLink(port, c.Timer3, c.Timer4, this);
+    m_connection = new Connection(c, m_state, *m_link, this);
+
+    m_connection->load();
+}
+
+Form1::~Form1() = default;
+
+void Form1::closeEvent(QCloseEvent *event)
+{
+    // Any handler caught in a wait returns at once and sends nothing more, so
+    // the program ends promptly even in the middle of a search.
+    m_link->endProgram();
+    c.Timer1->stop();
+    c.Timer2->stop();
+    c.talk->stop();
+    event->accept();
+}
+
+} // namespace kz
