@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 namespace kz {
@@ -127,9 +128,21 @@ ScrollBar::ScrollBar(Qt::Orientation orientation, int designMin, int designMax, 
     setPageStep(1);
     setTracking(false);
     if (designMin > designMax) {
-        // Larger values at the top; the arrows and keys follow the picture.
+        // Larger values at the top. Qt draws it so but still lets the top
+        // arrow lower the value; turn every step round so that arrows, track
+        // clicks, keys and the wheel move the value the way the thumb moves.
         setInvertedAppearance(true);
-        setInvertedControls(true);
+        connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) {
+            int step = 0;
+            switch (action) {
+            case SliderSingleStepAdd: step = -singleStep(); break;
+            case SliderSingleStepSub: step = singleStep(); break;
+            case SliderPageStepAdd: step = -pageStep(); break;
+            case SliderPageStepSub: step = pageStep(); break;
+            default: return;
+            }
+            setSliderPosition(std::clamp(this->value() + step, minimum(), maximum()));
+        });
     }
     setValue(value);
 }

@@ -1,0 +1,415 @@
+#include "simulatedkz.h"
+
+#include "device/format.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+Q_LOGGING_CATEGORY(lcSim, "kz.sim", QtInfoMsg)
+
+namespace kz::sim {
+
+namespace {
+
+// Fixed so that a run without a chosen seed repeats its readings.
+constexpr quint32 kDefaultSeed = 1977;
+constexpr int kMaxReading = 200;
+constexpr int kMaxWordNumber = 2050;
+constexpr int kUploadValueCount = 32;
+constexpr int kSensitivityValueCount = 4;
+// Only reached if the master reports a hang-up despite the slave held open.
+constexpr int kResumeAfterHangUpMs = 200;
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+QString errnoText(const char *what)
+{
+    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+// The integers of a line's fields after its leading character; empty when
+// any field is not an integer, since such a line is no command.
+std::optional<QList<int>> integerFields(const QStringList &fields)
+{
+    QList<int> numbers;
+    for (const QString &field : fields) {
+        bool ok = false;
+        const int number = field.toInt(&ok);
+        if (!ok)
+            return std::nullopt;
+        numbers.append(number);
+    }
+    return numbers;
+}
+
+bool isProbe(const QList<int> &fields, int which)
+{
+    return fields == QList<int>{which, which};
+}
+
+} // namespace
+
+SimulatedKz::SimulatedKz(QObject *parent)
+    : QObject(parent)
+    , m_random(kDefaultSeed)
+{
+}
+
+SimulatedKz::~SimulatedKz()
+{
+    for (const QString &link : std::as_const(m_links)) {
+        // Another simulator may have taken the name over since.
+        if (QFileInfo(link).symLinkTarget() == m_slavePath)
+            QFile::remove(link);
+    }
+    closeAll();
+}
+
+bool SimulatedKz::start(QString *error)
+{
+    if (isRunning())
+        return true;
+
+    int master = -1;
+    int slave = -1;
+    char name[256] = {};
+    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+        setError(error, errnoText("openpty"));
+        return false;
+    }
+
+    termios settings {};
+    bool ok = ::tcgetattr(slave, &settings) == 0;
+    if (ok) {
+        // Without raw mode the slave would echo the simulator's own answers
+        // back to it as if the program had sent them.
+        ::cfmakeraw(&settings);
+        ::cfsetispeed(&settings, B19200);
+        ::cfsetospeed(&settings, B19200);
+        ok = ::tcsetattr(slave, TCSANOW, &settings) == 0;
+    }
+    const int flags = ok ? ::fcntl(master, F_GETFL) : -1;
+    ok = ok && flags >= 0 && ::fcntl(master, F_SETFL, flags | O_NONBLOCK) == 0
+        && ::fcntl(master, F_SETFD, FD_CLOEXEC) == 0 && ::fcntl(slave, F_SETFD, FD_CLOEXEC) == 0;
+    if (!ok) {
+        setError(error, errnoText("pseudo-terminal set-up"));
+        ::close(master);
+        ::close(slave);
+        return false;
+    }
+
+    m_masterFd = master;
+    m_slaveFd = slave;
+    m_slavePath = QString::fromLocal8Bit(name);
+
+    m_readNotifier = new QSocketNotifier(m_masterFd, QSocketNotifier::Read, this);
+    connect(m_readNotifier, &QSocketNotifier::activated, this, &SimulatedKz::readMaster);
+    m_writeNotifier = new QSocketNotifier(m_masterFd, QSocketNotifier::Write, this);
+    m_writeNotifier->setEnabled(false);
+    connect(m_writeNotifier, &QSocketNotifier::activated, this, &SimulatedKz::flushOutput);
+    m_resumeTimer = new QTimer(this);
+    m_resumeTimer->setSingleShot(true);
+    m_resumeTimer->setInterval(kResumeAfterHangUpMs);
+    connect(m_resumeTimer, &QTimer::timeout, this, &SimulatedKz::resumeReading);
+    return true;
+}
+
+bool SimulatedKz::linkAs(const QString &folder, int portNumber, QString *error)
+{
+    if (!isRunning()) {
+        setError(error, QStringLiteral("the simulator is not started"));
+        return false;
+    }
+    if (!QDir().mkpath(folder)) {
+        setError(error, QStringLiteral("cannot create %1").arg(folder));
+        return false;
+    }
+    const QString link = QDir(folder).absoluteFilePath(QStringLiteral("COM%1").arg(portNumber));
+    const QByteArray linkName = QFile::encodeName(link);
+
+    // lstat, because a link left by a simulator that died points nowhere and
+    // QFileInfo::exists() would call it absent.
+    struct stat info {};
+    if (::lstat(linkName.constData(), &info) == 0) {
+        if (!S_ISLNK(info.st_mode)) {
+            setError(error, QStringLiteral("%1 exists and is not a link").arg(link));
+            return false;
+        }
+        if (::unlink(linkName.constData()) != 0) {
+            setError(error, errnoText("unlink"));
+            return false;
+        }
+    }
+    if (::symlink(QFile::encodeName(m_slavePath).constData(), linkName.constData()) != 0) {
+        setError(error, errnoText("symlink"));
+        return false;
+    }
+    if (!m_links.contains(link))
+        m_links.append(link);
+    return true;
+}
+
+void SimulatedKz::clearReceived()
+{
+    m_receivedBytes.clear();
+    m_receivedLines.clear();
+}
+
+void SimulatedKz::setReadings(const QList<int> &sequence)
+{
+    m_readings = sequence;
+    m_readingIndex = 0;
+}
+
+void SimulatedKz::setReadingSeed(quint32 seed)
+{
+    m_readings.clear();
+    m_readingIndex = 0;
+    m_random.seed(seed);
+}
+
+void SimulatedKz::sendModeReport(int wordNumber)
+{
+    write("AA = " + QByteArray::number(wordNumber) + '^');
+}
+
+void SimulatedKz::send(const QByteArray &raw)
+{
+    write(raw);
+}
+
+void SimulatedKz::readMaster()
+{
+    char buffer[4096];
+    for (;;) {
+        const ssize_t count = ::read(m_masterFd, buffer, sizeof buffer);
+        if (count > 0) {
+            const QByteArray chunk(buffer, count);
+            m_receivedBytes += chunk;
+            for (const char c : chunk) {
+                if (c == '\r') {
+                    const QByteArray line = m_partialLine;
+                    m_partialLine.clear();
+                    handleLine(QString::fromLatin1(line));
+                } else if (c != '\n') {
+                    m_partialLine += c;
+                }
+            }
+            continue;
+        }
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0 && errno == EAGAIN)
+            return;
+        // A hang-up stays readable for ever; stop listening for a while
+        // rather than spin on it.
+        m_readNotifier->setEnabled(false);
+        m_resumeTimer->start();
+        return;
+    }
+}
+
+void SimulatedKz::resumeReading()
+{
+    if (m_readNotifier)
+        m_readNotifier->setEnabled(true);
+}
+
+void SimulatedKz::handleLine(const QString &line)
+{
+    m_receivedLines.append(line);
+    qCDebug(lcSim) << "received" << line;
+    emit lineReceived(line);
+
+    const QString text = line.trimmed();
+    if (text.isEmpty())
+        return;
+    const QChar lead = text.front();
+    const QStringList fields = text.mid(1).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+
+    if (lead == QLatin1Char('>')) {
+        if (const auto numbers = integerFields(fields))
+            handleCommand(*numbers);
+        else
+            m_context = Context::Idle;
+    } else if (lead == QLatin1Char('@')) {
+        handleAddress(fields);
+    } else if (lead == QLatin1Char('*')) {
+        handleValue(kz::numericValue(text.mid(1)));
+    }
+}
+
+// A ">" line starts a new command, so it ends whatever block was open.
+void SimulatedKz::handleCommand(const QList<int> &fields)
+{
+    const Context previous = m_context;
+    m_context = Context::Idle;
+
+    if (fields.size() == 2 && fields[0] == 11 && fields[1] >= 1 && fields[1] <= 3) {
+        ++m_readingsSent;
+        reply(QByteArray::number(nextReading()) + '^');
+    } else if (fields == QList<int>{4, 2}) {
+        m_context = Context::UploadOpen;
+    } else if (fields == QList<int>{40, 2}) {
+        m_context = Context::Sensitivity;
+        m_valuesTaken = 0;
+    } else if (fields == QList<int>{14, 1}) {
+        m_context = Context::DumpSelected;
+    } else if (fields == QList<int>{2, 1}) {
+        if (previous == Context::DumpArmed)
+            reply(dumpText());
+    } else if (fields == QList<int>{27, 10, 10}) {
+        reply(m_firmwareVersion.toLatin1() + '^');
+    }
+}
+
+void SimulatedKz::handleAddress(const QStringList &fields)
+{
+    const auto numbers = integerFields(fields);
+    if (!numbers)
+        return;
+
+    if (numbers->size() == 1) {
+        if (m_context == Context::UploadOpen || m_context == Context::UploadValues) {
+            m_context = Context::UploadValues;
+            m_uploadAddress = numbers->front();
+            m_valuesTaken = 0;
+        }
+        return;
+    }
+    if (numbers->size() != 2)
+        return; // five fields load a voice: the log is all it needs
+
+    if (isProbe(*numbers, 2)) {
+        if (m_probeAnswers == ProbeAnswers::Both)
+            reply("^");
+        return;
+    }
+    if (isProbe(*numbers, 1)) {
+        if (m_probeAnswers != ProbeAnswers::None)
+            reply("!");
+        return;
+    }
+    const int word = numbers->front();
+    if (word >= 0 && word <= kMaxWordNumber)
+        m_wordsSaid.append(word);
+}
+
+void SimulatedKz::handleValue(double value)
+{
+    switch (m_context) {
+    case Context::UploadValues:
+        m_store.insert(m_uploadAddress + 2 * m_valuesTaken, qRound(value));
+        if (++m_valuesTaken == kUploadValueCount) {
+            m_context = Context::Idle;
+            reply("^");
+        }
+        break;
+    case Context::Sensitivity:
+        if (++m_valuesTaken == kSensitivityValueCount)
+            m_context = Context::Idle;
+        break;
+    case Context::DumpSelected:
+        m_context = qRound(value) == 800 ? Context::DumpArmed : Context::Idle;
+        break;
+    case Context::Idle:
+    case Context::UploadOpen:
+    case Context::DumpArmed:
+        m_context = Context::Idle;
+        break;
+    }
+}
+
+void SimulatedKz::reply(const QByteArray &text)
+{
+    if (m_replyDelayMs == 0) {
+        write(text);
+        return;
+    }
+    QTimer::singleShot(m_replyDelayMs, this, [this, text] { write(text); });
+}
+
+void SimulatedKz::write(const QByteArray &text)
+{
+    if (!isRunning() || text.isEmpty())
+        return;
+    qCDebug(lcSim) << "sent" << text;
+    emit sent(text);
+    m_pendingOutput += text;
+    flushOutput();
+}
+
+void SimulatedKz::flushOutput()
+{
+    while (!m_pendingOutput.isEmpty()) {
+        const ssize_t count = ::write(m_masterFd, m_pendingOutput.constData(), m_pendingOutput.size());
+        if (count > 0) {
+            m_pendingOutput.remove(0, count);
+            continue;
+        }
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0 && errno == EAGAIN) {
+            // The program is not reading: finish when the queue has room.
+            m_writeNotifier->setEnabled(true);
+            return;
+        }
+        qCWarning(lcSim) << "cannot write to the pseudo-terminal:" << std::strerror(errno);
+        m_pendingOutput.clear();
+        break;
+    }
+    m_writeNotifier->setEnabled(false);
+}
+
+int SimulatedKz::nextReading()
+{
+    if (m_readings.isEmpty())
+        return static_cast<int>(m_random.bounded(kMaxReading + 1));
+    const int reading = m_readings.at(m_readingIndex);
+    m_readingIndex = (m_readingIndex + 1) % m_readings.size();
+    return reading;
+}
+
+QByteArray SimulatedKz::dumpText() const
+{
+    const QList<int> &words = m_dumpWords ? *m_dumpWords : m_wordsSaid;
+    // The program recognises a dump by "Word 1 PROM", so an empty one must
+    // not carry it.
+    if (words.isEmpty())
+        return "No words^";
+    QByteArray text;
+    for (qsizetype i = 0; i < words.size(); ++i)
+        text += "Word " + QByteArray::number(i + 1) + " PROM d " + QByteArray::number(words.at(i)) + "\r\n";
+    return text + '^';
+}
+
+void SimulatedKz::closeAll()
+{
+    delete m_readNotifier;
+    m_readNotifier = nullptr;
+    delete m_writeNotifier;
+    m_writeNotifier = nullptr;
+    if (m_masterFd >= 0)
+        ::close(m_masterFd);
+    if (m_slaveFd >= 0)
+        ::close(m_slaveFd);
+    m_masterFd = -1;
+    m_slaveFd = -1;
+}
+
+} // namespace kz::sim

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "device/pacing.h"
+#include "device/serialport.h"
+#include "device/systemserialport.h"
+#include "simulatedkz.h"
+#include "window/form1.h"
+
+#include <QList>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <memory>
+
+namespace kz::test {
+
+// A real system port that notes every port number it was asked to open.
+class RecordingPort : public SerialPort
+{
+    Q_OBJECT
+public:
+    explicit RecordingPort(const PortLocator &locator);
+    bool open(int portNumber) override;
+    void close() override { m_port->close(); }
+    bool isOpen() const override { return m_port->isOpen(); }
+    int portNumber() const override { return m_port->portNumber(); }
+    void write(const QByteArray &data) override;
+    QByteArray readAll() override { return m_port->readAll(); }
+    QString errorText() const override { return m_port->errorText(); }
+
+    QList<int> opens;
+    QByteArray written;
+
+private:
+    SystemSerialPort *m_port;
+};
+
+// Closes the next message box that shows up, noting its text and what had
+// happened by then.
+class MessageBoxCloser : public QObject
+{
+    Q_OBJECT
+public:
+    // `snapshot` runs when the box is seen, before it is closed.
+    explicit MessageBoxCloser(std::function<void()> snapshot = {}, bool accept = true);
+    bool seen = false;
+    QString text;
+    QString title;
+
+private:
+    QTimer m_poll;
+    std::function<void()> m_snapshot;
+    bool m_accept;
+};
+
+// The real window, offscreen, against simulated KZs on pseudo-terminals
+// linked as COMn in a folder of its own, with time scaled down.
+class Harness
+{
+public:
+    explicit Harness(double timeScale = 0.1);
+    ~Harness();
+
+    sim::SimulatedKz *addDevice(int portNumber);
+    Form1 *createWindow();
+    // Runs the search and waits until the window is connected.
+    bool connectWindow();
+
+    QString portFolder() const { return m_dir.path(); }
+    Form1 *window() const { return m_window.get(); }
+    RecordingPort *port() const { return m_port; }
+    const Form1Controls &controls() const { return m_window->controls(); }
+
+private:
+    QTemporaryDir m_dir;
+    std::vector<std::unique_ptr<sim::SimulatedKz>> m_devices;
+    std::unique_ptr<Form1> m_window;
+    RecordingPort *m_port = nullptr;
+};
+
+// Runs the event loop until the condition holds or the deadline passes.
+bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 5000);
+
+} // namespace kz::test

@@ -1,0 +1,1 @@
+namespace kzsupportstub { int x; }

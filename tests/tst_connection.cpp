@@ -1,0 +1,205 @@
+// Finding the KZ: the search over ports 1 to 30, the manual open, and what
+// reaches the device on the way.
+#include "device/connection.h"
+#include "harness.h"
+#include "window/widgets.h"
+
+#include <QGroupBox>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+
+using namespace kz;
+using namespace kz::test;
+using Probe = sim::SimulatedKz::ProbeAnswers;
+
+class TestConnection : public QObject
+{
+    Q_OBJECT
+private slots:
+    void foundOnPortOneAfterOneProbe();
+    void foundByTheSecondProbe();
+    void answerTokenMayStandAnywhereInTheText();
+    void silentDeviceIsPassedOver();
+    void noDeviceTriesAllThirtyPortsThenSaysSo();
+    void manualOpenOfAMissingPortStaysUnconnected();
+    void manualOpenConnectsWithoutAProbe();
+    void portNumberBoxFollowsItsScrollBar();
+    void secondClickDuringASearchIsIgnored();
+    void closingTheWindowDuringASearchEndsItPromptly();
+};
+
+void TestConnection::foundOnPortOneAfterOneProbe()
+{
+    Harness h;
+    auto *kz = h.addDevice(1);
+    QVERIFY(h.connectWindow());
+    const auto &c = h.controls();
+    QCOMPARE(h.port()->opens, QList<int>{1});
+    QCOMPARE(kz->receivedBytes(), QByteArray("@ 2 2\r"));
+    QCOMPARE(c.Text1->text(),
+             QStringLiteral(" 1 SEARCHING  FOR ACTIVE KZ************* Controller on port # 1 "
+                            "*****************"));
+    QCOMPARE(c.Text1->palette().color(QPalette::Base), QColor(0, 255, 255));
+    QVERIFY(c.Timer1->isActive());
+    QVERIFY(c.Frame2->isHidden());
+    QVERIFY(c.Frame1->isHidden());
+    QVERIFY(!c.Command1->isEnabled());
+    QVERIFY(c.comframe->isVisible());
+    QVERIFY(c.TabStrip1->isVisible());
+    QVERIFY(h.port()->isOpen());
+}
+
+void TestConnection::foundByTheSecondProbe()
+{
+    Harness h;
+    auto *kz = h.addDevice(4);
+    kz->setProbeAnswers(Probe::SecondOnly);
+    QVERIFY(h.connectWindow());
+    QCOMPARE(h.port()->opens, (QList<int>{1, 2, 3, 4}));
+    QCOMPARE(kz->receivedBytes(), QByteArray("@ 2 2\r@ 1 1\r"));
+    QVERIFY(h.controls().Text1->text().endsWith(
+        QStringLiteral("************* Controller on port # 4 *****************")));
+}
+
+void TestConnection::answerTokenMayStandAnywhereInTheText()
+{
+    Harness h;
+    auto *kz = h.addDevice(2);
+    kz->setProbeAnswers(Probe::None);
+    // The device greets with text around the end mark instead of a bare "^".
+    connect(kz, &sim::SimulatedKz::lineReceived, kz, [kz](const QString &line) {
+        if (line == QLatin1String("@ 2 2"))
+            kz->send("KZ ready^ prompt");
+    });
+    QVERIFY(h.connectWindow());
+    QCOMPARE(h.port()->opens, (QList<int>{1, 2}));
+}
+
+void TestConnection::silentDeviceIsPassedOver()
+{
+    Harness h;
+    auto *silent = h.addDevice(1);
+    silent->setProbeAnswers(Probe::None);
+    auto *kz = h.addDevice(3);
+    QVERIFY(h.connectWindow());
+    QCOMPARE(h.port()->opens, (QList<int>{1, 2, 3}));
+    QCOMPARE(silent->receivedBytes(), QByteArray("@ 2 2\r@ 1 1\r"));
+    QCOMPARE(kz->receivedBytes(), QByteArray("@ 2 2\r"));
+}
+
+void TestConnection::noDeviceTriesAllThirtyPortsThenSaysSo()
+{
+    Harness h(0.02);
+    h.createWindow();
+    const auto &c = h.controls();
+    QList<int> opensWhenBoxShown;
+    bool panelShownWithBox = false;
+    MessageBoxCloser closer([&] {
+        opensWhenBoxShown = h.port()->opens;
+        panelShownWithBox = c.Frame11->isVisible();
+    });
+    QTest::mouseClick(c.Command1, Qt::LeftButton);
+    QVERIFY(closer.seen);
+    QCOMPARE(closer.text, QStringLiteral("try selecting the port #"));
+    QList<int> all;
+    for (int p = 1; p <= 30; ++p)
+        all << p;
+    QCOMPARE(opensWhenBoxShown, all);
+    QVERIFY(panelShownWithBox);
+    QCOMPARE(c.Text1->text(), QStringLiteral("******** No Controller Found *************"));
+    QCOMPARE(c.Text1->palette().color(QPalette::Base), QColor(255, 255, 0));
+    QVERIFY(c.Command1->isEnabled());
+    QVERIFY(c.Frame1->isVisible());
+    QVERIFY(c.TabStrip1->isHidden());
+    QVERIFY(!c.Timer1->isActive());
+}
+
+void TestConnection::manualOpenOfAMissingPortStaysUnconnected()
+{
+    Harness h;
+    h.createWindow();
+    const auto &c = h.controls();
+    c.Frame11->show();
+    c.Text1->setText(QStringLiteral("earlier"));
+    c.Text17->setText(QStringLiteral("7"));
+    QTest::mouseClick(c.Command23, Qt::LeftButton);
+    QCOMPARE(h.port()->opens, QList<int>{7});
+    QCOMPARE(c.Text1->text(),
+             QStringLiteral("earlier************* No Controller on port # *****************"));
+    QVERIFY(!h.window()->connection().isConnected());
+    QVERIFY(c.Frame1->isVisible());
+    QVERIFY(c.TabStrip1->isHidden());
+    QVERIFY(c.Command1->isEnabled());
+}
+
+void TestConnection::manualOpenConnectsWithoutAProbe()
+{
+    Harness h;
+    auto *kz = h.addDevice(5);
+    kz->setProbeAnswers(Probe::None);
+    h.createWindow();
+    const auto &c = h.controls();
+    c.Text17->setText(QStringLiteral(" 5"));
+    QTest::mouseClick(c.Command23, Qt::LeftButton);
+    QVERIFY(h.window()->connection().isConnected());
+    QCOMPARE(c.Text1->text(),
+             QStringLiteral("************* Controller on port # *****************"));
+    QVERIFY(c.Timer1->isActive());
+    QVERIFY(c.TabStrip1->isVisible());
+    QVERIFY(c.Frame1->isHidden());
+    QTest::qWait(50);
+    QVERIFY(kz->receivedBytes().isEmpty());
+}
+
+void TestConnection::portNumberBoxFollowsItsScrollBar()
+{
+    Harness h;
+    h.createWindow();
+    const auto &c = h.controls();
+    QCOMPARE(c.Text17->text(), QStringLiteral("3"));
+    QCOMPARE(c.VScroll5->value(), 3);
+    c.VScroll5->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    QCOMPARE(c.Text17->text(), QStringLiteral(" 4"));
+    QVERIFY(!c.VScroll5->setValueChecked(31));
+    QVERIFY(!c.VScroll5->setValueChecked(0));
+    QCOMPARE(c.Text17->text(), QStringLiteral(" 4"));
+    QVERIFY(c.VScroll5->setValueChecked(30));
+    QCOMPARE(c.Text17->text(), QStringLiteral(" 30"));
+    // The box still names the port: a manual open uses 30.
+    QTest::mouseClick(c.Command23, Qt::LeftButton);
+    QCOMPARE(h.port()->opens, QList<int>{30});
+}
+
+void TestConnection::secondClickDuringASearchIsIgnored()
+{
+    Harness h;
+    h.addDevice(3);
+    h.createWindow();
+    const auto &c = h.controls();
+    // Clicks that arrive while the search waits on port 1.
+    QTimer::singleShot(10, [&] {
+        c.Command1->click();
+        c.Command23->click();
+    });
+    QTest::mouseClick(c.Command1, Qt::LeftButton);
+    QVERIFY(h.window()->connection().isConnected());
+    QCOMPARE(h.port()->opens, (QList<int>{1, 2, 3}));
+}
+
+void TestConnection::closingTheWindowDuringASearchEndsItPromptly()
+{
+    Harness h(1.0); // real time: the full search would take nine seconds
+    h.createWindow();
+    const auto &c = h.controls();
+    QTimer::singleShot(200, h.window(), [&] { h.window()->close(); });
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(c.Command1, Qt::LeftButton);
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(h.port()->opens.size() <= 2);
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+QTEST_MAIN(TestConnection)
+#include "tst_connection.moc"

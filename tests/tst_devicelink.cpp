@@ -1,0 +1,207 @@
+// The command line framing and the waits that pace every sequence.
+#include "device/devicelink.h"
+#include "device/pacing.h"
+#include "device/serialport.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+#include <ctime>
+
+using namespace kz;
+
+namespace {
+
+class FakePort : public SerialPort
+{
+public:
+    bool open(int n) override
+    {
+        m_open = true;
+        m_number = n;
+        return true;
+    }
+    void close() override { m_open = false; }
+    bool isOpen() const override { return m_open; }
+    int portNumber() const override { return m_number; }
+    void write(const QByteArray &data) override { written += data; }
+    QByteArray readAll() override { return std::exchange(incoming, {}); }
+    QString errorText() const override { return {}; }
+
+    QByteArray written;
+    QByteArray incoming;
+
+private:
+    bool m_open = false;
+    int m_number = 0;
+};
+
+double processCpuMs()
+{
+    return 1000.0 * double(std::clock()) / CLOCKS_PER_SEC;
+}
+
+} // namespace
+
+class TestDeviceLink : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void commandIsTextAndOneCarriageReturn();
+    void commandOnClosedPortIsDropped();
+    void readingTakesAllReceivedText();
+    void holdLastsOneTimer3Tick();
+    void holdStartedDuringAHoldEndsAtTheSameTick();
+    void hold1FollowsTimer4Interval();
+    void dtimerWaitsItsSecondsWithoutSpinning();
+    void waitsKeepTheWindowsEventsRunning();
+    void breakSendsStopThenHolds();
+    void endingTheProgramReleasesEveryWait();
+
+private:
+    FakePort *port = nullptr;
+    PacedTimer *timer3 = nullptr;
+    PacedTimer *timer4 = nullptr;
+    DeviceLink *link = nullptr;
+};
+
+void TestDeviceLink::init()
+{
+    Pacing::setTimeScale(0.2);
+    port = new FakePort;
+    port->open(1);
+    timer3 = new PacedTimer(QStringLiteral("Timer3"), 250, true, nullptr);
+    timer4 = new PacedTimer(QStringLiteral("Timer4"), 125, true, nullptr);
+    link = new DeviceLink(port, timer3, timer4);
+}
+
+void TestDeviceLink::cleanup()
+{
+    delete link;
+    delete timer3;
+    delete timer4;
+    delete port;
+}
+
+void TestDeviceLink::commandIsTextAndOneCarriageReturn()
+{
+    QSignalSpy sent(link, &DeviceLink::commandSent);
+    link->sendCommand(QStringLiteral("@ 2 2"));
+    link->sendCommand(QStringLiteral("> 26  10  10 "));
+    QCOMPARE(port->written, QByteArray("@ 2 2\r> 26  10  10 \r"));
+    QCOMPARE(sent.count(), 2);
+    QCOMPARE(sent.at(1).at(0).toString(), QStringLiteral("> 26  10  10 "));
+}
+
+void TestDeviceLink::commandOnClosedPortIsDropped()
+{
+    port->close();
+    link->sendCommand(QStringLiteral("> 11 1"));
+    QVERIFY(port->written.isEmpty());
+}
+
+void TestDeviceLink::readingTakesAllReceivedText()
+{
+    port->incoming = "12^34";
+    QCOMPARE(link->readInput(), QStringLiteral("12^34"));
+    QCOMPARE(link->readInput(), QString());
+}
+
+void TestDeviceLink::holdLastsOneTimer3Tick()
+{
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(link->hold());
+    const qint64 took = clock.elapsed();
+    QVERIFY2(took >= 45 && took < 150, qPrintable(QString::number(took)));
+    QVERIFY(!timer3->isActive());
+}
+
+void TestDeviceLink::holdStartedDuringAHoldEndsAtTheSameTick()
+{
+    // The inner hold starts 30 ms into the outer one. Had it restarted the
+    // timer, the outer hold would last 30 ms longer than one tick.
+    QElapsedTimer clock;
+    qint64 innerEnded = -1;
+    QTimer::singleShot(30, [&] {
+        link->hold();
+        innerEnded = clock.elapsed();
+    });
+    clock.start();
+    link->hold();
+    const qint64 outerEnded = clock.elapsed();
+    QVERIFY(innerEnded >= 45);
+    QVERIFY2(outerEnded < 70, qPrintable(QString::number(outerEnded)));
+    QVERIFY(outerEnded - innerEnded < 15);
+}
+
+void TestDeviceLink::hold1FollowsTimer4Interval()
+{
+    timer4->setDesignInterval(15);
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < 10; ++i)
+        link->hold1();
+    QVERIFY2(clock.elapsed() < 60, qPrintable(QString::number(clock.elapsed())));
+    timer4->setDesignInterval(125);
+    clock.restart();
+    link->hold1();
+    QVERIFY(clock.elapsed() >= 20);
+}
+
+void TestDeviceLink::dtimerWaitsItsSecondsWithoutSpinning()
+{
+    Pacing::setTimeScale(1.0);
+    QElapsedTimer clock;
+    const double cpuBefore = processCpuMs();
+    clock.start();
+    QVERIFY(link->dtimer(0.3));
+    QVERIFY(link->hold());
+    const qint64 took = clock.elapsed();
+    const double cpu = processCpuMs() - cpuBefore;
+    QVERIFY2(took >= 545 && took < 700, qPrintable(QString::number(took)));
+    QVERIFY2(cpu < 30, qPrintable(QStringLiteral("CPU %1 ms").arg(cpu)));
+}
+
+void TestDeviceLink::waitsKeepTheWindowsEventsRunning()
+{
+    int ticks = 0;
+    QTimer other;
+    other.setInterval(5);
+    connect(&other, &QTimer::timeout, [&] { ++ticks; });
+    other.start();
+    link->hold();
+    link->dtimer(0.2);
+    QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+}
+
+void TestDeviceLink::breakSendsStopThenHolds()
+{
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(link->brk());
+    QCOMPARE(port->written, QByteArray("@ 2 2\r"));
+    QVERIFY(clock.elapsed() >= 45);
+}
+
+void TestDeviceLink::endingTheProgramReleasesEveryWait()
+{
+    Pacing::setTimeScale(1.0);
+    bool innerResult = true;
+    QTimer::singleShot(20, [&] { innerResult = link->dtimer(30); });
+    QTimer::singleShot(60, [&] { link->endProgram(); });
+    QElapsedTimer clock;
+    clock.start();
+    const bool outerResult = link->dtimer(30);
+    QVERIFY(clock.elapsed() < 1000);
+    QVERIFY(!outerResult);
+    QVERIFY(!innerResult);
+    QVERIFY(!link->hold());
+    link->sendCommand(QStringLiteral("> 11 1"));
+    QVERIFY(port->written.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestDeviceLink)
+#include "tst_devicelink.moc"
