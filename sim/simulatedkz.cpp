@@ -392,10 +392,12 @@ QByteArray SimulatedKz::dumpText() const
     // not carry it.
     if (words.isEmpty())
         return "No words^";
-    QByteArray text;
+    // The end mark closes the last line rather than standing on a line of its
+    // own, which a reader taking each line's number would count as word 0.
+    QByteArrayList lines;
     for (qsizetype i = 0; i < words.size(); ++i)
-        text += "Word " + QByteArray::number(i + 1) + " PROM d " + QByteArray::number(words.at(i)) + "\r\n";
-    return text + '^';
+        lines << "Word " + QByteArray::number(i + 1) + " PROM d " + QByteArray::number(words.at(i));
+    return lines.join("\r\n") + '^';
 }
 
 void SimulatedKz::closeAll()

@@ -148,13 +148,13 @@ private slots:
         bench.write("@ 100 0\r@  7  0 \r@ 2051 0\r> 14 1\r* 800\r> 2 1\r");
         QTRY_VERIFY_WITH_TIMEOUT(bench.answers.endsWith('^'), kTimeoutMs);
         QCOMPARE(bench.kz.wordsSaid(), QList<int>({100, 7}));
-        QCOMPARE(bench.answers, QByteArray("Word 1 PROM d 100\r\nWord 2 PROM d 7\r\n^"));
+        QCOMPARE(bench.answers, QByteArray("Word 1 PROM d 100\r\nWord 2 PROM d 7^"));
 
         bench.answers.clear();
         bench.kz.setDumpWords({5});
         bench.write("> 14 1\r* 800\r> 2 1\r");
         QTRY_VERIFY_WITH_TIMEOUT(bench.answers.endsWith('^'), kTimeoutMs);
-        QCOMPARE(bench.answers, QByteArray("Word 1 PROM d 5\r\n^"));
+        QCOMPARE(bench.answers, QByteArray("Word 1 PROM d 5^"));
     }
 
     void uploadBlock()

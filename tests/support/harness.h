@@ -8,6 +8,7 @@
 
 #include <QList>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <memory>
@@ -62,6 +63,8 @@ public:
     ~Harness();
 
     sim::SimulatedKz *addDevice(int portNumber);
+    // Unplugs every simulated KZ.
+    void removeDevices() { m_devices.clear(); }
     Form1 *createWindow();
     // Runs the search and waits until the window is connected.
     bool connectWindow();
