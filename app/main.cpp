@@ -1,17 +1,61 @@
 #include "device/connection.h"
 #include "device/portlocator.h"
+#include "window/browser/browserfactory.h"
+#include "window/browser/sites.h"
 #include "device/systemserialport.h"
 #include "simulatedkz.h"
 #include "window/form1.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 
+namespace {
+
+// Peak resident memory in kB, where the system tells it.
+long peakResidentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+// For the benchmark: one line when the window has painted for the first
+// time, then the program ends.
+void reportFirstPaint(QWidget *window)
+{
+    struct Watcher : QObject
+    {
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == QEvent::Paint && !done) {
+                done = true;
+                QTimer::singleShot(0, [] {
+                    std::printf("kz: first paint; peak resident %ld kB\n", peakResidentKb());
+                    std::fflush(stdout);
+                    QCoreApplication::quit();
+                });
+            }
+            return false;
+        }
+        bool done = false;
+    };
+    window->installEventFilter(new Watcher);
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    kz::prepareBrowserEnvironment();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kz"));
 
@@ -25,6 +69,18 @@ int main(int argc, char *argv[])
                                   QStringLiteral("Connect, save a picture of the window to "
                                                  "<file> and quit."),
                                   QStringLiteral("file"));
+    QCommandLineOption siteHost(QStringLiteral("site-host"),
+                                QStringLiteral("Host name of the maker's web site."),
+                                QStringLiteral("name"));
+    QCommandLineOption pdfHost(QStringLiteral("pdf-host"),
+                               QStringLiteral("Host name of the site with the help PDF."),
+                               QStringLiteral("name"));
+    QCommandLineOption startupReport(QStringLiteral("startup-report"),
+                                     QStringLiteral("Print when the window first paints, with "
+                                                    "the memory used, and quit."));
+    parser.addOption(startupReport);
+    parser.addOption(siteHost);
+    parser.addOption(pdfHost);
     parser.addOption(simulate);
     parser.addOption(screenshot);
     parser.process(app);
@@ -48,8 +104,13 @@ int main(int argc, char *argv[])
         std::fflush(stdout);
     }
 
-    kz::Form1 window(new kz::SystemSerialPort(locator));
+    const kz::SiteSettings sites =
+        kz::SiteSettings::fromEnvironmentAndArguments(QCoreApplication::arguments());
+    kz::Form1 window(new kz::SystemSerialPort(locator), sites);
     window.show();
+
+    if (parser.isSet(startupReport))
+        reportFirstPaint(&window);
 
     if (parser.isSet(screenshot)) {
         // Show the program working where no one can watch it: connect, then

@@ -1,0 +1,148 @@
+#include "window/browser/browserfactory.h"
+
+#include "window/browser/browserview.h"
+#include "window/browser/externalbrowserview.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QJsonObject>
+#include <QPluginLoader>
+#include <QtGlobal>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+#ifndef KZ_PLUGIN_DIR
+#define KZ_PLUGIN_DIR ""
+#endif
+
+namespace kz {
+
+namespace {
+
+constexpr auto kPluginBaseName = "kzwebbrowser";
+
+BrowserPlugin *g_plugin = nullptr;
+QString g_pluginPath;
+
+bool webEngineDisabled()
+{
+    const QByteArray value = qgetenv("KZ_NO_WEBENGINE").trimmed();
+    return !value.isEmpty() && value != "0";
+}
+
+} // namespace
+
+void prepareBrowserEnvironment()
+{
+#ifdef Q_OS_UNIX
+    const bool sandboxTurnedOff = qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")
+        || qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").contains("--no-sandbox");
+    // An explicit setting by the user, even "0", is left alone.
+    if (geteuid() == 0 && !sandboxTurnedOff)
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+#endif
+    // The browser draws through Qt Quick, which must then use OpenGL; the
+    // program links no Qt Quick to say so in code. Linux defaults to OpenGL,
+    // other systems do not.
+    if (!qEnvironmentVariableIsSet("QSG_RHI_BACKEND"))
+        qputenv("QSG_RHI_BACKEND", "opengl");
+    // Qt rejects this attribute, with a warning, once the application exists.
+    if (!QCoreApplication::instance())
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+QStringList browserPluginSearchPath()
+{
+    QStringList dirs;
+    const QString fromEnvironment = qEnvironmentVariable("KZ_PLUGIN_DIR");
+    if (!fromEnvironment.isEmpty())
+        dirs << QDir(fromEnvironment).absolutePath();
+    if (QCoreApplication::instance())
+        dirs << QCoreApplication::applicationDirPath() + QStringLiteral("/plugins");
+    const QString builtIn = QStringLiteral(KZ_PLUGIN_DIR);
+    if (!builtIn.isEmpty())
+        dirs << builtIn;
+    dirs.removeDuplicates();
+    return dirs;
+}
+
+BrowserPlugin *loadBrowserPlugin(const QStringList &dirs, QString *path, QString *error)
+{
+    QStringList problems;
+    for (const QString &dir : dirs) {
+        // Given a path without prefix and suffix, QPluginLoader adds the
+        // platform's ("lib", ".so", ".dll", ...).
+        QPluginLoader loader(QDir(dir).absoluteFilePath(QLatin1StringView(kPluginBaseName)));
+        if (loader.fileName().isEmpty())
+            continue; // nothing there
+        // The metadata is read without loading the library, so a stale or
+        // foreign file costs nothing and runs no code.
+        const QJsonObject metaData = loader.metaData();
+        if (metaData.isEmpty()) {
+            problems << QStringLiteral("%1: %2").arg(loader.fileName(), loader.errorString());
+            continue;
+        }
+        const QString iid = metaData.value(QStringLiteral("IID")).toString();
+        if (iid != QLatin1StringView(KZ_BROWSER_PLUGIN_IID)) {
+            problems << QStringLiteral("%1: provides %2, not %3")
+                            .arg(loader.fileName(), iid, QLatin1StringView(KZ_BROWSER_PLUGIN_IID));
+            continue;
+        }
+        // Without shared contexts requested before the application was made,
+        // Qt WebEngine crashes on its first page rather than failing politely.
+        if (QCoreApplication::instance()
+            && !QCoreApplication::testAttribute(Qt::AA_ShareOpenGLContexts)) {
+            problems << QStringLiteral("%1: not loaded, as prepareBrowserEnvironment() was not "
+                                       "called before the application was created "
+                                       "(Qt::AA_ShareOpenGLContexts is unset)")
+                            .arg(loader.fileName());
+            break;
+        }
+        auto *plugin = qobject_cast<BrowserPlugin *>(loader.instance());
+        if (!plugin) {
+            problems << QStringLiteral("%1: %2").arg(loader.fileName(), loader.errorString());
+            continue;
+        }
+        if (path)
+            *path = loader.fileName();
+        if (error)
+            error->clear();
+        return plugin;
+    }
+    if (error)
+        *error = problems.join(QLatin1Char('\n'));
+    return nullptr;
+}
+
+BrowserView *createBrowserView(QWidget *parent)
+{
+    if (webEngineDisabled())
+        return new ExternalBrowserView(parent);
+    if (!g_plugin) {
+        QString error;
+        g_plugin = loadBrowserPlugin(browserPluginSearchPath(), &g_pluginPath, &error);
+        // A missing plugin is an ordinary build without WebEngine; a plugin
+        // that is there but refuses to load deserves a word.
+        if (!g_plugin && !error.isEmpty())
+            qWarning("Embedded web browser unavailable:\n%s", qPrintable(error));
+    }
+    if (g_plugin) {
+        if (BrowserView *view = g_plugin->createView(parent))
+            return view;
+    }
+    return new ExternalBrowserView(parent);
+}
+
+bool browserPluginLoaded()
+{
+    return g_plugin != nullptr;
+}
+
+QString browserPluginPath()
+{
+    return g_pluginPath;
+}
+
+} // namespace kz

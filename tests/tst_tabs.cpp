@@ -1,0 +1,197 @@
+// Moving between the pages: what each tab click shows and sends, and the
+// About page's browser.
+#include "harness.h"
+#include "window/aboutpage.h"
+#include "window/browser/browserview.h"
+#include "window/widgets.h"
+
+#include <QGroupBox>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+
+using namespace kz;
+using namespace kz::test;
+
+namespace {
+const QString kPkPrompt = QStringLiteral("Press Start to begin , prompts will tell you what to do next");
+}
+
+class TestTabs : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void everyTabShowsItsPageAndStopsTheDeviceTwice_data();
+    void everyTabShowsItsPageAndStopsTheDeviceTwice();
+    void kzTabResetsThePkPrompt();
+    void clickOnTheTabAlreadyChosenCountsToo();
+    void aboutTabLoadsTheDevicePageAndKeepsItsCaption();
+    void aboutButtonsNavigateAndSendNothing();
+    void secondClickDuringTheWaitsWins();
+
+private:
+    int indexOf(const QString &caption) const;
+    void click(const QString &caption);
+    QWidget *shownPage() const;
+    Harness *h = nullptr;
+    sim::SimulatedKz *kz = nullptr;
+};
+
+void TestTabs::initTestCase()
+{
+    // The system-browser stand-in keeps these tests quick; the embedded
+    // browser has tests of its own.
+    qputenv("KZ_NO_WEBENGINE", "1");
+}
+
+void TestTabs::init()
+{
+    h = new Harness(0.05);
+    kz = h->addDevice(1);
+    QVERIFY(h->connectWindow());
+    kz->clearReceived();
+}
+
+void TestTabs::cleanup()
+{
+    delete h;
+}
+
+int TestTabs::indexOf(const QString &caption) const
+{
+    const QTabBar *tabs = h->controls().TabStrip1;
+    for (int i = 0; i < tabs->count(); ++i) {
+        if (tabs->tabText(i) == caption)
+            return i;
+    }
+    return -1;
+}
+
+void TestTabs::click(const QString &caption)
+{
+    QTabBar *tabs = h->controls().TabStrip1;
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(indexOf(caption)).center());
+}
+
+QWidget *TestTabs::shownPage() const
+{
+    const auto &c = h->controls();
+    QWidget *shown = nullptr;
+    for (QWidget *page : {static_cast<QWidget *>(c.comframe), static_cast<QWidget *>(c.KZframe),
+                          static_cast<QWidget *>(c.Controlframe), static_cast<QWidget *>(c.setupframe),
+                          static_cast<QWidget *>(c.pkframe), static_cast<QWidget *>(c.Aboutframe),
+                          static_cast<QWidget *>(c.Frame10)}) {
+        if (!page->isHidden()) {
+            if (shown)
+                return nullptr; // more than one: not a valid state
+            shown = page;
+        }
+    }
+    return shown;
+}
+
+void TestTabs::everyTabShowsItsPageAndStopsTheDeviceTwice_data()
+{
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QStringList>("sent");
+    const QStringList stops{"@ 2 2", "@ 2 2"};
+    QTest::newRow("KZ") << "KZ" << "KZframe" << (stops + QStringList{"@ 47 1 1"});
+    QTest::newRow("SET UP") << "SET UP" << "Controlframe" << stops;
+    QTest::newRow("Word List") << "Word List" << "setupframe" << stops;
+    QTest::newRow("PK") << "PK" << "pkframe" << stops;
+    QTest::newRow("About") << "About The KZ" << "Aboutframe" << stops;
+    QTest::newRow("Log File") << "Log File" << "Frame10" << stops;
+}
+
+void TestTabs::everyTabShowsItsPageAndStopsTheDeviceTwice()
+{
+    QFETCH(QString, caption);
+    QFETCH(QString, page);
+    QFETCH(QStringList, sent);
+    click(caption);
+    QVERIFY(shownPage());
+    QCOMPARE(shownPage()->objectName(), page);
+    QCOMPARE(kz->receivedLines(), sent);
+    // And back to the COM page.
+    kz->clearReceived();
+    click(QStringLiteral("COM"));
+    QCOMPARE(shownPage(), h->controls().comframe);
+    QCOMPARE(kz->receivedBytes(), QByteArray("@ 2 2\r@ 2 2\r"));
+}
+
+void TestTabs::kzTabResetsThePkPrompt()
+{
+    const auto &c = h->controls();
+    c.Text15->setText(QStringLiteral("Please wait while the KZ Adjusts"));
+    click(QStringLiteral("PK"));
+    QCOMPARE(c.Text15->text(), QStringLiteral("Please wait while the KZ Adjusts"));
+    click(QStringLiteral("KZ"));
+    QCOMPARE(c.Text15->text(), kPkPrompt);
+}
+
+void TestTabs::clickOnTheTabAlreadyChosenCountsToo()
+{
+    click(QStringLiteral("COM"));
+    QCOMPARE(kz->receivedLines(), (QStringList{"@ 2 2", "@ 2 2"}));
+    QCOMPARE(shownPage(), h->controls().comframe);
+}
+
+void TestTabs::aboutTabLoadsTheDevicePageAndKeepsItsCaption()
+{
+    QVERIFY(!h->window()->about().browser()); // nothing made before it is needed
+    click(QStringLiteral("About The KZ"));
+    BrowserView *browser = h->window()->about().browser();
+    QVERIFY(browser);
+    QCOMPARE(browser->currentUrl(), QUrl(QStringLiteral("http://www.example.com/kz")));
+    QCOMPARE(h->window()->windowTitle(), QStringLiteral("Loading PDF from Website Please wait"));
+    click(QStringLiteral("COM"));
+    QCOMPARE(h->window()->windowTitle(), QStringLiteral("Loading PDF from Website Please wait"));
+    // Entering again loads the device page again, in the same browser.
+    browser->navigate(QUrl(QStringLiteral("http://www.example.com/other")));
+    click(QStringLiteral("About The KZ"));
+    QCOMPARE(h->window()->about().browser(), browser);
+    QCOMPARE(browser->currentUrl(), QUrl(QStringLiteral("http://www.example.com/kz")));
+}
+
+void TestTabs::aboutButtonsNavigateAndSendNothing()
+{
+    click(QStringLiteral("About The KZ"));
+    kz->clearReceived();
+    const auto &c = h->controls();
+    BrowserView *browser = h->window()->about().browser();
+    h->window()->setWindowTitle(QStringLiteral("unchanged"));
+    c.Command26->click();
+    QCOMPARE(browser->currentUrl(), QUrl(QStringLiteral("http://www.example.org/KZM.pdf")));
+    c.Command28->click();
+    QCOMPARE(browser->currentUrl(), QUrl(QStringLiteral("http://www.example.com/")));
+    c.Command25->click();
+    QCOMPARE(browser->currentUrl(), QUrl(QStringLiteral("http://www.example.com/kz")));
+    QTest::qWait(20);
+    QVERIFY(kz->receivedLines().isEmpty());
+    QCOMPARE(h->window()->windowTitle(), QStringLiteral("unchanged"));
+}
+
+void TestTabs::secondClickDuringTheWaitsWins()
+{
+    // "Log File" is chosen while the KZ tab still waits between its sends:
+    // the Log File page ends up shown, and the KZ click still finishes its
+    // own lines after the Log File click's.
+    bool clicked = false;
+    connect(kz, &sim::SimulatedKz::lineReceived, h->window(), [&] {
+        if (!std::exchange(clicked, true))
+            click(QStringLiteral("Log File"));
+    });
+    click(QStringLiteral("KZ"));
+    QVERIFY(clicked);
+    QCOMPARE(shownPage(), h->controls().Frame10);
+    const QStringList lines = kz->receivedLines();
+    QCOMPARE(lines.count(QStringLiteral("@ 2 2")), 4);
+    QCOMPARE(lines.last(), QStringLiteral("@ 47 1 1"));
+}
+
+QTEST_MAIN(TestTabs)
+#include "tst_tabs.moc"
