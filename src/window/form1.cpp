@@ -3,7 +3,13 @@
 #include "device/connection.h"
 #include "device/devicelink.h"
 #include "device/pacing.h"
+#include "device/receiveloop.h"
 #include "device/serialport.h"
+#include "questions/logfile.h"
+#include "questions/questiondesk.h"
+#include "window/aboutpage.h"
+#include "window/browser/sites.h"
+#include "window/tabnavigator.h"
 #include "window/form1layout.h"
 #include "window/widgets.h"
 
@@ -11,7 +17,9 @@
 
 namespace kz {
 
-Form1::Form1(SerialPort *port, QWidget *parent) : QWidget(parent)
+Form1::Form1(SerialPort *port, QWidget *parent) : Form1(port, SiteSettings(), parent) {}
+
+Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("KZ   VERSION 1.41"));
@@ -23,6 +31,11 @@ Form1::Form1(SerialPort *port, QWidget *parent) : QWidget(parent)
     port->setObjectName(QStringLiteral("com"));
     m_link = new DeviceLink(port, c.Timer3, c.Timer4, this);
     m_connection = new Connection(c, m_state, *m_link, this);
+    m_receiveLoop = new ReceiveLoop(c, m_state, *m_link, this);
+    m_about = new AboutPage(c, sites, this);
+    m_tabs = new TabNavigator(c, *m_link, *m_about, this);
+    m_log = new LogFile(c, this);
+    m_questions = new QuestionDesk(c, m_state, *m_link, *m_log, this);
 
     m_connection->load();
 }

@@ -1,0 +1,339 @@
+// The log of questions and answers: the form of its entries, writing them,
+// and the Log File page's Read Log and Clear Log.
+#include "harness.h"
+#include "questions/logfile.h"
+#include "questions/questiondesk.h"
+#include "window/widgets.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimeZone>
+
+using namespace kz;
+using namespace kz::test;
+
+namespace {
+
+const QDateTime kEarlyMorning(QDate(2026, 12, 7), QTime(1, 23, 45));
+const QDateTime kAfternoon(QDate(2026, 12, 7), QTime(13, 5, 9));
+
+QByteArray logBytes()
+{
+    QFile file(LogFile::fileName());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeLog(const QByteArray &bytes)
+{
+    QFile file(LogFile::fileName());
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+           && file.write(bytes) == bytes.size();
+}
+
+// Makes the working folder one where no file can be created. Permissions
+// alone do not stop root, so then the folder is taken away from under the
+// program instead.
+void enterUnwritableFolder(QTemporaryDir &dir)
+{
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    QDir::setCurrent(dir.path());
+    QFile probe(QStringLiteral("probe"));
+    if (probe.open(QIODevice::WriteOnly)) {
+        probe.remove();
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        dir.remove();
+    }
+}
+
+} // namespace
+
+class TestLogFile : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void entriesInTheUsFormOfTheExample();
+    void localeFormsKeepFourDigitYearsAndDropTheZone_data();
+    void localeFormsKeepFourDigitYearsAndDropTheZone();
+    void everyLocaleGivesAFourDigitYearAndNoZone();
+    void entriesAppendAndReachTheFileAtOnce();
+    void unwritableFolderFailsWithAReason();
+    void readLogPutsTheNewestLineOnTop();
+    void readLogTakesEveryKindOfLineEnd();
+    void clearLogAsksFirst();
+    void clearLogBeforeAndDuringAQuestion();
+
+private:
+    void showLogPage();
+
+    QString m_startFolder;
+    std::unique_ptr<QTemporaryDir> m_folder;
+    std::unique_ptr<Harness> m_harness;
+};
+
+void TestLogFile::initTestCase()
+{
+    m_startFolder = QDir::currentPath();
+}
+
+void TestLogFile::init()
+{
+    m_folder = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_folder->isValid());
+    QVERIFY(QDir::setCurrent(m_folder->path()));
+    m_harness = std::make_unique<Harness>(0.05);
+    m_harness->createWindow();
+}
+
+void TestLogFile::cleanup()
+{
+    m_harness.reset();
+    QDir::setCurrent(m_startFolder);
+    m_folder.reset();
+}
+
+void TestLogFile::showLogPage()
+{
+    const auto &c = m_harness->controls();
+    c.comframe->hide();
+    c.Frame10->show();
+}
+
+void TestLogFile::entriesInTheUsFormOfTheExample()
+{
+    if (QLocale::system().name() != QLatin1String("en_US"))
+        QSKIP("the system locale could not be set to en_US");
+    QCOMPARE(LogFile::questionEntry(QStringLiteral("  Is it raining \t "), kEarlyMorning),
+             QStringLiteral("USER: Is it raining12/7/20261:23:45 AM\r\n"));
+    // Blanks inside the question stay.
+    QCOMPARE(LogFile::questionEntry(QStringLiteral(" Is  it raining?"), kAfternoon),
+             QStringLiteral("USER: Is  it raining?12/7/20261:05:09 PM\r\n"));
+    QCOMPARE(LogFile::answerEntry(QStringLiteral(" YES NO"), kAfternoon),
+             QStringLiteral("KZ  : YES NO  12/7/20261:05:09 PM\r\n"));
+    QCOMPARE(LogFile::answerEntry(QString(), kEarlyMorning),
+             QStringLiteral("KZ  :  12/7/20261:23:45 AM\r\n"));
+}
+
+void TestLogFile::localeFormsKeepFourDigitYearsAndDropTheZone_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("shortDate");
+    QTest::addColumn<QString>("longTime");
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<QString>("time");
+    // The first two columns are the locale's own forms, checked first so
+    // that a change of locale data shows as such.
+    QTest::newRow("zone in brackets") << "ca_ES" << "d/M/yy" << "H:mm:ss (t)"
+                                      << "d/M/yyyy" << "H:mm:ss";
+    QTest::newRow("zone first") << "my_MM" << "dd-MM-yy" << "t HH:mm:ss"
+                                << "dd-MM-yyyy" << "HH:mm:ss";
+    QTest::newRow("zone after a comma") << "be_BY" << "d.MM.yy" << "HH:mm:ss, t"
+                                        << "d.MM.yyyy" << "HH:mm:ss";
+    QTest::newRow("quoted letters stay") << "nds_DE" << "d.MM.yy" << "'Klock' H.mm:ss (t)"
+                                         << "d.MM.yyyy" << "'Klock' H.mm:ss";
+    QTest::newRow("year first, four digits") << "hu_HU" << "yyyy. MM. dd." << "H:mm:ss t"
+                                             << "yyyy. MM. dd." << "H:mm:ss";
+}
+
+void TestLogFile::localeFormsKeepFourDigitYearsAndDropTheZone()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, shortDate);
+    QFETCH(QString, longTime);
+    QFETCH(QString, date);
+    QFETCH(QString, time);
+    const QLocale l(locale);
+    if (l.dateFormat(QLocale::ShortFormat) != shortDate
+        || l.timeFormat(QLocale::LongFormat) != longTime)
+        QSKIP("this Qt's locale data differs from the row's");
+    QCOMPARE(LogFile::dateFormat(l), date);
+    QCOMPARE(LogFile::timeFormat(l), time);
+}
+
+void TestLogFile::everyLocaleGivesAFourDigitYearAndNoZone()
+{
+    const QDateTime inZone(kEarlyMorning.date(), kEarlyMorning.time(),
+                           QTimeZone(QByteArrayLiteral("Asia/Tokyo")));
+    const QList<QLocale> all = QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
+                                                        QLocale::AnyTerritory);
+    QVERIFY(all.size() > 100);
+    for (const QLocale &l : all) {
+        // Formatted in the C locale so that digits and zone names are Latin.
+        const QString date = QLocale::c().toString(inZone.date(), LogFile::dateFormat(l));
+        const QString time = QLocale::c().toString(inZone, LogFile::timeFormat(l));
+        QVERIFY2(date.contains(QLatin1String("2026")), qPrintable(l.name() + u' ' + date));
+        for (const char *zone : {"JST", "Japan", "+09", "UTC", "GMT"})
+            QVERIFY2(!time.contains(QLatin1String(zone)), qPrintable(l.name() + u' ' + time));
+        QVERIFY2(time == time.trimmed() && !time.endsWith(u',')
+                     && !time.contains(QLatin1String("()")) && !time.contains(QLatin1String("[]")),
+                 qPrintable(l.name() + u'[' + time + u']'));
+    }
+}
+
+void TestLogFile::entriesAppendAndReachTheFileAtOnce()
+{
+    QVERIFY(writeLog("earlier\r\n"));
+    LogFile &log = m_harness->window()->log();
+    QVERIFY(log.openForAppend());
+    QVERIFY(log.isOpen());
+    // Opening again keeps the one handle.
+    QVERIFY(log.openForAppend());
+    QVERIFY(log.writeEntry(QStringLiteral("one\r\n")));
+    // Read through another handle while ours stays open: nothing waits in a
+    // buffer of the program.
+    QCOMPARE(logBytes(), QByteArray("earlier\r\none\r\n"));
+    QVERIFY(log.writeEntry(QStringLiteral("Caf\u00e9\r\n")));
+    QCOMPARE(logBytes(),
+             QByteArray("earlier\r\none\r\n") + QStringLiteral("Caf\u00e9\r\n").toLocal8Bit());
+    log.close();
+    QVERIFY(!log.isOpen());
+
+    QFile::remove(LogFile::fileName());
+    QVERIFY(log.openForAppend());
+    QVERIFY(QFile::exists(LogFile::fileName()));
+    log.close();
+}
+
+void TestLogFile::unwritableFolderFailsWithAReason()
+{
+    QTemporaryDir locked;
+    enterUnwritableFolder(locked);
+    LogFile &log = m_harness->window()->log();
+    QVERIFY(!log.openForAppend());
+    QVERIFY(!log.isOpen());
+    QVERIFY(!log.lastError().isEmpty());
+    QVERIFY2(log.lastError().contains(LogFile::fileName()), qPrintable(log.lastError()));
+    QVERIFY(!log.writeEntry(QStringLiteral("lost\r\n")));
+    QVERIFY(!log.lastError().isEmpty());
+    QVERIFY(!QFile::exists(LogFile::fileName()));
+    QDir::setCurrent(m_folder->path());
+}
+
+void TestLogFile::readLogPutsTheNewestLineOnTop()
+{
+    showLogPage();
+    const auto &c = m_harness->controls();
+    c.Text16->setText(QStringLiteral("earlier text"));
+    MessageBoxCloser closer;
+    c.Command21->click();
+    // Without a file nothing changes and nothing is said.
+    QVERIFY(!closer.seen);
+    QCOMPARE(c.Text16->text(), QStringLiteral("earlier text"));
+
+    const QString question = LogFile::questionEntry(QStringLiteral("Will it rain"), kEarlyMorning);
+    const QString answer = LogFile::answerEntry(QStringLiteral(" YES"), kAfternoon);
+    QVERIFY(writeLog((question + answer).toLocal8Bit()));
+    c.Command21->click();
+    QCOMPARE(c.Text16->text(), answer + question + QStringLiteral("earlier text"));
+    // The view is not emptied first: a second reading shows the log again.
+    c.Command21->click();
+    QCOMPARE(c.Text16->text(),
+             answer + question + answer + question + QStringLiteral("earlier text"));
+    QCOMPARE(logBytes(), (question + answer).toLocal8Bit());
+}
+
+void TestLogFile::readLogTakesEveryKindOfLineEnd()
+{
+    showLogPage();
+    const auto &c = m_harness->controls();
+    const QString local = QStringLiteral("caf\u00e9");
+    QVERIFY(writeLog("a\r\nb\nc\r\r\n" + local.toLocal8Bit() + "\rlast"));
+    c.Command21->click();
+    QCOMPARE(c.Text16->text(), QStringLiteral("last\r\n") + local
+                                   + QStringLiteral("\r\n\r\nc\r\nb\r\na\r\n"));
+
+    // A CR LF split between two reads of a long file is one line end.
+    c.Text16->setText(QString());
+    QByteArray big(65535, 'x');
+    big += "\r\nend\r\n";
+    QVERIFY(writeLog(big));
+    c.Command21->click();
+    QCOMPARE(c.Text16->text(),
+             QStringLiteral("end\r\n") + QString(65535, u'x') + QStringLiteral("\r\n"));
+}
+
+void TestLogFile::clearLogAsksFirst()
+{
+    showLogPage();
+    const auto &c = m_harness->controls();
+    QVERIFY(writeLog("kept\r\n"));
+    c.Text16->setText(QStringLiteral("shown\r\n"));
+    {
+        MessageBoxCloser cancel({}, false);
+        c.Command22->click();
+        QVERIFY(cancel.seen);
+        QCOMPARE(cancel.text, QStringLiteral("This will Erase the Log File "));
+        QCOMPARE(cancel.title, QStringLiteral("Erase Log"));
+        QCOMPARE(c.Text16->text(), QStringLiteral("shown\r\n"));
+        QCOMPARE(logBytes(), QByteArray("kept\r\n"));
+    }
+    {
+        QString shownWithBox;
+        MessageBoxCloser ok([&] { shownWithBox = c.Text16->text(); });
+        c.Command22->click();
+        QVERIFY(ok.seen);
+        QCOMPARE(shownWithBox, QStringLiteral("shown\r\n"));
+        QCOMPARE(c.Text16->text(), QString());
+        QVERIFY(!QFile::exists(LogFile::fileName()));
+    }
+    {
+        // Erasing a log that is not there is no error.
+        c.Text16->setText(QStringLiteral("shown\r\n"));
+        MessageBoxCloser ok;
+        c.Command22->click();
+        QVERIFY(ok.seen);
+        QCOMPARE(c.Text16->text(), QString());
+        QVERIFY(!QFile::exists(LogFile::fileName()));
+    }
+}
+
+void TestLogFile::clearLogBeforeAndDuringAQuestion()
+{
+    const auto &c = m_harness->controls();
+    QSignalSpy answered(&m_harness->window()->questions(), &QuestionDesk::answered);
+    QVERIFY(writeLog("old entry\r\n"));
+    MessageBoxCloser before;
+    c.Command22->click();
+    QVERIFY(before.seen);
+
+    c.Option2->setChecked(true);
+    c.Text3->setText(QStringLiteral("  Fresh start  "));
+    const QDateTime asked = QDateTime::currentDateTime();
+    c.Command2->click();
+    const QDateTime askedEnd = QDateTime::currentDateTime();
+    const QString first = QString::fromLocal8Bit(logBytes());
+    QVERIFY2(first == LogFile::questionEntry(QStringLiteral("Fresh start"), asked)
+                 || first == LogFile::questionEntry(QStringLiteral("Fresh start"), askedEnd),
+             qPrintable(first));
+
+    // Erased while the question waits: the answer starts a new file rather
+    // than going into the deleted one.
+    MessageBoxCloser during;
+    c.Command22->click();
+    QVERIFY(during.seen);
+    QVERIFY(!QFile::exists(LogFile::fileName()));
+    QVERIFY(waitUntil([&] { return answered.count() == 1; }));
+    const QList<QByteArray> lines = logBytes().split('\n');
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines.first().startsWith("KZ  :  ") && lines.first().endsWith('\r'),
+             lines.first().constData());
+    QVERIFY(!m_harness->window()->log().isOpen());
+}
+
+int main(int argc, char *argv[])
+{
+    // The entries are compared with the example, written in the US forms.
+    qputenv("LC_ALL", "en_US.UTF-8");
+    QApplication app(argc, argv);
+    TestLogFile test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_logfile.moc"

@@ -1,0 +1,416 @@
+// Asking the KZ a question on the COM page: the response window, the polls
+// that make the device speak, the answer in the event window and the log.
+#include "device/receiveloop.h"
+#include "harness.h"
+#include "questions/logfile.h"
+#include "questions/questiondesk.h"
+#include "window/widgets.h"
+#include "words/wordlist.h"
+
+#include <QGroupBox>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace kz;
+using namespace kz::test;
+
+namespace {
+
+const QString kCrLf = QStringLiteral("\r\n");
+const QString kPoll = QStringLiteral("> 11 1");
+const QString kLogFailure = QStringLiteral("Log not written: ");
+
+QStringList logLines()
+{
+    QFile file(LogFile::fileName());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines = QString::fromLocal8Bit(file.readAll()).split(kCrLf);
+    // Every entry ends with CR LF, so the last piece must be empty.
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    else
+        lines << QStringLiteral("<no CR LF at the end>");
+    return lines;
+}
+
+// True when the line is the head followed by the date and time of some
+// second between the two moments.
+bool stampedBetween(const QString &line, const QString &head, const QDateTime &from,
+                    const QDateTime &to)
+{
+    QDateTime t = from.addMSecs(-from.time().msec());
+    for (; t <= to; t = t.addSecs(1)) {
+        if (line == head + LogFile::stamp(t))
+            return true;
+    }
+    return false;
+}
+
+int countPolls(const sim::SimulatedKz *kz)
+{
+    return static_cast<int>(kz->receivedLines().count(kPoll));
+}
+
+void enterUnwritableFolder(QTemporaryDir &dir)
+{
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    QDir::setCurrent(dir.path());
+    // Permissions do not stop root: take the folder away instead.
+    QFile probe(QStringLiteral("probe"));
+    if (probe.open(QIODevice::WriteOnly)) {
+        probe.remove();
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        dir.remove();
+    }
+}
+
+} // namespace
+
+class TestQuestions : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void askButtonShowsAndLogsTheSpokenWords();
+    void enterKeyAsksAndAnEmptyAnswerStandsAlone();
+    void questionBoxAsksOnlyOnACarriageReturn();
+    void responseWindowFollowsTheOptionChosen_data();
+    void responseWindowFollowsTheOptionChosen();
+    void optionChangedDuringAWindowCountsFromTheNextQuestion();
+    void questionControlsAreDisabledOnlyDuringTheWindow();
+    void wordsSpokenBeforeTheQuestionLeadItsAnswer();
+    void unwritableLogIsReportedOnceAndTheWindowStillEnds();
+    void closingTheWindowDuringAResponseWindowEndsPromptly();
+
+private:
+    void start(double timeScale, const QList<int> &readings);
+    bool waitForAnswers(int count, int timeoutMs = 10000);
+    // Lets at least ten receive ticks pass and tells whether any poll went
+    // out meanwhile.
+    bool pollsAfterwards();
+    const Form1Controls &c() const { return m_harness->controls(); }
+    QuestionDesk &desk() const { return m_harness->window()->questions(); }
+
+    QString m_startFolder;
+    std::unique_ptr<QTemporaryDir> m_folder;
+    std::unique_ptr<Harness> m_harness;
+    sim::SimulatedKz *m_kz = nullptr;
+    std::unique_ptr<QSignalSpy> m_answers;
+};
+
+void TestQuestions::initTestCase()
+{
+    m_startFolder = QDir::currentPath();
+}
+
+void TestQuestions::init()
+{
+    m_folder = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_folder->isValid());
+    QVERIFY(QDir::setCurrent(m_folder->path()));
+}
+
+void TestQuestions::cleanup()
+{
+    m_answers.reset();
+    m_harness.reset();
+    m_kz = nullptr;
+    QDir::setCurrent(m_startFolder);
+    m_folder.reset();
+}
+
+void TestQuestions::start(double timeScale, const QList<int> &readings)
+{
+    m_harness = std::make_unique<Harness>(timeScale);
+    m_kz = m_harness->addDevice(1);
+    m_kz->setReadings(readings);
+    QVERIFY(m_harness->connectWindow());
+    m_kz->clearReceived();
+    m_answers = std::make_unique<QSignalSpy>(&desk(), &QuestionDesk::answered);
+}
+
+bool TestQuestions::waitForAnswers(int count, int timeoutMs)
+{
+    return waitUntil([&] { return m_answers->count() >= count; }, timeoutMs);
+}
+
+bool TestQuestions::pollsAfterwards()
+{
+    const int before = countPolls(m_kz);
+    QSignalSpy ticks(c().Timer1, &QTimer::timeout);
+    if (!waitUntil([&] { return ticks.count() >= 10; }))
+        return true;
+    return countPolls(m_kz) != before;
+}
+
+void TestQuestions::askButtonShowsAndLogsTheSpokenWords()
+{
+    start(0.05, {100});
+    QSignalSpy words(&m_harness->window()->receiveLoop(), &ReceiveLoop::wordAnnounced);
+    c().Text2->setText(QStringLiteral("earlier event") + kCrLf);
+    c().Text3->setText(QStringLiteral("  Is it raining "));
+
+    const QDateTime asked = QDateTime::currentDateTime();
+    QTest::mouseClick(c().Command2, Qt::LeftButton);
+    const QDateTime askedEnd = QDateTime::currentDateTime();
+    QCOMPARE(c().Text2->text(), QStringLiteral(" USER ASKED:   Is it raining ") + kCrLf
+                                    + QStringLiteral("earlier event") + kCrLf);
+    QCOMPARE(c().Text3->text(), QString());
+    QCOMPARE(logLines().size(), 1);
+
+    QVERIFY(waitForAnswers(1));
+    const QDateTime answeredEnd = QDateTime::currentDateTime();
+    QVERIFY2(!words.isEmpty(), "no word was spoken during the window");
+    QString spoken;
+    for (const QList<QVariant> &word : words)
+        spoken += u' ' + wordText(word.first().toInt());
+
+    QCOMPARE(m_answers->first().first().toString(), spoken);
+    QCOMPARE(c().Text2->text(), QStringLiteral("KZ  :") + spoken + kCrLf
+                                    + QStringLiteral(" USER ASKED:   Is it raining ") + kCrLf
+                                    + QStringLiteral("earlier event") + kCrLf);
+    QCOMPARE(m_harness->window()->state().sam, QString());
+
+    const QStringList lines = logLines();
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(stampedBetween(lines[0], QStringLiteral("USER: Is it raining"), asked, askedEnd),
+             qPrintable(lines[0]));
+    QVERIFY2(stampedBetween(lines[1], QStringLiteral("KZ  :") + spoken + QStringLiteral("  "),
+                            asked, answeredEnd),
+             qPrintable(lines[1]));
+    QVERIFY(!m_harness->window()->log().isOpen());
+
+    QVERIFY(countPolls(m_kz) >= 2);
+    QVERIFY(!c().talk->isActive());
+    QVERIFY(!pollsAfterwards());
+}
+
+void TestQuestions::enterKeyAsksAndAnEmptyAnswerStandsAlone()
+{
+    start(0.05, {0});
+    c().Text3->setText(QString());
+    QTest::keyClicks(c().Text3->editor(), QStringLiteral("Will it rain"));
+    QCOMPARE(c().Text3->text(), QStringLiteral("Will it rain"));
+    // Typing alone asks nothing.
+    QVERIFY(!desk().isWaiting());
+    QCOMPARE(c().Text2->text(), QString());
+
+    const QDateTime asked = QDateTime::currentDateTime();
+    QTest::keyClick(c().Text3->editor(), Qt::Key_Return);
+    QVERIFY(desk().isWaiting());
+    QCOMPARE(c().Text2->text(), QStringLiteral("USER: Will it rain") + kCrLf);
+
+    QVERIFY(waitForAnswers(1));
+    const QDateTime answered = QDateTime::currentDateTime();
+    QCOMPARE(m_answers->count(), 1);
+    QCOMPARE(c().Text2->text(),
+             QStringLiteral("KZ  :") + kCrLf + QStringLiteral("USER: Will it rain") + kCrLf);
+    const QStringList lines = logLines();
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(stampedBetween(lines[0], QStringLiteral("USER: Will it rain"), asked, answered),
+             qPrintable(lines[0]));
+    QVERIFY2(stampedBetween(lines[1], QStringLiteral("KZ  :  "), asked, answered),
+             qPrintable(lines[1]));
+    QVERIFY(countPolls(m_kz) >= 2);
+    QVERIFY(!pollsAfterwards());
+}
+
+void TestQuestions::questionBoxAsksOnlyOnACarriageReturn()
+{
+    start(0.05, {0});
+    c().Text3->setText(QStringLiteral("half a question"));
+    c().Text3->setText(QString());
+    QVERIFY(!desk().isWaiting());
+    QCOMPARE(c().Text2->text(), QString());
+    QVERIFY(!QFile::exists(LogFile::fileName()));
+
+    const QDateTime asked = QDateTime::currentDateTime();
+    c().Text3->setText(QStringLiteral(" Is it late?\r"));
+    QVERIFY(desk().isWaiting());
+    // The event window shows the question as it stood; the log trims it.
+    QCOMPARE(c().Text2->text(), QStringLiteral("USER:  Is it late?\r") + kCrLf);
+    QCOMPARE(c().Text3->text(), QString());
+    QVERIFY(waitForAnswers(1));
+    QCOMPARE(m_answers->count(), 1);
+    const QStringList lines = logLines();
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(stampedBetween(lines[0], QStringLiteral("USER: Is it late?"), asked,
+                            QDateTime::currentDateTime()),
+             qPrintable(lines[0]));
+}
+
+void TestQuestions::responseWindowFollowsTheOptionChosen_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<int>("designMs");
+    QTest::newRow("6 seconds") << "Option2" << 6000;
+    QTest::newRow("12 seconds, the default") << QString() << 12000;
+    QTest::newRow("24 seconds") << "Option8" << 24000;
+}
+
+void TestQuestions::responseWindowFollowsTheOptionChosen()
+{
+    QFETCH(QString, option);
+    QFETCH(int, designMs);
+    start(0.1, {0});
+    if (!option.isEmpty())
+        m_harness->window()->findChild<QRadioButton *>(option)->click();
+
+    QElapsedTimer clock;
+    clock.start();
+    c().Command2->click();
+    QVERIFY(waitForAnswers(1, 20000));
+    const qint64 elapsed = clock.elapsed();
+    const int window = Pacing::scaled(designMs);
+    // The next option's window is twice as long: the bounds keep them apart.
+    QVERIFY2(elapsed >= window * 95 / 100 && elapsed < window * 16 / 10,
+             qPrintable(QStringLiteral("%1 ms for a %2 ms window").arg(elapsed).arg(window)));
+
+    // One poll per hold at most: a tick due during a hold is dropped.
+    const int polls = countPolls(m_kz);
+    QVERIFY2(polls <= designMs / 250 + 2 && polls >= designMs / 1000,
+             qPrintable(QString::number(polls)));
+}
+
+void TestQuestions::optionChangedDuringAWindowCountsFromTheNextQuestion()
+{
+    start(0.05, {0});
+    c().Option2->click();
+    QElapsedTimer clock;
+    clock.start();
+    c().Command2->click();
+    c().Option8->click();
+    QVERIFY(waitForAnswers(1));
+    const qint64 first = clock.elapsed();
+    QVERIFY2(first < Pacing::scaled(12000) * 95 / 100, qPrintable(QString::number(first)));
+
+    clock.restart();
+    c().Command2->click();
+    QVERIFY(waitForAnswers(2));
+    const qint64 second = clock.elapsed();
+    QVERIFY2(second >= Pacing::scaled(24000) * 95 / 100, qPrintable(QString::number(second)));
+}
+
+void TestQuestions::questionControlsAreDisabledOnlyDuringTheWindow()
+{
+    start(0.05, {0});
+    c().Option2->click();
+    m_harness->window()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_harness->window()));
+    c().List1->setFocus();
+
+    c().Command2->click();
+    QVERIFY(waitUntil([&] { return countPolls(m_kz) >= 3; }));
+    QVERIFY(m_answers->isEmpty());
+    QVERIFY(!c().Text3->isEnabled());
+    QVERIFY(!c().Command2->isEnabled());
+    QVERIFY(waitForAnswers(1));
+    QVERIFY(c().Text3->isEnabled());
+    QVERIFY(c().Command2->isEnabled());
+    QVERIFY(c().Text3->editor()->hasFocus());
+
+    // The user has moved to the Log File page while the KZ answers: the
+    // focus stays where the user put it.
+    c().Command2->click();
+    c().comframe->hide();
+    c().Frame10->show();
+    c().Text16->setFocus();
+    QVERIFY(waitForAnswers(2));
+    QVERIFY(c().Text3->isEnabled());
+    QVERIFY(c().Text16->editor()->hasFocus());
+}
+
+void TestQuestions::wordsSpokenBeforeTheQuestionLeadItsAnswer()
+{
+    start(0.05, {100});
+    QSignalSpy words(&m_harness->window()->receiveLoop(), &ReceiveLoop::wordAnnounced);
+    m_harness->window()->state().sam = QStringLiteral(" EARLIER");
+    c().Text3->setText(QStringLiteral("And now?"));
+    c().Command2->click();
+    QVERIFY(waitForAnswers(1));
+    QVERIFY2(!words.isEmpty(), "no word was spoken during the window");
+    QString expected = QStringLiteral(" EARLIER");
+    for (const QList<QVariant> &word : words)
+        expected += u' ' + wordText(word.first().toInt());
+    QCOMPARE(m_answers->first().first().toString(), expected);
+    QVERIFY(c().Text2->text().startsWith(QStringLiteral("KZ  :") + expected + kCrLf));
+    QCOMPARE(m_harness->window()->state().sam, QString());
+}
+
+void TestQuestions::unwritableLogIsReportedOnceAndTheWindowStillEnds()
+{
+    start(0.05, {0});
+    c().Option2->click();
+    QTemporaryDir locked;
+    enterUnwritableFolder(locked);
+
+    c().Text3->setText(QStringLiteral("first"));
+    c().Command2->click();
+    QStringList shown = c().Text2->text().split(kCrLf);
+    QVERIFY2(shown[0].startsWith(kLogFailure) && shown[0].size() > kLogFailure.size(),
+             qPrintable(shown[0]));
+    QVERIFY2(shown[0].contains(LogFile::fileName()), qPrintable(shown[0]));
+    QCOMPARE(shown[1], QStringLiteral(" USER ASKED: first"));
+    QVERIFY(waitForAnswers(1));
+    QVERIFY(c().Text3->isEnabled());
+    QVERIFY(!c().talk->isActive());
+
+    c().Text3->setText(QStringLiteral("second"));
+    c().Command2->click();
+    QVERIFY(waitForAnswers(2));
+    QCOMPARE(c().Text2->text().count(kLogFailure), 1);
+    QVERIFY(c().Text2->text().startsWith(QStringLiteral("KZ  :") + kCrLf
+                                         + QStringLiteral(" USER ASKED: second") + kCrLf
+                                         + QStringLiteral("KZ  :") + kCrLf));
+
+    // A question logged again ends the failing stretch...
+    QDir::setCurrent(m_folder->path());
+    c().Text3->setText(QStringLiteral("third"));
+    c().Command2->click();
+    QVERIFY(waitForAnswers(3));
+    QCOMPARE(c().Text2->text().count(kLogFailure), 1);
+    QCOMPARE(logLines().size(), 2);
+
+    // ...so the next failure is told again.
+    QTemporaryDir lockedAgain;
+    enterUnwritableFolder(lockedAgain);
+    c().Text3->setText(QStringLiteral("fourth"));
+    c().Command2->click();
+    QVERIFY(waitForAnswers(4));
+    QCOMPARE(c().Text2->text().count(kLogFailure), 2);
+    QDir::setCurrent(m_folder->path());
+}
+
+void TestQuestions::closingTheWindowDuringAResponseWindowEndsPromptly()
+{
+    start(1.0, {0}); // real time: the window would last 24 seconds
+    c().Option8->click();
+    QElapsedTimer sinceClose;
+    bool closed = false;
+    QByteArray writtenAtClose;
+    // Closed from inside a poll's hold, the deepest wait of a question.
+    connect(m_kz, &sim::SimulatedKz::lineReceived, m_harness->window(), [&](const QString &line) {
+        if (closed || line != kPoll || countPolls(m_kz) < 2)
+            return;
+        closed = true;
+        m_harness->window()->close();
+        writtenAtClose = m_harness->port()->written;
+        sinceClose.start();
+    });
+    c().Command2->click();
+    QVERIFY(waitUntil([&] { return closed; }, 5000));
+    QVERIFY2(sinceClose.elapsed() < 150, qPrintable(QString::number(sinceClose.elapsed())));
+    QVERIFY(!c().Timer2->isActive());
+    QVERIFY(!c().talk->isActive());
+    QVERIFY(m_answers->isEmpty());
+    QCOMPARE(m_harness->port()->written, writtenAtClose);
+}
+
+QTEST_MAIN(TestQuestions)
+#include "tst_questions.moc"
