@@ -1,6 +1,7 @@
 // Finding the KZ: the search over ports 1 to 30, the manual open, and what
 // reaches the device on the way.
 #include "device/connection.h"
+#include "device/devicelink.h"
 #include "harness.h"
 #include "window/widgets.h"
 
@@ -8,6 +9,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
+#include <ctime>
 
 using namespace kz;
 using namespace kz::test;
@@ -27,6 +29,7 @@ private slots:
     void portNumberBoxFollowsItsScrollBar();
     void secondClickDuringASearchIsIgnored();
     void closingTheWindowDuringASearchEndsItPromptly();
+    void unpluggedDeviceClosesThePortOnceWithoutSpinning();
 };
 
 void TestConnection::foundOnPortOneAfterOneProbe()
@@ -199,6 +202,25 @@ void TestConnection::closingTheWindowDuringASearchEndsItPromptly()
     QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(h.port()->opens.size() <= 2);
     QVERIFY(!QApplication::activeModalWidget());
+}
+
+void TestConnection::unpluggedDeviceClosesThePortOnceWithoutSpinning()
+{
+    Harness h;
+    h.addDevice(1);
+    QVERIFY(h.connectWindow());
+    QSignalSpy lost(h.port(), &SerialPort::lost);
+    h.removeDevices();
+    QVERIFY(waitUntil([&] { return !h.port()->isOpen(); }));
+    const std::clock_t before = std::clock();
+    QTest::qWait(300);
+    const double cpuMs = 1000.0 * double(std::clock() - before) / CLOCKS_PER_SEC;
+    QVERIFY2(cpuMs < 60, qPrintable(QString::number(cpuMs)));
+    QCOMPARE(lost.count(), 1);
+    QVERIFY(h.controls().Text2->text().startsWith(QStringLiteral("Lost the connection to the KZ: ")));
+    // Sends after the loss are dropped quietly.
+    h.window()->link().sendCommand(QStringLiteral("@ 2 2"));
+    QVERIFY(h.window()->isVisible());
 }
 
 QTEST_MAIN(TestConnection)

@@ -31,6 +31,7 @@ Connection::Connection(const Form1Controls &controls, FormState &state, DeviceLi
     connect(c.Command23, &QPushButton::clicked, this, &Connection::openManually);
     connect(c.VScroll5, &QScrollBar::valueChanged, this,
             [this](int value) { c.Text17->setText(signedField(value)); });
+    connect(m_link.port(), &SerialPort::lost, this, &Connection::portLost);
 }
 
 void Connection::load()
@@ -60,6 +61,7 @@ void Connection::search()
     if (m_searching || m_connected)
         return;
     m_searching = true;
+    m_refusals.clear();
     for (int p = kFirstPort; p <= kLastPort && !m_link.isEnding(); ++p) {
         setBackground(c.Text1, kSearching);
         c.Text1->setText(signedField(p) + QStringLiteral(" SEARCHING  FOR ACTIVE KZ"));
@@ -86,8 +88,11 @@ void Connection::search()
 bool Connection::probe(int p)
 {
     SerialPort *port = m_link.port();
-    if (!port->open(p))
+    if (!port->open(p)) {
+        if (port->lastOpenRefused())
+            m_refusals << QStringLiteral("Port %1: %2").arg(p).arg(port->errorText());
         return false;
+    }
     if (!m_link.dtimer(kProbeWait))
         return false;
     m_link.sendCommand(QStringLiteral("@ 2 2"));
@@ -112,9 +117,13 @@ void Connection::showNotFound()
                     QStringLiteral("try selecting the port #"), QMessageBox::Ok,
                     c.Frame1->window());
     box.setObjectName(QStringLiteral("portMessage"));
+    // A port that is there but refused is not "no device": say why.
+    if (!m_refusals.isEmpty())
+        box.setInformativeText(m_refusals.join(u'\n'));
     box.exec();
     setBackground(c.Text1, kNotFound);
     c.Text1->setText(QStringLiteral("******** No Controller Found *************"));
+    c.Text1->setToolTip(m_refusals.join(u'\n'));
     emit notFound();
 }
 
@@ -134,6 +143,13 @@ void Connection::openManually()
                      + QStringLiteral(" *****************"));
     if (!m_link.port()->errorText().isEmpty())
         c.Text1->setToolTip(m_link.port()->errorText());
+}
+
+void Connection::portLost(const QString &reason)
+{
+    // The port has been closed once; tell the user in the event window.
+    c.Text2->setText(QStringLiteral("Lost the connection to the KZ: ") + reason
+                     + QStringLiteral("\r\n") + c.Text2->text());
 }
 
 void Connection::showConnected()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QStringList>
 
 namespace kz {
 
@@ -40,10 +41,13 @@ private:
     bool probe(int port);
     void showConnected();
     void showNotFound();
+    void portLost(const QString &reason);
 
     const Form1Controls &c;
     FormState &m_state;
     DeviceLink &m_link;
+    // Why ports that exist could not be opened during the last search.
+    QStringList m_refusals;
     bool m_searching = false;
     bool m_connected = false;
 };

@@ -25,6 +25,8 @@ public:
     virtual QByteArray readAll() = 0;
     // Why the last open failed, or why the port was lost, for the user.
     virtual QString errorText() const = 0;
+    // The last open failed on a port that exists (in use, or not permitted).
+    virtual bool lastOpenRefused() const { return false; }
 
 signals:
     // The open port has gone away (device unplugged, link broken); the port

@@ -38,6 +38,7 @@ bool SystemSerialPort::open(int portNumber)
 {
     close();
     m_portNumber = portNumber;
+    m_refused = false;
     const QString location = m_locator.location(portNumber);
     if (location.isEmpty()) {
         m_errorText = QStringLiteral("there is no port #%1").arg(portNumber);
@@ -50,6 +51,7 @@ bool SystemSerialPort::open(int portNumber)
     m_port->setStopBits(QSerialPort::OneStop);
     m_port->setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port->open(QIODevice::ReadWrite)) {
+        m_refused = m_port->error() == QSerialPort::PermissionError;
         m_errorText = openFailureText(location, m_port->error(), m_port->errorString());
         m_port->clearError();
         return false;

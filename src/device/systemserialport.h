@@ -22,6 +22,7 @@ public:
     void write(const QByteArray &data) override;
     QByteArray readAll() override;
     QString errorText() const override { return m_errorText; }
+    bool lastOpenRefused() const override { return m_refused; }
 
     const PortLocator &locator() const { return m_locator; }
 
@@ -32,6 +33,7 @@ private:
     QSerialPort *m_port;
     int m_portNumber = 0;
     QString m_errorText;
+    bool m_refused = false;
 };
 
 } // namespace kz
