@@ -1,0 +1,159 @@
+// Prints what the program costs: start-up time and memory, and the CPU it
+// uses while it waits. Everything runs at real time.
+#include "device/connection.h"
+#include "device/devicelink.h"
+#include "device/receiveloop.h"
+#include "device/systemserialport.h"
+#include "questions/questiondesk.h"
+#include "simulatedkz.h"
+#include "window/form1.h"
+#include "window/widgets.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+
+double cpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto ms = [](const timeval &t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+void runUntil(const std::function<bool()> &done)
+{
+    while (!done())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+}
+
+void startUp()
+{
+    QList<double> times;
+    QString lastLine;
+    for (int run = 0; run < 5; ++run) {
+        QProcess kz;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        kz.setProcessEnvironment(env);
+        QElapsedTimer clock;
+        clock.start();
+        kz.start(QStringLiteral(KZ_APP_PATH), {QStringLiteral("--startup-report")});
+        kz.waitForFinished(10000);
+        times << clock.elapsed();
+        lastLine = QString::fromLocal8Bit(kz.readAllStandardOutput()).trimmed();
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("start-up to first paint (process start to its report, median of 5): %.0f ms "
+                "(min %.0f, max %.0f)\n",
+                times.at(2), times.first(), times.last());
+    std::printf("  the program said: %s\n", qPrintable(lastLine));
+}
+
+void searchOfAbsentPorts()
+{
+    QTemporaryDir empty;
+    kz::Form1 window(new kz::SystemSerialPort(kz::PortLocator::forFolder(empty.path())));
+    window.show();
+    // The message box at the end is closed as soon as it shows.
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+            box->done(QMessageBox::Ok);
+    });
+    closer.start(100);
+    QElapsedTimer clock;
+    clock.start();
+    const double before = cpuMs();
+    window.connection().search();
+    const double cpu = cpuMs() - before;
+    std::printf("search of 30 absent ports: %.1f s, CPU %.0f ms (%.2f%% of one core)\n",
+                clock.elapsed() / 1000.0, cpu, 100.0 * cpu / clock.elapsed());
+}
+
+void runOfHolds(kz::DeviceLink &link)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const double before = cpuMs();
+    for (int i = 0; i < 8; ++i)
+        link.hold();
+    const double cpu = cpuMs() - before;
+    std::printf("8 holds: %.2f s, CPU %.1f ms (%.2f%% of one core)\n", clock.elapsed() / 1000.0,
+                cpu, 100.0 * cpu / clock.elapsed());
+}
+
+void questionAndAnswer()
+{
+    QTemporaryDir folder;
+    QDir::setCurrent(folder.path()); // the log goes there
+    kz::sim::SimulatedKz device;
+    device.start();
+    device.linkAs(folder.path(), 1);
+    kz::Form1 window(new kz::SystemSerialPort(kz::PortLocator::forFolder(folder.path())));
+    window.show();
+    window.connection().search();
+    if (!window.connection().isConnected()) {
+        std::printf("question: the simulated KZ was not found\n");
+        return;
+    }
+    runOfHolds(window.link());
+
+    // From the end mark of a reading reaching the port to the say request.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lastSent = -1;
+    QList<qint64> delays;
+    QObject::connect(&device, &kz::sim::SimulatedKz::sent, [&] { lastSent = clock.elapsed(); });
+    QObject::connect(&window.link(), &kz::DeviceLink::commandSent, [&](const QString &line) {
+        if (line == QLatin1String("> 26  10  10 ") && lastSent >= 0)
+            delays << clock.elapsed() - lastSent;
+    });
+
+    bool answered = false;
+    QString answer;
+    QObject::connect(&window.questions(), &kz::QuestionDesk::answered, [&](const QString &a) {
+        answered = true;
+        answer = a;
+    });
+    const double before = cpuMs();
+    QElapsedTimer question;
+    question.start();
+    window.controls().Text3->setText(QStringLiteral("Is anyone there"));
+    window.controls().Command2->click();
+    runUntil([&] { return answered; });
+    const double cpu = cpuMs() - before;
+    std::printf("12-second question with the simulated KZ answering (in this process): %.1f s, "
+                "CPU %.0f ms (%.2f%% of one core); %lld readings, answer \"%s\"\n",
+                question.elapsed() / 1000.0, cpu, 100.0 * cpu / question.elapsed(),
+                static_cast<long long>(device.readingsSent()), qPrintable(answer));
+    if (!delays.isEmpty()) {
+        std::sort(delays.begin(), delays.end());
+        std::printf("reading's end mark to say request: median %lld ms, max %lld ms over %lld "
+                    "words (Timer1 ticks every 200 ms)\n",
+                    static_cast<long long>(delays.at(delays.size() / 2)),
+                    static_cast<long long>(delays.last()),
+                    static_cast<long long>(delays.size()));
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    startUp();
+    searchOfAbsentPorts();
+    questionAndAnswer();
+    return 0;
+}

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs the KZ program on Debian 12.
+#   ./kz.sh run    install what is missing, build, start kz with a simulated KZ
+#   ./kz.sh test   install what is missing, build, run every test
+set -euo pipefail
+cd "$(dirname "$0")"
+
+packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-webengine-dev
+          libgl-dev)
+
+install_missing() {
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "kz.sh: installing ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+build() {
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build build
+}
+
+case "${1:-}" in
+  run)
+    install_missing
+    build
+    if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+      exec ./build/kz --simulate 3
+    fi
+    # No display: show the program working anyway, offscreen, and keep a
+    # picture of the connected window.
+    shot="$PWD/kz-connected.png"
+    echo "kz.sh: no display found; running kz offscreen against the simulated KZ"
+    QT_QPA_PLATFORM=offscreen ./build/kz --simulate 3 --screenshot "$shot"
+    echo "kz.sh: screenshot of the connected window: $shot"
+    ;;
+  test)
+    install_missing
+    build
+    cd build
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
+    ;;
+  *)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac
