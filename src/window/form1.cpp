@@ -25,6 +25,12 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
     setWindowTitle(QStringLiteral("KZ   VERSION 1.41"));
     setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
 
+    // The window's font, which every control but one uses; where MS Sans
+    // Serif is missing the system's sans serif stands in at the same size.
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(8);
+    setFont(font);
     buildForm1(this, c);
 
     port->setParent(this);

@@ -31,7 +31,9 @@ W *place(W *widget, const char *name, int left, int top, int width, int height,
 QGroupBox *frame(QWidget *in, const char *name, const QString &caption, int l, int t, int w, int h,
                  const QString &tip = {})
 {
-    return place(new QGroupBox(caption, in), name, l, t, w, h, tip);
+    auto *box = place(new QGroupBox(caption, in), name, l, t, w, h, tip);
+    box->setAutoFillBackground(true); // frames hide what lies beneath them
+    return box;
 }
 
 QGroupBox *page(QWidget *in, const char *name, int l, int t, int w, int h)
@@ -257,6 +259,7 @@ void buildAutoTune(Form1Controls &c)
                       QStringLiteral("0  10    20   30   40    50   60   70   80   90  100"), 0, 240,
                       3012, 252);
     QFont small(QStringLiteral("MS Sans Serif"));
+    small.setStyleHint(QFont::SansSerif);
     small.setPointSizeF(6.6);
     c.Label10->setFont(small);
     c.Line3 = new LineShape(QPointF(120, 480), QPointF(1440, 1080), c.Picture3);
