@@ -34,20 +34,6 @@ bool writeLog(const QByteArray &bytes)
            && file.write(bytes) == bytes.size();
 }
 
-// Makes the working folder one where no file can be created. Permissions
-// alone do not stop root, so then the folder is taken away from under the
-// program instead.
-void enterUnwritableFolder(QTemporaryDir &dir)
-{
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-    QDir::setCurrent(dir.path());
-    QFile probe(QStringLiteral("probe"));
-    if (probe.open(QIODevice::WriteOnly)) {
-        probe.remove();
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        dir.remove();
-    }
-}
 
 } // namespace
 

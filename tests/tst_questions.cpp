@@ -55,18 +55,6 @@ int countPolls(const sim::SimulatedKz *kz)
     return static_cast<int>(kz->receivedLines().count(kPoll));
 }
 
-void enterUnwritableFolder(QTemporaryDir &dir)
-{
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-    QDir::setCurrent(dir.path());
-    // Permissions do not stop root: take the folder away instead.
-    QFile probe(QStringLiteral("probe"));
-    if (probe.open(QIODevice::WriteOnly)) {
-        probe.remove();
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        dir.remove();
-    }
-}
 
 } // namespace
 

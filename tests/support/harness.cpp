@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -83,6 +85,18 @@ bool Harness::connectWindow()
         createWindow();
     QTest::mouseClick(controls().Command1, Qt::LeftButton);
     return waitUntil([this] { return m_window->connection().isConnected(); });
+}
+
+void enterUnwritableFolder(QTemporaryDir &dir)
+{
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    QDir::setCurrent(dir.path());
+    QFile probe(QStringLiteral("probe"));
+    if (probe.open(QIODevice::WriteOnly)) {
+        probe.remove();
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        dir.remove();
+    }
 }
 
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs)

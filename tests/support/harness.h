@@ -81,6 +81,11 @@ private:
     RecordingPort *m_port = nullptr;
 };
 
+// Makes the working folder one where no file can be created. Permissions
+// alone do not stop root, so then the folder is taken away from under the
+// program instead.
+void enterUnwritableFolder(QTemporaryDir &dir);
+
 // Runs the event loop until the condition holds or the deadline passes.
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 5000);
 
