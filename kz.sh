@@ -31,13 +31,13 @@ case "${1:-}" in
     install_missing
     build
     if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-      exec ./build/kz --simulate 3
+      exec ./build/kz --simulate
     fi
     # No display: show the program working anyway, offscreen, and keep a
     # picture of the connected window.
     shot="$PWD/kz-connected.png"
     echo "kz.sh: no display found; running kz offscreen against the simulated KZ"
-    QT_QPA_PLATFORM=offscreen ./build/kz --simulate 3 --screenshot "$shot"
+    QT_QPA_PLATFORM=offscreen ./build/kz --simulate --screenshot "$shot"
     echo "kz.sh: screenshot of the connected window: $shot"
     ;;
   test)

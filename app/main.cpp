@@ -3,7 +3,9 @@
 #include "window/browser/browserfactory.h"
 #include "window/browser/sites.h"
 #include "device/systemserialport.h"
+#ifdef KZ_HAVE_SIMULATOR
 #include "simulatedkz.h"
+#endif
 #include "window/form1.h"
 
 #include <QApplication>
@@ -63,8 +65,11 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral("Desktop control program for the KZ."));
     parser.addHelpOption();
     QCommandLineOption simulate(QStringLiteral("simulate"),
-                                QStringLiteral("Attach a simulated KZ on port <n> (default 3)."),
-                                QStringLiteral("n"), QStringLiteral("3"));
+                                QStringLiteral("Attach a simulated KZ, so that the program can be "
+                                               "tried without the device."));
+    QCommandLineOption simulatePort(QStringLiteral("simulate-port"),
+                                    QStringLiteral("Port number of the simulated KZ (default 3)."),
+                                    QStringLiteral("n"), QStringLiteral("3"));
     QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                   QStringLiteral("Connect, save a picture of the window to "
                                                  "<file> and quit."),
@@ -81,17 +86,21 @@ int main(int argc, char *argv[])
     parser.addOption(startupReport);
     parser.addOption(siteHost);
     parser.addOption(pdfHost);
+#ifdef KZ_HAVE_SIMULATOR
     parser.addOption(simulate);
+    parser.addOption(simulatePort);
+#endif
     parser.addOption(screenshot);
     parser.process(app);
 
+    kz::PortLocator locator = kz::PortLocator::fromEnvironment();
+#ifdef KZ_HAVE_SIMULATOR
     // The simulated KZ lives in a port folder of its own; the search then
     // meets it on the chosen port number.
     QTemporaryDir simFolder;
     std::unique_ptr<kz::sim::SimulatedKz> simulated;
-    kz::PortLocator locator = kz::PortLocator::fromEnvironment();
-    if (parser.isSet(simulate)) {
-        const int portNumber = parser.value(simulate).toInt();
+    if (parser.isSet(simulate) || parser.isSet(simulatePort)) {
+        const int portNumber = parser.value(simulatePort).toInt();
         simulated = std::make_unique<kz::sim::SimulatedKz>();
         QString error;
         if (!simulated->start(&error) || !simulated->linkAs(simFolder.path(), portNumber, &error)) {
@@ -103,6 +112,7 @@ int main(int argc, char *argv[])
                     qPrintable(simulated->slavePath()));
         std::fflush(stdout);
     }
+#endif
 
     const kz::SiteSettings sites =
         kz::SiteSettings::fromEnvironmentAndArguments(QCoreApplication::arguments());

@@ -11,7 +11,11 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#if defined(__APPLE__)
+#include <util.h>
+#else
 #include <pty.h>
+#endif
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
