@@ -1,8 +1,8 @@
 #include "device/connection.h"
 #include "device/portlocator.h"
+#include "device/systemserialport.h"
 #include "window/browser/browserfactory.h"
 #include "window/browser/sites.h"
-#include "device/systemserialport.h"
 #ifdef KZ_HAVE_SIMULATOR
 #include "simulatedkz.h"
 #endif
@@ -34,8 +34,7 @@ long peakResidentKb()
 // time, then the program ends.
 void reportFirstPaint(QWidget *window)
 {
-    struct Watcher : QObject
-    {
+    struct Watcher : QObject {
         bool eventFilter(QObject *, QEvent *event) override
         {
             if (event->type() == QEvent::Paint && !done) {
@@ -114,8 +113,8 @@ int main(int argc, char *argv[])
     }
 #endif
 
-    const kz::SiteSettings sites =
-        kz::SiteSettings::fromEnvironmentAndArguments(QCoreApplication::arguments());
+    const kz::SiteSettings sites
+        = kz::SiteSettings::fromEnvironmentAndArguments(QCoreApplication::arguments());
     kz::Form1 window(new kz::SystemSerialPort(locator), sites);
     window.show();
 

@@ -24,7 +24,7 @@ namespace {
 
 double cpuMs()
 {
-    rusage usage{};
+    rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     auto ms = [](const timeval &t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
     return ms(usage.ru_utime) + ms(usage.ru_stime);
@@ -144,8 +144,7 @@ void questionAndAnswer()
         std::printf("reading's end mark to say request: median %lld ms, max %lld ms over %lld "
                     "words (Timer1 ticks every 200 ms)\n",
                     static_cast<long long>(delays.at(delays.size() / 2)),
-                    static_cast<long long>(delays.last()),
-                    static_cast<long long>(delays.size()));
+                    static_cast<long long>(delays.last()), static_cast<long long>(delays.size()));
     }
 }
 

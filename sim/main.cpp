@@ -26,11 +26,12 @@ bool installSignalHandlers()
 {
     if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return false;
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    return ::sigaction(SIGINT, &action, nullptr) == 0 && ::sigaction(SIGTERM, &action, nullptr) == 0;
+    return ::sigaction(SIGINT, &action, nullptr) == 0
+        && ::sigaction(SIGTERM, &action, nullptr) == 0;
 }
 
 void printLine(const QString &text)
@@ -73,16 +74,21 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("A simulated KZ on a pseudo-terminal."));
     parser.addHelpOption();
-    const QCommandLineOption dirOption(QStringLiteral("dir"), QStringLiteral("Folder for the COMn link."),
-        QStringLiteral("DIR"), QDir(QDir::tempPath()).filePath(QStringLiteral("kz-ports")));
-    const QCommandLineOption portOption(
-        QStringLiteral("port"), QStringLiteral("Port number n of the link COMn."), QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption dirOption(
+        QStringLiteral("dir"), QStringLiteral("Folder for the COMn link."), QStringLiteral("DIR"),
+        QDir(QDir::tempPath()).filePath(QStringLiteral("kz-ports")));
+    const QCommandLineOption portOption(QStringLiteral("port"),
+                                        QStringLiteral("Port number n of the link COMn."),
+                                        QStringLiteral("N"), QStringLiteral("1"));
     const QCommandLineOption probeOption(QStringLiteral("probe"),
-        QStringLiteral("Probes answered: both, second or none."), QStringLiteral("WHICH"), QStringLiteral("both"));
-    const QCommandLineOption readingsOption(QStringLiteral("readings"),
-        QStringLiteral("Readings to answer in turn, e.g. 10,20,30."), QStringLiteral("LIST"));
-    const QCommandLineOption seedOption(
-        QStringLiteral("seed"), QStringLiteral("Seed of the pseudo-random readings."), QStringLiteral("S"));
+                                         QStringLiteral("Probes answered: both, second or none."),
+                                         QStringLiteral("WHICH"), QStringLiteral("both"));
+    const QCommandLineOption readingsOption(
+        QStringLiteral("readings"), QStringLiteral("Readings to answer in turn, e.g. 10,20,30."),
+        QStringLiteral("LIST"));
+    const QCommandLineOption seedOption(QStringLiteral("seed"),
+                                        QStringLiteral("Seed of the pseudo-random readings."),
+                                        QStringLiteral("S"));
     parser.addOptions({dirOption, portOption, probeOption, readingsOption, seedOption});
     parser.process(app);
 
@@ -127,8 +133,7 @@ int main(int argc, char *argv[])
     QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
         char byte;
-        while (::read(signalPipe[0], &byte, 1) > 0) {
-        }
+        while (::read(signalPipe[0], &byte, 1) > 0) { }
         QCoreApplication::quit();
     });
 
@@ -139,13 +144,13 @@ int main(int argc, char *argv[])
     if (!kz.linkAs(folder, port, &error))
         return fail(error);
 
-    QObject::connect(&kz, &kz::sim::SimulatedKz::lineReceived, [](const QString &line) {
-        printLine(QStringLiteral("<- ") + line);
-    });
+    QObject::connect(&kz, &kz::sim::SimulatedKz::lineReceived,
+                     [](const QString &line) { printLine(QStringLiteral("<- ") + line); });
     QObject::connect(&kz, &kz::sim::SimulatedKz::sent, [](const QByteArray &text) {
         printLine(QStringLiteral("-> ") + visible(text));
     });
 
-    printLine(QStringLiteral("KZ simulator on %1, linked as %2").arg(kz.slavePath(), kz.links().constFirst()));
+    printLine(QStringLiteral("KZ simulator on %1, linked as %2")
+                  .arg(kz.slavePath(), kz.links().constFirst()));
     return app.exec();
 }

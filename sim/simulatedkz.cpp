@@ -43,7 +43,8 @@ void setError(QString *error, const QString &text)
 
 QString errnoText(const char *what)
 {
-    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+    return QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                        QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 // The integers of a line's fields after its leading character; empty when
@@ -63,14 +64,12 @@ std::optional<QList<int>> integerFields(const QStringList &fields)
 
 bool isProbe(const QList<int> &fields, int which)
 {
-    return fields == QList<int>{which, which};
+    return fields == QList<int> {which, which};
 }
 
 } // namespace
 
-SimulatedKz::SimulatedKz(QObject *parent)
-    : QObject(parent)
-    , m_random(kDefaultSeed)
+SimulatedKz::SimulatedKz(QObject *parent) : QObject(parent), m_random(kDefaultSeed)
 {
 }
 
@@ -148,7 +147,7 @@ bool SimulatedKz::linkAs(const QString &folder, int portNumber, QString *error)
 
     // lstat, because a link left by a simulator that died points nowhere and
     // QFileInfo::exists() would call it absent.
-    struct stat info {};
+    struct stat info { };
     if (::lstat(linkName.constData(), &info) == 0) {
         if (!S_ISLNK(info.st_mode)) {
             setError(error, QStringLiteral("%1 exists and is not a link").arg(link));
@@ -267,17 +266,17 @@ void SimulatedKz::handleCommand(const QList<int> &fields)
     if (fields.size() == 2 && fields[0] == 11 && fields[1] >= 1 && fields[1] <= 3) {
         ++m_readingsSent;
         reply(QByteArray::number(nextReading()) + '^');
-    } else if (fields == QList<int>{4, 2}) {
+    } else if (fields == QList<int> {4, 2}) {
         m_context = Context::UploadOpen;
-    } else if (fields == QList<int>{40, 2}) {
+    } else if (fields == QList<int> {40, 2}) {
         m_context = Context::Sensitivity;
         m_valuesTaken = 0;
-    } else if (fields == QList<int>{14, 1}) {
+    } else if (fields == QList<int> {14, 1}) {
         m_context = Context::DumpSelected;
-    } else if (fields == QList<int>{2, 1}) {
+    } else if (fields == QList<int> {2, 1}) {
         if (previous == Context::DumpArmed)
             reply(dumpText());
-    } else if (fields == QList<int>{27, 10, 10}) {
+    } else if (fields == QList<int> {27, 10, 10}) {
         reply(m_firmwareVersion.toLatin1() + '^');
     }
 }
@@ -361,7 +360,8 @@ void SimulatedKz::write(const QByteArray &text)
 void SimulatedKz::flushOutput()
 {
     while (!m_pendingOutput.isEmpty()) {
-        const ssize_t count = ::write(m_masterFd, m_pendingOutput.constData(), m_pendingOutput.size());
+        const ssize_t count
+            = ::write(m_masterFd, m_pendingOutput.constData(), m_pendingOutput.size());
         if (count > 0) {
             m_pendingOutput.remove(0, count);
             continue;

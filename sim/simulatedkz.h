@@ -18,8 +18,7 @@ namespace kz::sim {
 // A KZ behind a pseudo-terminal: the program opens slavePath() (or a COMn
 // link to it) as if it were the real serial port and gets the device's
 // answers back.
-class SimulatedKz : public QObject
-{
+class SimulatedKz : public QObject {
     Q_OBJECT
 
 public:

@@ -27,8 +27,7 @@ namespace {
 
 // Sets or clears one environment variable for a scope, then puts back what
 // was there, so no case leaks settings into the next.
-class EnvironmentOverride
-{
+class EnvironmentOverride {
 public:
     EnvironmentOverride(const char *name, std::optional<QByteArray> value) : m_name(name)
     {
@@ -54,8 +53,7 @@ private:
 };
 
 // Stands in for the system's web browser.
-class UrlRecorder : public QObject
-{
+class UrlRecorder : public QObject {
     Q_OBJECT
 public:
     Q_INVOKABLE void open(const QUrl &url) { opened << url; }
@@ -94,8 +92,7 @@ constexpr int kLoadTimeoutMs = 20000;
 
 Q_DECLARE_METATYPE(std::optional<QByteArray>)
 
-class TestBrowser : public QObject
-{
+class TestBrowser : public QObject {
     Q_OBJECT
 private slots:
     void siteHosts_data();
@@ -119,36 +116,43 @@ void TestBrowser::siteHosts_data()
 
     const std::optional<QByteArray> unset;
     const QString program = QStringLiteral("kz");
-    QTest::newRow("defaults") << unset << unset << QStringList{program}
-                              << "www.example.com" << "www.example.org";
-    QTest::newRow("environment")
-        << std::optional<QByteArray>("site.test") << std::optional<QByteArray>("pdf.test")
-        << QStringList{program} << "site.test" << "pdf.test";
+    QTest::newRow("defaults") << unset << unset << QStringList {program} << "www.example.com"
+                              << "www.example.org";
+    QTest::newRow("environment") << std::optional<QByteArray>("site.test")
+                                 << std::optional<QByteArray>("pdf.test") << QStringList {program}
+                                 << "site.test"
+                                 << "pdf.test";
     QTest::newRow("separate argument")
-        << unset << unset
-        << QStringList{program, "--site-host", "a.test", "--pdf-host", "b.test"}
-        << "a.test" << "b.test";
+        << unset << unset << QStringList {program, "--site-host", "a.test", "--pdf-host", "b.test"}
+        << "a.test"
+        << "b.test";
     QTest::newRow("joined argument")
-        << unset << unset << QStringList{program, "--pdf-host=b.test", "--site-host=a.test"}
-        << "a.test" << "b.test";
+        << unset << unset << QStringList {program, "--pdf-host=b.test", "--site-host=a.test"}
+        << "a.test"
+        << "b.test";
     QTest::newRow("argument beats environment")
         << std::optional<QByteArray>("site.test") << std::optional<QByteArray>("pdf.test")
-        << QStringList{program, "--site-host=a.test"} << "a.test" << "pdf.test";
+        << QStringList {program, "--site-host=a.test"} << "a.test"
+        << "pdf.test";
     QTest::newRow("last argument wins")
-        << unset << unset << QStringList{program, "--site-host=a.test", "--site-host", "c.test"}
-        << "c.test" << "www.example.org";
+        << unset << unset << QStringList {program, "--site-host=a.test", "--site-host", "c.test"}
+        << "c.test"
+        << "www.example.org";
     QTest::newRow("missing value keeps next option")
-        << unset << unset << QStringList{program, "--site-host", "--pdf-host", "b.test"}
-        << "www.example.com" << "b.test";
+        << unset << unset << QStringList {program, "--site-host", "--pdf-host", "b.test"}
+        << "www.example.com"
+        << "b.test";
     QTest::newRow("blank values ignored")
         << std::optional<QByteArray>("site.test") << std::optional<QByteArray>("  ")
-        << QStringList{program, "--site-host="} << "site.test" << "www.example.org";
+        << QStringList {program, "--site-host="} << "site.test"
+        << "www.example.org";
     QTest::newRow("other options left alone")
         << unset << unset
-        << QStringList{program, "--simulate", "--site-hostile=x", "--pdf-host", "b.test"}
-        << "www.example.com" << "b.test";
+        << QStringList {program, "--simulate", "--site-hostile=x", "--pdf-host", "b.test"}
+        << "www.example.com"
+        << "b.test";
     QTest::newRow("program name is not an option")
-        << unset << unset << QStringList{"--site-host=a.test"} << "www.example.com"
+        << unset << unset << QStringList {"--site-host=a.test"} << "www.example.com"
         << "www.example.org";
 }
 
@@ -230,7 +234,8 @@ void TestBrowser::environmentPreparation()
 
 void TestBrowser::pluginSearchPath()
 {
-    const QString besideProgram = QCoreApplication::applicationDirPath() + QStringLiteral("/plugins");
+    const QString besideProgram
+        = QCoreApplication::applicationDirPath() + QStringLiteral("/plugins");
     {
         EnvironmentOverride dir("KZ_PLUGIN_DIR", std::nullopt);
         const QStringList path = kz::browserPluginSearchPath();
@@ -279,8 +284,8 @@ void TestBrowser::pluginLoading()
     if (!pluginWasBuilt())
         QSKIP("The WebEngine plugin was not built");
     // A broken candidate earlier in the path must not hide a good one later.
-    kz::BrowserPlugin *plugin =
-        kz::loadBrowserPlugin({empty.path(), broken.path(), builtPluginDir()}, &path, &error);
+    kz::BrowserPlugin *plugin
+        = kz::loadBrowserPlugin({empty.path(), broken.path(), builtPluginDir()}, &path, &error);
     QVERIFY2(plugin, qPrintable(error));
     QVERIFY2(path.startsWith(builtPluginDir()), qPrintable(path));
     QVERIFY(error.isEmpty());
@@ -291,7 +296,8 @@ void TestBrowser::fallbackView()
     EnvironmentOverride noWebEngine("KZ_NO_WEBENGINE", QByteArray("1"));
     UrlRecorder browser;
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &browser, "open");
-    auto unsetHandler = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("http")); });
+    auto unsetHandler
+        = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("http")); });
 
     std::unique_ptr<BrowserView> view(kz::createBrowserView(nullptr));
     QVERIFY(view);
@@ -320,7 +326,7 @@ void TestBrowser::fallbackView()
 
     // ...only the user's click does, with the address on show.
     open->click();
-    QCOMPARE(browser.opened, QList<QUrl>{second});
+    QCOMPARE(browser.opened, QList<QUrl> {second});
 
     view->navigate(QUrl());
     QCOMPARE(view->loadState(), LoadState::Failed);

@@ -15,8 +15,7 @@ using namespace kz;
 using namespace kz::test;
 using Probe = sim::SimulatedKz::ProbeAnswers;
 
-class TestConnection : public QObject
-{
+class TestConnection : public QObject {
     Q_OBJECT
 private slots:
     void foundOnPortOneAfterOneProbe();
@@ -38,7 +37,7 @@ void TestConnection::foundOnPortOneAfterOneProbe()
     auto *kz = h.addDevice(1);
     QVERIFY(h.connectWindow());
     const auto &c = h.controls();
-    QCOMPARE(h.port()->opens, QList<int>{1});
+    QCOMPARE(h.port()->opens, QList<int> {1});
     QCOMPARE(kz->receivedBytes(), QByteArray("@ 2 2\r"));
     QCOMPARE(c.Text1->text(),
              QStringLiteral(" 1 SEARCHING  FOR ACTIVE KZ************* Controller on port # 1 "
@@ -59,7 +58,7 @@ void TestConnection::foundByTheSecondProbe()
     auto *kz = h.addDevice(4);
     kz->setProbeAnswers(Probe::SecondOnly);
     QVERIFY(h.connectWindow());
-    QCOMPARE(h.port()->opens, (QList<int>{1, 2, 3, 4}));
+    QCOMPARE(h.port()->opens, (QList<int> {1, 2, 3, 4}));
     QCOMPARE(kz->receivedBytes(), QByteArray("@ 2 2\r@ 1 1\r"));
     QVERIFY(h.controls().Text1->text().endsWith(
         QStringLiteral("************* Controller on port # 4 *****************")));
@@ -76,7 +75,7 @@ void TestConnection::answerTokenMayStandAnywhereInTheText()
             kz->send("KZ ready^ prompt");
     });
     QVERIFY(h.connectWindow());
-    QCOMPARE(h.port()->opens, (QList<int>{1, 2}));
+    QCOMPARE(h.port()->opens, (QList<int> {1, 2}));
 }
 
 void TestConnection::silentDeviceIsPassedOver()
@@ -86,7 +85,7 @@ void TestConnection::silentDeviceIsPassedOver()
     silent->setProbeAnswers(Probe::None);
     auto *kz = h.addDevice(3);
     QVERIFY(h.connectWindow());
-    QCOMPARE(h.port()->opens, (QList<int>{1, 2, 3}));
+    QCOMPARE(h.port()->opens, (QList<int> {1, 2, 3}));
     QCOMPARE(silent->receivedBytes(), QByteArray("@ 2 2\r@ 1 1\r"));
     QCOMPARE(kz->receivedBytes(), QByteArray("@ 2 2\r"));
 }
@@ -127,7 +126,7 @@ void TestConnection::manualOpenOfAMissingPortStaysUnconnected()
     c.Text1->setText(QStringLiteral("earlier"));
     c.Text17->setText(QStringLiteral("7"));
     QTest::mouseClick(c.Command23, Qt::LeftButton);
-    QCOMPARE(h.port()->opens, QList<int>{7});
+    QCOMPARE(h.port()->opens, QList<int> {7});
     QCOMPARE(c.Text1->text(),
              QStringLiteral("earlier************* No Controller on port # *****************"));
     QVERIFY(!h.window()->connection().isConnected());
@@ -171,7 +170,7 @@ void TestConnection::portNumberBoxFollowsItsScrollBar()
     QCOMPARE(c.Text17->text(), QStringLiteral(" 30"));
     // The box still names the port: a manual open uses 30.
     QTest::mouseClick(c.Command23, Qt::LeftButton);
-    QCOMPARE(h.port()->opens, QList<int>{30});
+    QCOMPARE(h.port()->opens, QList<int> {30});
 }
 
 void TestConnection::secondClickDuringASearchIsIgnored()
@@ -187,7 +186,7 @@ void TestConnection::secondClickDuringASearchIsIgnored()
     });
     QTest::mouseClick(c.Command1, Qt::LeftButton);
     QVERIFY(h.window()->connection().isConnected());
-    QCOMPARE(h.port()->opens, (QList<int>{1, 2, 3}));
+    QCOMPARE(h.port()->opens, (QList<int> {1, 2, 3}));
 }
 
 void TestConnection::closingTheWindowDuringASearchEndsItPromptly()
@@ -217,7 +216,8 @@ void TestConnection::unpluggedDeviceClosesThePortOnceWithoutSpinning()
     const double cpuMs = 1000.0 * double(std::clock() - before) / CLOCKS_PER_SEC;
     QVERIFY2(cpuMs < 60, qPrintable(QString::number(cpuMs)));
     QCOMPARE(lost.count(), 1);
-    QVERIFY(h.controls().Text2->text().startsWith(QStringLiteral("Lost the connection to the KZ: ")));
+    QVERIFY(
+        h.controls().Text2->text().startsWith(QStringLiteral("Lost the connection to the KZ: ")));
     // Sends after the loss are dropped quietly.
     h.window()->link().sendCommand(QStringLiteral("@ 2 2"));
     QVERIFY(h.window()->isVisible());

@@ -12,8 +12,7 @@ using namespace kz;
 
 namespace {
 
-class FakePort : public SerialPort
-{
+class FakePort : public SerialPort {
 public:
     bool open(int n) override
     {
@@ -43,8 +42,7 @@ double processCpuMs()
 
 } // namespace
 
-class TestDeviceLink : public QObject
-{
+class TestDeviceLink : public QObject {
     Q_OBJECT
 private slots:
     void init();

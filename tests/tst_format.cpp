@@ -5,8 +5,7 @@
 
 using namespace kz;
 
-class TestFormat : public QObject
-{
+class TestFormat : public QObject {
     Q_OBJECT
 private slots:
     void signedFieldForm_data();
@@ -80,10 +79,14 @@ void TestFormat::digitFilterKeepsDigitsInOrder_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("mode report") << "AA = 12^" << "12";
-    QTest::newRow("no digits") << "Done^" << "";
-    QTest::newRow("scattered") << "a1b2 c3\r\n4" << "1234";
-    QTest::newRow("fraction loses its point") << "12.5" << "125";
+    QTest::newRow("mode report") << "AA = 12^"
+                                 << "12";
+    QTest::newRow("no digits") << "Done^"
+                               << "";
+    QTest::newRow("scattered") << "a1b2 c3\r\n4"
+                               << "1234";
+    QTest::newRow("fraction loses its point") << "12.5"
+                                              << "125";
     QTest::newRow("non-ASCII digits dropped") << QStringLiteral("\u0661\u0662 7") << "7";
 }
 

@@ -31,14 +31,12 @@ bool writeLog(const QByteArray &bytes)
 {
     QFile file(LogFile::fileName());
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-           && file.write(bytes) == bytes.size();
+        && file.write(bytes) == bytes.size();
 }
-
 
 } // namespace
 
-class TestLogFile : public QObject
-{
+class TestLogFile : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -115,16 +113,31 @@ void TestLogFile::localeFormsKeepFourDigitYearsAndDropTheZone_data()
     QTest::addColumn<QString>("time");
     // The first two columns are the locale's own forms, checked first so
     // that a change of locale data shows as such.
-    QTest::newRow("zone in brackets") << "ca_ES" << "d/M/yy" << "H:mm:ss (t)"
-                                      << "d/M/yyyy" << "H:mm:ss";
-    QTest::newRow("zone first") << "my_MM" << "dd-MM-yy" << "t HH:mm:ss"
-                                << "dd-MM-yyyy" << "HH:mm:ss";
-    QTest::newRow("zone after a comma") << "be_BY" << "d.MM.yy" << "HH:mm:ss, t"
-                                        << "d.MM.yyyy" << "HH:mm:ss";
-    QTest::newRow("quoted letters stay") << "nds_DE" << "d.MM.yy" << "'Klock' H.mm:ss (t)"
-                                         << "d.MM.yyyy" << "'Klock' H.mm:ss";
-    QTest::newRow("year first, four digits") << "hu_HU" << "yyyy. MM. dd." << "H:mm:ss t"
-                                             << "yyyy. MM. dd." << "H:mm:ss";
+    QTest::newRow("zone in brackets") << "ca_ES"
+                                      << "d/M/yy"
+                                      << "H:mm:ss (t)"
+                                      << "d/M/yyyy"
+                                      << "H:mm:ss";
+    QTest::newRow("zone first") << "my_MM"
+                                << "dd-MM-yy"
+                                << "t HH:mm:ss"
+                                << "dd-MM-yyyy"
+                                << "HH:mm:ss";
+    QTest::newRow("zone after a comma") << "be_BY"
+                                        << "d.MM.yy"
+                                        << "HH:mm:ss, t"
+                                        << "d.MM.yyyy"
+                                        << "HH:mm:ss";
+    QTest::newRow("quoted letters stay") << "nds_DE"
+                                         << "d.MM.yy"
+                                         << "'Klock' H.mm:ss (t)"
+                                         << "d.MM.yyyy"
+                                         << "'Klock' H.mm:ss";
+    QTest::newRow("year first, four digits") << "hu_HU"
+                                             << "yyyy. MM. dd."
+                                             << "H:mm:ss t"
+                                             << "yyyy. MM. dd."
+                                             << "H:mm:ss";
 }
 
 void TestLogFile::localeFormsKeepFourDigitYearsAndDropTheZone()
@@ -146,8 +159,8 @@ void TestLogFile::everyLocaleGivesAFourDigitYearAndNoZone()
 {
     const QDateTime inZone(kEarlyMorning.date(), kEarlyMorning.time(),
                            QTimeZone(QByteArrayLiteral("Asia/Tokyo")));
-    const QList<QLocale> all = QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
-                                                        QLocale::AnyTerritory);
+    const QList<QLocale> all
+        = QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory);
     QVERIFY(all.size() > 100);
     for (const QLocale &l : all) {
         // Formatted in the C locale so that digits and zone names are Latin.
@@ -231,8 +244,8 @@ void TestLogFile::readLogTakesEveryKindOfLineEnd()
     const QString local = QStringLiteral("caf\u00e9");
     QVERIFY(writeLog("a\r\nb\nc\r\r\n" + local.toLocal8Bit() + "\rlast"));
     c.Command21->click();
-    QCOMPARE(c.Text16->text(), QStringLiteral("last\r\n") + local
-                                   + QStringLiteral("\r\n\r\nc\r\nb\r\na\r\n"));
+    QCOMPARE(c.Text16->text(),
+             QStringLiteral("last\r\n") + local + QStringLiteral("\r\n\r\nc\r\nb\r\na\r\n"));
 
     // A CR LF split between two reads of a long file is one line end.
     c.Text16->setText(QString());

@@ -55,11 +55,9 @@ int countPolls(const sim::SimulatedKz *kz)
     return static_cast<int>(kz->receivedLines().count(kPoll));
 }
 
-
 } // namespace
 
-class TestQuestions : public QObject
-{
+class TestQuestions : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -147,8 +145,9 @@ void TestQuestions::askButtonShowsAndLogsTheSpokenWords()
     const QDateTime asked = QDateTime::currentDateTime();
     QTest::mouseClick(c().Command2, Qt::LeftButton);
     const QDateTime askedEnd = QDateTime::currentDateTime();
-    QCOMPARE(c().Text2->text(), QStringLiteral(" USER ASKED:   Is it raining ") + kCrLf
-                                    + QStringLiteral("earlier event") + kCrLf);
+    QCOMPARE(c().Text2->text(),
+             QStringLiteral(" USER ASKED:   Is it raining ") + kCrLf
+                 + QStringLiteral("earlier event") + kCrLf);
     QCOMPARE(c().Text3->text(), QString());
     QCOMPARE(logLines().size(), 1);
 
@@ -160,9 +159,10 @@ void TestQuestions::askButtonShowsAndLogsTheSpokenWords()
         spoken += u' ' + wordText(word.first().toInt());
 
     QCOMPARE(m_answers->first().first().toString(), spoken);
-    QCOMPARE(c().Text2->text(), QStringLiteral("KZ  :") + spoken + kCrLf
-                                    + QStringLiteral(" USER ASKED:   Is it raining ") + kCrLf
-                                    + QStringLiteral("earlier event") + kCrLf);
+    QCOMPARE(c().Text2->text(),
+             QStringLiteral("KZ  :") + spoken + kCrLf
+                 + QStringLiteral(" USER ASKED:   Is it raining ") + kCrLf
+                 + QStringLiteral("earlier event") + kCrLf);
     QCOMPARE(m_harness->window()->state().sam, QString());
 
     const QStringList lines = logLines();

@@ -16,8 +16,7 @@ namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 }
 
-class TestReceiveLoop : public QObject
-{
+class TestReceiveLoop : public QObject {
     Q_OBJECT
 private slots:
     void init();
@@ -80,7 +79,7 @@ void TestReceiveLoop::deliver(const QByteArray &text)
     kz->send(text);
     QVERIFY2(waitUntil([&] {
                  return !loop().isBusy() && loop().buffer().isEmpty()
-                        && h->controls().rec->text().endsWith(QString::fromLatin1(text.right(1)));
+                     && h->controls().rec->text().endsWith(QString::fromLatin1(text.right(1)));
              }),
              text.constData());
 }
@@ -105,7 +104,7 @@ void TestReceiveLoop::fifthMessageGivesTheWordOfMessagesTwoToFour()
     QCOMPARE(h->window()->state().sam, QStringLiteral(" ") + wordText(240));
     QCOMPARE(h->controls().List1->currentRow(), 240);
     QCOMPARE(kz->receivedBytes(), QByteArray("> 26  10  10 \r@ 240 0 \r"));
-    QCOMPARE(kz->wordsSaid(), QList<int>{240});
+    QCOMPARE(kz->wordsSaid(), QList<int> {240});
     // Message 9 gives the next word; 6 to 8 are its readings.
     deliverReadings({1, 2, 3});
     QCOMPARE(announced.count(), 1);
@@ -120,12 +119,12 @@ void TestReceiveLoop::wordNumberKeepsItsFirstFourDigits_data()
     QTest::addColumn<int>("gain");
     QTest::addColumn<QList<int>>("readings");
     QTest::addColumn<int>("word"); // 0: none
-    QTest::newRow("first four digits of 12345") << 1 << QList<int>{12000, 300, 45} << 1234;
-    QTest::newRow("3000 of 30000 is too high") << 1 << QList<int>{10000, 10000, 10000} << 0;
-    QTest::newRow("2048 is the last word") << 1 << QList<int>{2000, 40, 8} << 2048;
-    QTest::newRow("zero is no word") << 5 << QList<int>{0, 0, 0} << 0;
-    QTest::newRow("999 is never announced") << 1 << QList<int>{900, 90, 9} << 0;
-    QTest::newRow("gain multiplies") << 3 << QList<int>{1, 1, 1} << 9;
+    QTest::newRow("first four digits of 12345") << 1 << QList<int> {12000, 300, 45} << 1234;
+    QTest::newRow("3000 of 30000 is too high") << 1 << QList<int> {10000, 10000, 10000} << 0;
+    QTest::newRow("2048 is the last word") << 1 << QList<int> {2000, 40, 8} << 2048;
+    QTest::newRow("zero is no word") << 5 << QList<int> {0, 0, 0} << 0;
+    QTest::newRow("999 is never announced") << 1 << QList<int> {900, 90, 9} << 0;
+    QTest::newRow("gain multiplies") << 3 << QList<int> {1, 1, 1} << 9;
 }
 
 void TestReceiveLoop::wordNumberKeepsItsFirstFourDigits()
@@ -145,7 +144,7 @@ void TestReceiveLoop::wordNumberKeepsItsFirstFourDigits()
     } else {
         QCOMPARE(announced.count(), 1);
         QCOMPARE(kz->receivedLines(),
-                 (QStringList{"> 26  10  10 ", QStringLiteral("@ %1 0 ").arg(word)}));
+                 (QStringList {"> 26  10  10 ", QStringLiteral("@ %1 0 ").arg(word)}));
     }
 }
 
@@ -162,7 +161,7 @@ void TestReceiveLoop::repeatedWordsAreSuppressedAndTheRingMovesOn()
     QCOMPARE(recent.at(1), QStringLiteral("240"));
     QCOMPARE(recent.at(2), QStringLiteral("999"));
     QCOMPARE(h->window()->state().sam, QStringLiteral(" ") + wordText(240));
-    QCOMPARE(kz->wordsSaid(), QList<int>{240});
+    QCOMPARE(kz->wordsSaid(), QList<int> {240});
     deliverReadings({1, 1, 1, 0}); // word 12, into slot 3
     QCOMPARE(recent.at(3), QStringLiteral("12"));
     QCOMPARE(h->window()->state().sam,
@@ -263,10 +262,10 @@ void TestReceiveLoop::wordListPageDecodesTheDump()
             "Word 4 PROM d 2048\r\n"
             "Word 5 PROM d 3000\r\n"
             "Word 6 PROM d 7^");
-    QCOMPARE(c.Text27->text(), QStringLiteral("Word # 1 ") + wordText(57) + kCrLf
-                                   + QStringLiteral("Word # 2 PLUTO") + kCrLf
-                                   + QStringLiteral("Word # 3 PLACEBO") + kCrLf
-                                   + QStringLiteral("Word # 4 ") + wordText(7) + kCrLf);
+    QCOMPARE(c.Text27->text(),
+             QStringLiteral("Word # 1 ") + wordText(57) + kCrLf + QStringLiteral("Word # 2 PLUTO")
+                 + kCrLf + QStringLiteral("Word # 3 PLACEBO") + kCrLf + QStringLiteral("Word # 4 ")
+                 + wordText(7) + kCrLf);
     QCOMPARE(c.Text28->text(), QString());
     // Text without the dump's mark stays in the staging box only.
     deliver("hello^");
@@ -274,8 +273,9 @@ void TestReceiveLoop::wordListPageDecodesTheDump()
     QVERIFY(c.Text27->text().startsWith(QStringLiteral("Word # 1 ")));
     // A second dump replaces the first.
     deliver("Word 1 PROM d 100\r\nWord 2 PROM d 7^");
-    QCOMPARE(c.Text27->text(), QStringLiteral("Word # 1 ") + wordText(100) + kCrLf
-                                   + QStringLiteral("Word # 2 ") + wordText(7) + kCrLf);
+    QCOMPARE(c.Text27->text(),
+             QStringLiteral("Word # 1 ") + wordText(100) + kCrLf + QStringLiteral("Word # 2 ")
+                 + wordText(7) + kCrLf);
     QCOMPARE(c.Text18->text(), QStringLiteral("Word 1 PROM d 100\r\nWord 2 PROM d 7^"));
 }
 

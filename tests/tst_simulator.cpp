@@ -23,8 +23,7 @@ constexpr char kMarkerAnswer[] = "KZ FIRMWARE 2.10^";
 
 // The program's side: a serial port on the simulator's slave that collects
 // everything answered.
-struct Bench
-{
+struct Bench {
     SimulatedKz kz;
     QSerialPort port;
     QByteArray answers;
@@ -56,8 +55,7 @@ double processCpuMs()
 
 } // namespace
 
-class TestSimulator : public QObject
-{
+class TestSimulator : public QObject {
     Q_OBJECT
 
 private slots:
@@ -123,7 +121,8 @@ private slots:
             if (!QTest::qWaitFor([&] { return bench.answers.endsWith(kMarkerAnswer); }, kTimeoutMs))
                 return QList<int>();
             QList<int> values;
-            const QList<QByteArray> parts = bench.answers.chopped(sizeof kMarkerAnswer - 1).split('^');
+            const QList<QByteArray> parts
+                = bench.answers.chopped(sizeof kMarkerAnswer - 1).split('^');
             for (const QByteArray &part : parts.first(parts.size() - 1))
                 values.append(part.toInt());
             return values;
@@ -248,7 +247,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(bench.kz.receivedLines().size(), 1, kTimeoutMs);
         // The report is unsolicited and overtakes the delayed answer.
         bench.kz.sendModeReport(1234);
-        QTRY_COMPARE_WITH_TIMEOUT(bench.answers, QByteArray("AA = 1234^KZ FIRMWARE 3.01^"), kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(bench.answers, QByteArray("AA = 1234^KZ FIRMWARE 3.01^"),
+                                  kTimeoutMs);
     }
 };
 

@@ -14,11 +14,11 @@ using namespace kz;
 using namespace kz::test;
 
 namespace {
-const QString kPkPrompt = QStringLiteral("Press Start to begin , prompts will tell you what to do next");
+const QString kPkPrompt
+    = QStringLiteral("Press Start to begin , prompts will tell you what to do next");
 }
 
-class TestTabs : public QObject
-{
+class TestTabs : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -80,10 +80,8 @@ QWidget *TestTabs::shownPage() const
 {
     const auto &c = h->controls();
     QWidget *shown = nullptr;
-    for (QWidget *page : {static_cast<QWidget *>(c.comframe), static_cast<QWidget *>(c.KZframe),
-                          static_cast<QWidget *>(c.Controlframe), static_cast<QWidget *>(c.setupframe),
-                          static_cast<QWidget *>(c.pkframe), static_cast<QWidget *>(c.Aboutframe),
-                          static_cast<QWidget *>(c.Frame10)}) {
+    for (QGroupBox *page : {c.comframe, c.KZframe, c.Controlframe, c.setupframe, c.pkframe,
+                            c.Aboutframe, c.Frame10}) {
         if (!page->isHidden()) {
             if (shown)
                 return nullptr; // more than one: not a valid state
@@ -98,13 +96,19 @@ void TestTabs::everyTabShowsItsPageAndStopsTheDeviceTwice_data()
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("page");
     QTest::addColumn<QStringList>("sent");
-    const QStringList stops{"@ 2 2", "@ 2 2"};
-    QTest::newRow("KZ") << "KZ" << "KZframe" << (stops + QStringList{"@ 47 1 1"});
-    QTest::newRow("SET UP") << "SET UP" << "Controlframe" << stops;
-    QTest::newRow("Word List") << "Word List" << "setupframe" << stops;
-    QTest::newRow("PK") << "PK" << "pkframe" << stops;
-    QTest::newRow("About") << "About The KZ" << "Aboutframe" << stops;
-    QTest::newRow("Log File") << "Log File" << "Frame10" << stops;
+    const QStringList stops {"@ 2 2", "@ 2 2"};
+    QTest::newRow("KZ") << "KZ"
+                        << "KZframe" << (stops + QStringList {"@ 47 1 1"});
+    QTest::newRow("SET UP") << "SET UP"
+                            << "Controlframe" << stops;
+    QTest::newRow("Word List") << "Word List"
+                               << "setupframe" << stops;
+    QTest::newRow("PK") << "PK"
+                        << "pkframe" << stops;
+    QTest::newRow("About") << "About The KZ"
+                           << "Aboutframe" << stops;
+    QTest::newRow("Log File") << "Log File"
+                              << "Frame10" << stops;
 }
 
 void TestTabs::everyTabShowsItsPageAndStopsTheDeviceTwice()
@@ -136,7 +140,7 @@ void TestTabs::kzTabResetsThePkPrompt()
 void TestTabs::clickOnTheTabAlreadyChosenCountsToo()
 {
     click(QStringLiteral("COM"));
-    QCOMPARE(kz->receivedLines(), (QStringList{"@ 2 2", "@ 2 2"}));
+    QCOMPARE(kz->receivedLines(), (QStringList {"@ 2 2", "@ 2 2"}));
     QCOMPARE(shownPage(), h->controls().comframe);
 }
 

@@ -8,15 +8,14 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTabBar>
 #include <QSignalSpy>
 #include <QStyleOptionSlider>
+#include <QTabBar>
 #include <QTest>
 
 using namespace kz;
 
-class TestWindow : public QObject
-{
+class TestWindow : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -70,56 +69,55 @@ void TestWindow::controlsStandInTheirContainers_data()
     QTest::addColumn<QString>("container");
     QTest::addColumn<QStringList>("names");
     QTest::newRow("window") << "Form1"
-                            << QStringList{"TabStrip1", "rec", "Frame2", "Frame1", "Frame10",
-                                           "pkframe", "Aboutframe", "Controlframe", "setupframe",
-                                           "KZframe", "comframe"};
-    QTest::newRow("pictures") << "Frame2" << QStringList{"Image5", "Image4"};
-    QTest::newRow("connect") << "Frame1" << QStringList{"Frame11", "Text1", "Command1"};
-    QTest::newRow("manual port") << "Frame11" << QStringList{"VScroll5", "Command23", "Text17"};
-    QTest::newRow("log") << "Frame10" << QStringList{"Command22", "Command21", "Text16"};
-    QTest::newRow("pk") << "pkframe" << QStringList{"pktext", "Text15", "Command5", "Frame9"};
-    QTest::newRow("field") << "Frame9" << QStringList{"Line1"};
+                            << QStringList {"TabStrip1",  "rec",     "Frame2",     "Frame1",
+                                            "Frame10",    "pkframe", "Aboutframe", "Controlframe",
+                                            "setupframe", "KZframe", "comframe"};
+    QTest::newRow("pictures") << "Frame2" << QStringList {"Image5", "Image4"};
+    QTest::newRow("connect") << "Frame1" << QStringList {"Frame11", "Text1", "Command1"};
+    QTest::newRow("manual port") << "Frame11" << QStringList {"VScroll5", "Command23", "Text17"};
+    QTest::newRow("log") << "Frame10" << QStringList {"Command22", "Command21", "Text16"};
+    QTest::newRow("pk") << "pkframe" << QStringList {"pktext", "Text15", "Command5", "Frame9"};
+    QTest::newRow("field") << "Frame9" << QStringList {"Line1"};
     QTest::newRow("about") << "Aboutframe"
-                           << QStringList{"Command28", "Command26", "Command25", "WebBrowser1"};
-    QTest::newRow("set up") << "Controlframe"
-                            << QStringList{"Frame12", "Command10", "Frame8", "Frame5", "Frame3",
-                                           "Frame7"};
-    QTest::newRow("sensitivity")
-        << "Frame12"
-        << QStringList{"Text20",   "VScroll7",  "Text19",    "VScroll6",  "VScroll4",  "Text13",
-                       "Text22",   "VScroll9",  "Text21",    "VScroll8",  "VScroll3",  "Text12",
-                       "Text24",   "VScroll11", "Text23",    "VScroll10", "VScroll2",  "Text11",
-                       "Text26",   "VScroll13", "Text25",    "VScroll12", "VScroll1",  "Text14",
-                       "Command57", "Option4",  "Option5",   "Option6",   "Command12", "Label8",
-                       "Label7",   "Label6",    "Label5"};
-    QTest::newRow("info") << "Frame8" << QStringList{"Text9"};
+                           << QStringList {"Command28", "Command26", "Command25", "WebBrowser1"};
+    QTest::newRow("set up") << "Controlframe" << QStringList {"Frame12", "Command10", "Frame8",
+                                                              "Frame5",  "Frame3",    "Frame7"};
+    QTest::newRow("sensitivity") << "Frame12"
+                                 << QStringList {"Text20",    "VScroll7",  "Text19",   "VScroll6",
+                                                 "VScroll4",  "Text13",    "Text22",   "VScroll9",
+                                                 "Text21",    "VScroll8",  "VScroll3", "Text12",
+                                                 "Text24",    "VScroll11", "Text23",   "VScroll10",
+                                                 "VScroll2",  "Text11",    "Text26",   "VScroll13",
+                                                 "Text25",    "VScroll12", "VScroll1", "Text14",
+                                                 "Command57", "Option4",   "Option5",  "Option6",
+                                                 "Command12", "Label8",    "Label7",   "Label6",
+                                                 "Label5"};
+    QTest::newRow("info") << "Frame8" << QStringList {"Text9"};
     QTest::newRow("voice") << "Frame5"
-                           << QStringList{"Command13", "Command11", "Text7", "HScroll6",
-                                          "Command48", "Text6", "HScroll5", "Text5", "HScroll4",
-                                          "Text4", "HScroll3", "Label4", "Label3", "Label2",
-                                          "Label1"};
-    QTest::newRow("amp") << "Frame3" << QStringList{"Command16", "Option1"};
-    QTest::newRow("auto tune") << "Frame7" << QStringList{"Picture3", "Command14", "Label9"};
-    QTest::newRow("gauge") << "Picture3" << QStringList{"Label11", "Label10", "Line3"};
+                           << QStringList {"Command13", "Command11", "Text7",    "HScroll6",
+                                           "Command48", "Text6",     "HScroll5", "Text5",
+                                           "HScroll4",  "Text4",     "HScroll3", "Label4",
+                                           "Label3",    "Label2",    "Label1"};
+    QTest::newRow("amp") << "Frame3" << QStringList {"Command16", "Option1"};
+    QTest::newRow("auto tune") << "Frame7" << QStringList {"Picture3", "Command14", "Label9"};
+    QTest::newRow("gauge") << "Picture3" << QStringList {"Label11", "Label10", "Line3"};
     QTest::newRow("word list") << "setupframe"
-                               << QStringList{"Text27", "Command17", "Text18", "Command24",
-                                              "Frame6", "List3", "Text28"};
+                               << QStringList {"Text27", "Command17", "Text18", "Command24",
+                                               "Frame6", "List3",     "Text28"};
     QTest::newRow("say word") << "Frame6"
-                              << QStringList{"Command47", "HScroll7", "Text8", "Check5"};
-    QTest::newRow("kz") << "KZframe"
-                        << QStringList{"Command9", "Command8", "Command7", "Command6", "Command4",
-                                       "List2", "Text10"};
-    QTest::newRow("com") << "comframe"
-                         << QStringList{"Option8", "Option7", "Option2", "List1", "Text2", "Text3",
-                                        "Command2"};
+                              << QStringList {"Command47", "HScroll7", "Text8", "Check5"};
+    QTest::newRow("kz") << "KZframe" << QStringList {"Command9", "Command8", "Command7", "Command6",
+                                                     "Command4", "List2",    "Text10"};
+    QTest::newRow("com") << "comframe" << QStringList {"Option8", "Option7", "Option2", "List1",
+                                                       "Text2",   "Text3",   "Command2"};
 }
 
 void TestWindow::controlsStandInTheirContainers()
 {
     QFETCH(QString, container);
     QFETCH(QStringList, names);
-    QWidget *parent = container == QLatin1String("Form1") ? h->window()
-                                                          : find(qPrintable(container));
+    QWidget *parent
+        = container == QLatin1String("Form1") ? h->window() : find(qPrintable(container));
     QVERIFY(parent);
     for (const QString &name : names) {
         QWidget *w = parent->findChild<QWidget *>(name, Qt::FindDirectChildrenOnly);
@@ -161,37 +159,78 @@ void TestWindow::captionsAndTooltips_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("tooltip");
-    QTest::newRow("connect") << "Command1" << "Connect  to KZ" << "";
-    QTest::newRow("open") << "Command23" << "Open Com #" << "";
-    QTest::newRow("read log") << "Command21" << "Read Log" << "Opens the com log file ";
-    QTest::newRow("ask") << "Command2" << "ASK" << "Press the ASK button  to enter your question ";
-    QTest::newRow("pk start") << "Command5" << "Start" << "Start Stop button";
-    QTest::newRow("voice mode") << "Command8" << "Voice change mode"
+    QTest::newRow("connect") << "Command1"
+                             << "Connect  to KZ"
+                             << "";
+    QTest::newRow("open") << "Command23"
+                          << "Open Com #"
+                          << "";
+    QTest::newRow("read log") << "Command21"
+                              << "Read Log"
+                              << "Opens the com log file ";
+    QTest::newRow("ask") << "Command2"
+                         << "ASK"
+                         << "Press the ASK button  to enter your question ";
+    QTest::newRow("pk start") << "Command5"
+                              << "Start"
+                              << "Start Stop button";
+    QTest::newRow("voice mode") << "Command8"
+                                << "Voice change mode"
                                 << "Click here to run voice change  mode";
-    QTest::newRow("touch") << "Command7" << "Touch Mode" << "Click here to run  Touch   mode";
-    QTest::newRow("read back") << "Command17" << "Read Words Spoken"
+    QTest::newRow("touch") << "Command7"
+                           << "Touch Mode"
+                           << "Click here to run  Touch   mode";
+    QTest::newRow("read back") << "Command17"
+                               << "Read Words Spoken"
                                << "Recovers the words spoken  from the KZ";
-    QTest::newRow("save settings") << "Command57" << "Save Settings"
+    QTest::newRow("save settings") << "Command57"
+                                   << "Save Settings"
                                    << "Load the Current defults to test on the KZ";
-    QTest::newRow("pitch") << "Label3" << "Pitch" << "Set Pich \" high or low\"";
-    QTest::newRow("range") << "Label5" << "RANGE" << "Set the Minium range  for touch mode";
+    QTest::newRow("pitch") << "Label3"
+                           << "Pitch"
+                           << "Set Pich \" high or low\"";
+    QTest::newRow("range") << "Label5"
+                           << "RANGE"
+                           << "Set the Minium range  for touch mode";
     QTest::newRow("scale") << "Label10"
-                           << "0  10    20   30   40    50   60   70   80   90  100" << "";
-    QTest::newRow("levels") << "Label11" << "LOW                 MID              HIGH" << "";
-    QTest::newRow("passes") << "Label9" << "Pass # " << "";
-    QTest::newRow("reverse") << "Check5" << "Reverse" << "Check this box to say the word reverse";
-    QTest::newRow("6 seconds") << "Option2" << "6 seconds" << "Allow 6 seconds for a response ";
-    QTest::newRow("question") << "Text3" << "Enter a question"
+                           << "0  10    20   30   40    50   60   70   80   90  100"
+                           << "";
+    QTest::newRow("levels") << "Label11"
+                            << "LOW                 MID              HIGH"
+                            << "";
+    QTest::newRow("passes") << "Label9"
+                            << "Pass # "
+                            << "";
+    QTest::newRow("reverse") << "Check5"
+                             << "Reverse"
+                             << "Check this box to say the word reverse";
+    QTest::newRow("6 seconds") << "Option2"
+                               << "6 seconds"
+                               << "Allow 6 seconds for a response ";
+    QTest::newRow("question") << "Text3"
+                              << "Enter a question"
                               << "Type a Question here hit enter or press the ASK button ";
     QTest::newRow("pk status") << "Text15"
                                << "Press Start to begin , prompts will tell you what to do next"
                                << "Tells status of test";
-    QTest::newRow("hidden raw copy") << "rec" << "Text11" << "";
-    QTest::newRow("read back box") << "Text27" << "Text27" << "";
-    QTest::newRow("info") << "Text9" << "" << "Information window shows  KZ information ";
-    QTest::newRow("pk reading") << "pktext" << "Text16" << "";
-    QTest::newRow("sensitivity frame") << "Frame12" << "Sensitivity" << "";
-    QTest::newRow("field display") << "Frame9" << "" << "Field display";
+    QTest::newRow("hidden raw copy") << "rec"
+                                     << "Text11"
+                                     << "";
+    QTest::newRow("read back box") << "Text27"
+                                   << "Text27"
+                                   << "";
+    QTest::newRow("info") << "Text9"
+                          << ""
+                          << "Information window shows  KZ information ";
+    QTest::newRow("pk reading") << "pktext"
+                                << "Text16"
+                                << "";
+    QTest::newRow("sensitivity frame") << "Frame12"
+                                       << "Sensitivity"
+                                       << "";
+    QTest::newRow("field display") << "Frame9"
+                                   << ""
+                                   << "Field display";
 }
 
 void TestWindow::captionsAndTooltips()
@@ -216,9 +255,9 @@ void TestWindow::captionsAndTooltips()
 
 void TestWindow::initialVisibility()
 {
-    for (const char *hidden : {"TabStrip1", "rec", "Frame11", "Frame10", "pkframe", "Aboutframe",
-                               "Controlframe", "setupframe", "KZframe", "pktext", "Text18",
-                               "Text28", "List2", "Text10"})
+    for (const char *hidden :
+         {"TabStrip1", "rec", "Frame11", "Frame10", "pkframe", "Aboutframe", "Controlframe",
+          "setupframe", "KZframe", "pktext", "Text18", "Text28", "List2", "Text10"})
         QVERIFY2(find(hidden)->isHidden(), hidden);
     for (const char *shown : {"Frame1", "Frame2", "comframe", "Command1", "Text1", "Image4"})
         QVERIFY2(!find(shown)->isHidden(), shown);
@@ -247,11 +286,15 @@ void TestWindow::optionGroupsPerContainer()
 void TestWindow::scrollBarsWithLargerMinimumShowLargeValuesOnTop()
 {
     const auto &c = h->controls();
-    struct Bar { ScrollBar *bar; int lo, hi, value; bool inverted; };
-    const QList<Bar> bars{{c.VScroll5, 1, 30, 3, false},     {c.VScroll1, 20, 1024, 75, true},
-                          {c.VScroll2, 1, 255, 254, true},   {c.VScroll3, 5, 255, 5, true},
-                          {c.VScroll4, 1, 10, 1, true},      {c.VScroll13, 20, 1024, 75, true},
-                          {c.HScroll5, 0, 254, 89, false},   {c.HScroll7, 0, 2048, 200, false}};
+    struct Bar {
+        ScrollBar *bar;
+        int lo, hi, value;
+        bool inverted;
+    };
+    const QList<Bar> bars {{c.VScroll5, 1, 30, 3, false},   {c.VScroll1, 20, 1024, 75, true},
+                           {c.VScroll2, 1, 255, 254, true}, {c.VScroll3, 5, 255, 5, true},
+                           {c.VScroll4, 1, 10, 1, true},    {c.VScroll13, 20, 1024, 75, true},
+                           {c.HScroll5, 0, 254, 89, false}, {c.HScroll7, 0, 2048, 200, false}};
     for (const Bar &b : bars) {
         QCOMPARE(b.bar->minimum(), b.lo);
         QCOMPARE(b.bar->maximum(), b.hi);
@@ -269,8 +312,7 @@ void TestWindow::scrollBarsWithLargerMinimumShowLargeValuesOnTop()
     QCOMPARE(changes.count(), 0);
     // A bar with its larger values on top shows a large value's thumb high up
     // and steps up with its top arrow.
-    struct Probe : ScrollBar
-    {
+    struct Probe : ScrollBar {
         using ScrollBar::ScrollBar;
         QRect thumb()
         {
@@ -291,11 +333,15 @@ void TestWindow::scrollBarsWithLargerMinimumShowLargeValuesOnTop()
 
 void TestWindow::timersAndTheirStates()
 {
-    struct T { const char *name; int interval; bool enabled; };
+    struct T {
+        const char *name;
+        int interval;
+        bool enabled;
+    };
     // Timer3 and Timer4 disable themselves at their first tick.
     QTRY_VERIFY(!h->controls().Timer3->isActive() && !h->controls().Timer4->isActive());
-    for (const T &t : {T{"Timer1", 200, false}, T{"Timer2", 10000, false}, T{"talk", 100, false},
-                       T{"Timer3", 250, false}, T{"Timer4", 125, false}}) {
+    for (const T &t : {T {"Timer1", 200, false}, T {"Timer2", 10000, false}, T {"talk", 100, false},
+                       T {"Timer3", 250, false}, T {"Timer4", 125, false}}) {
         auto *timer = h->window()->findChild<PacedTimer *>(QLatin1String(t.name));
         QVERIFY2(timer, t.name);
         QCOMPARE(timer->designInterval(), t.interval);
@@ -311,8 +357,8 @@ void TestWindow::tabsInOrder()
     QStringList captions;
     for (int i = 0; i < tabs->count(); ++i)
         captions << tabs->tabText(i);
-    QCOMPARE(captions, (QStringList{"COM", "KZ", "SET UP", "Word List", "PK", "About The KZ",
-                                    "Log File"}));
+    QCOMPARE(captions,
+             (QStringList {"COM", "KZ", "SET UP", "Word List", "PK", "About The KZ", "Log File"}));
     QCOMPARE(tabs->toolTip(), QStringLiteral("Select a function"));
 }
 

@@ -8,8 +8,7 @@
 
 using namespace kz;
 
-class TestWordList : public QObject
-{
+class TestWordList : public QObject {
     Q_OBJECT
 private slots:
     void entriesByNumber_data();
@@ -81,8 +80,8 @@ void TestWordList::shapeOfTheList()
 
 void TestWordList::duplicatedTextsStandUnderBothNumbers()
 {
-    const QList<QPair<int, int>> pairs{{56, 1047},  {252, 1228}, {543, 1601}, {565, 1474},
-                                       {592, 1583}, {786, 1844}, {883, 1941}};
+    const QList<QPair<int, int>> pairs {{56, 1047},  {252, 1228}, {543, 1601}, {565, 1474},
+                                        {592, 1583}, {786, 1844}, {883, 1941}};
     for (const auto &[a, b] : pairs)
         QCOMPARE(wordText(a), wordText(b));
     QCOMPARE(wordText(56), QStringLiteral("NIGHT"));

@@ -170,7 +170,8 @@ void drawDevice(QPainter &p, double w, double h)
     for (int i = 0; i <= steps; ++i) {
         const double t = double(i) / steps;
         // A decaying burst: it looks like a measured signal rather than a clean sine.
-        const double envelope = std::exp(-3.0 * std::fabs(t - 0.45)) * (0.35 + 0.65 * std::sin(pi * t));
+        const double envelope
+            = std::exp(-3.0 * std::fabs(t - 0.45)) * (0.35 + 0.65 * std::sin(pi * t));
         const double y = traceMid - traceAmp * envelope * std::sin(t * 2 * pi * 4.5);
         const QPointF pt(traceLeft + t * (traceRight - traceLeft), y);
         if (i == 0)
@@ -288,7 +289,8 @@ QImage drawDevicePicture()
 }
 
 // A speech bubble whose tail points at `toward`.
-void drawBubble(QPainter &p, QPointF centre, const QString &word, const QColor &tint, QPointF toward)
+void drawBubble(QPainter &p, QPointF centre, const QString &word, const QColor &tint,
+                QPointF toward)
 {
     const QFont font = letteringFont(19);
     const QFontMetricsF metrics(font);
@@ -301,7 +303,8 @@ void drawBubble(QPainter &p, QPointF centre, const QString &word, const QColor &
     const double len = std::hypot(dir.x(), dir.y());
     dir /= len;
     const QPointF normal(-dir.y(), dir.x());
-    const QPointF base = centre + QPointF(dir.x() * box.width() * 0.32, dir.y() * box.height() * 0.32);
+    const QPointF base
+        = centre + QPointF(dir.x() * box.width() * 0.32, dir.y() * box.height() * 0.32);
     const QPointF tip = base + dir * 26;
 
     QPainterPath shape;
@@ -349,8 +352,10 @@ QImage drawSpeakingPicture()
     const double waveRadii[3] = {80, 101, 122};
     for (int i = 0; i < 3; ++i) {
         const double r = waveRadii[i];
-        p.setPen(QPen(withAlpha(colour::wave, 220 - i * 55), 5.5 - i * 0.8, Qt::SolidLine, Qt::RoundCap));
-        p.drawArc(QRectF(speaker.x() - r, speaker.y() - r, 2 * r, 2 * r), int((90 - angle - 28) * 16), 56 * 16);
+        p.setPen(QPen(withAlpha(colour::wave, 220 - i * 55), 5.5 - i * 0.8, Qt::SolidLine,
+                      Qt::RoundCap));
+        p.drawArc(QRectF(speaker.x() - r, speaker.y() - r, 2 * r, 2 * r),
+                  int((90 - angle - 28) * 16), 56 * 16);
     }
 
     // Words from the device's vocabulary, floating away from the speaker.

@@ -14,8 +14,7 @@ WebEngineBrowserView::WebEngineBrowserView(QWidget *parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
 
-    connect(m_view, &QWebEngineView::loadStarted, this,
-            [this] { m_state = LoadState::Loading; });
+    connect(m_view, &QWebEngineView::loadStarted, this, [this] { m_state = LoadState::Loading; });
     connect(m_view, &QWebEngineView::loadFinished, this,
             [this](bool ok) { m_state = ok ? LoadState::Loaded : LoadState::Failed; });
     // Links followed inside the page move the address too.

@@ -8,8 +8,7 @@ class QWebEngineView;
 
 namespace kz {
 
-class WebEngineBrowserView : public BrowserView
-{
+class WebEngineBrowserView : public BrowserView {
     Q_OBJECT
 public:
     explicit WebEngineBrowserView(QWidget *parent = nullptr);
@@ -25,8 +24,7 @@ private:
     LoadState m_state = LoadState::Idle;
 };
 
-class WebEngineBrowserPlugin : public QObject, public BrowserPlugin
-{
+class WebEngineBrowserPlugin : public QObject, public BrowserPlugin {
     Q_OBJECT
     Q_PLUGIN_METADATA(IID KZ_BROWSER_PLUGIN_IID FILE "kzwebbrowser.json")
     Q_INTERFACES(kz::BrowserPlugin)

@@ -12,8 +12,7 @@ struct FormState;
 // The life of the connection: the window's load, the search of ports 1 to 30
 // for the KZ, the manual open of a port by number, and what the window shows
 // when a connection is made or fails.
-class Connection : public QObject
-{
+class Connection : public QObject {
     Q_OBJECT
 public:
     static constexpr int kFirstPort = 1;

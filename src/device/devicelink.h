@@ -14,8 +14,7 @@ class SerialPort;
 //
 // When the program is ending, every wait returns false at once and sends are
 // dropped, so that no handler caught in a wait keeps the program alive.
-class DeviceLink : public QObject
-{
+class DeviceLink : public QObject {
     Q_OBJECT
 public:
     // timer3 paces `hold` (250 ms), timer4 paces `hold1` (125 ms, 15 ms once

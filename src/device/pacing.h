@@ -6,8 +6,7 @@ namespace kz {
 
 // The one switch through which tests run every wait and timer faster. The
 // program itself never changes it and always runs at real time.
-class Pacing
-{
+class Pacing {
 public:
     static void setTimeScale(double scale);
     static double timeScale();
@@ -19,8 +18,7 @@ public:
 // A window timer with a design interval in milliseconds and an enabled
 // state. Enabling a timer that runs already leaves its tick where it is;
 // changing the interval of a running timer starts the interval afresh.
-class PacedTimer : public QTimer
-{
+class PacedTimer : public QTimer {
     Q_OBJECT
 public:
     PacedTimer(const QString &name, int designIntervalMs, bool enabled, QObject *parent);

@@ -13,8 +13,7 @@ namespace kz {
 // - Linux and macOS: port n is the n-th serial port the system lists, USB
 //   adapters first (ttyUSB, ttyACM, cu.usb...), then the others, each group
 //   in natural name order (ttyS2 before ttyS10).
-class PortLocator
-{
+class PortLocator {
 public:
     // Uses KZ_PORT_DIR from the environment when it is set.
     static PortLocator fromEnvironment();

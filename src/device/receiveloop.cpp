@@ -90,8 +90,8 @@ void ReceiveLoop::tick()
     }
     if (shown(c.comframe)) {
         m_readingPhase = 1;
-        const double sum = numericValue(m_reading1) + numericValue(m_reading2)
-                           + numericValue(m_reading3);
+        const double sum
+            = numericValue(m_reading1) + numericValue(m_reading2) + numericValue(m_reading3);
         m_buffer = decimalText(sum * m_state.gain);
     }
     if (shown(c.setupframe))

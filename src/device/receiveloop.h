@@ -13,8 +13,7 @@ struct FormState;
 // Everything the KZ sends comes in here, on every tick of Timer1: it is
 // gathered until a message ends with "^", then handed to the page shown.
 // On the COM page readings become words that the KZ is made to say.
-class ReceiveLoop : public QObject
-{
+class ReceiveLoop : public QObject {
     Q_OBJECT
 public:
     static constexpr int kRecentRing = 20;

@@ -8,8 +8,7 @@ namespace kz {
 
 // What the program needs of a serial port: open a numbered port, close it,
 // ask whether it is open, write text, read and remove all received text.
-class SerialPort : public QObject
-{
+class SerialPort : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;

@@ -8,8 +8,7 @@ class QSerialPort;
 namespace kz {
 
 // The real serial port, through QSerialPort, at 19200 bit/s 8N1.
-class SystemSerialPort : public SerialPort
-{
+class SystemSerialPort : public SerialPort {
     Q_OBJECT
 public:
     explicit SystemSerialPort(PortLocator locator, QObject *parent = nullptr);

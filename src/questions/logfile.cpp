@@ -24,8 +24,7 @@ constexpr qint64 kReadChunk = 64 * 1024;
 // Walks a date/time format, handing each run of one unquoted character to
 // `run`, which appends what should stand in its place and returns where the
 // walk goes on. Quoted text is copied unchanged.
-template <typename Run>
-QString rewriteRuns(const QString &format, Run run)
+template<typename Run> QString rewriteRuns(const QString &format, Run run)
 {
     QString out;
     bool quoted = false;
@@ -114,7 +113,7 @@ QString LogFile::timeFormat(const QLocale &locale)
 QString LogFile::stamp(const QDateTime &when, const QLocale &locale)
 {
     return locale.toString(when.date(), dateFormat(locale))
-           + locale.toString(when.time(), timeFormat(locale));
+        + locale.toString(when.time(), timeFormat(locale));
 }
 
 QString LogFile::questionEntry(const QString &question, const QDateTime &when)

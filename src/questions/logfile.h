@@ -12,8 +12,7 @@ struct Form1Controls;
 
 // The log of questions and answers, "log.kzx" in the working folder, and the
 // Log File page that reads and erases it.
-class LogFile : public QObject
-{
+class LogFile : public QObject {
     Q_OBJECT
 public:
     static QString fileName() { return QStringLiteral("log.kzx"); }

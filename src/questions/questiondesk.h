@@ -11,8 +11,7 @@ struct FormState;
 
 // Asking the KZ a question on the COM page: the response window, the poll
 // that makes the device speak, and the answer in the event window and log.
-class QuestionDesk : public QObject
-{
+class QuestionDesk : public QObject {
     Q_OBJECT
 public:
     enum class AskedBy { Button, EnterKey };

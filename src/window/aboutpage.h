@@ -11,8 +11,7 @@ struct Form1Controls;
 
 // The About page: the maker's pages and the help PDF in the page's browser,
 // which is created the first time it is needed.
-class AboutPage : public QObject
-{
+class AboutPage : public QObject {
     Q_OBJECT
 public:
     AboutPage(const Form1Controls &controls, SiteSettings sites, QObject *parent = nullptr);

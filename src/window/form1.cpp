@@ -9,15 +9,17 @@
 #include "questions/questiondesk.h"
 #include "window/aboutpage.h"
 #include "window/browser/sites.h"
-#include "window/tabnavigator.h"
 #include "window/form1layout.h"
+#include "window/tabnavigator.h"
 #include "window/widgets.h"
 
 #include <QCloseEvent>
 
 namespace kz {
 
-Form1::Form1(SerialPort *port, QWidget *parent) : Form1(port, SiteSettings(), parent) {}
+Form1::Form1(SerialPort *port, QWidget *parent) : Form1(port, SiteSettings(), parent)
+{
+}
 
 Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWidget(parent)
 {

@@ -19,8 +19,7 @@ struct SiteSettings;
 
 // The program's one window. It builds the controls, holds the state they
 // share, and hands each behaviour the controls and the device link it needs.
-class Form1 : public QWidget
-{
+class Form1 : public QWidget {
     Q_OBJECT
 public:
     // The window takes the port over.

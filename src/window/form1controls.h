@@ -20,8 +20,7 @@ class PacedTimer;
 class ScrollBar;
 class TextBox;
 
-struct Form1Controls
-{
+struct Form1Controls {
     // Window level
     QTabBar *TabStrip1 = nullptr;
     TextBox *rec = nullptr;

@@ -16,7 +16,7 @@ namespace {
 
 // Each new control goes beneath the ones made before it in its container, so
 // that building in listed order stacks earlier controls on top.
-template <class W>
+template<class W>
 W *place(W *widget, const char *name, int left, int top, int width, int height,
          const QString &tip = {})
 {
@@ -118,8 +118,8 @@ void buildPictureFrame(QWidget *f, Form1Controls &c)
     setBackground(c.Frame2, Qt::white);
     c.Image5 = image(c.Frame2, "Image5", QStringLiteral(":/pictures/image5.jpg"), 3960, 2280, 2172,
                      2532);
-    c.Image4 = image(c.Frame2, "Image4", QStringLiteral(":/pictures/image4.jpg"), 120, 600, 3360,
-                     3012);
+    c.Image4
+        = image(c.Frame2, "Image4", QStringLiteral(":/pictures/image4.jpg"), 120, 600, 3360, 3012);
 }
 
 void buildConnectPanel(QWidget *f, Form1Controls &c)
@@ -132,7 +132,8 @@ void buildConnectPanel(QWidget *f, Form1Controls &c)
     c.Text17 = text(c.Frame11, "Text17", QStringLiteral("3"), 1800, 120, 375, 285);
     c.Text1 = text(c.Frame1, "Text1", QString(), 2040, 360, 6375, 285);
     setBackground(c.Text1, kGrey192);
-    c.Command1 = button(c.Frame1, "Command1", QStringLiteral("Connect  to KZ"), 240, 240, 1575, 315);
+    c.Command1
+        = button(c.Frame1, "Command1", QStringLiteral("Connect  to KZ"), 240, 240, 1575, 315);
 }
 
 void buildLogPage(QWidget *f, Form1Controls &c)
@@ -150,10 +151,10 @@ void buildPkPage(QWidget *f, Form1Controls &c)
     c.pkframe = page(f, "pkframe", 120, 600, 8415, 6735);
     c.pktext = text(c.pkframe, "pktext", QStringLiteral("Text16"), 480, 3000, 1335, 495);
     c.pktext->hide();
-    c.Text15 = text(c.pkframe, "Text15",
-                    QStringLiteral("Press Start to begin , prompts will tell you what to do next"),
-                    1080, 4320, 6255, 735, QStringLiteral("Tells status of test"),
-                    TextBox::MultiLine);
+    c.Text15
+        = text(c.pkframe, "Text15",
+               QStringLiteral("Press Start to begin , prompts will tell you what to do next"), 1080,
+               4320, 6255, 735, QStringLiteral("Tells status of test"), TextBox::MultiLine);
     setBackground(c.Text15, kGrey192);
     c.Command5 = button(c.pkframe, "Command5", QStringLiteral("Start"), 3480, 3000, 1455, 615,
                         QStringLiteral("Start Stop button"));
@@ -166,11 +167,12 @@ void buildPkPage(QWidget *f, Form1Controls &c)
 void buildAboutPage(QWidget *f, Form1Controls &c)
 {
     c.Aboutframe = page(f, "Aboutframe", 120, 600, 8415, 6855);
-    c.Command28 = button(c.Aboutframe, "Command28", QStringLiteral("Tovarine"), 6840, 480, 1332, 252);
-    c.Command26 = button(c.Aboutframe, "Command26", QStringLiteral("KZ Help PDF"), 3480, 480, 1452,
-                         252);
-    c.Command25 = button(c.Aboutframe, "Command25", QStringLiteral("KZ Web Site"), 240, 480, 1332,
-                         252);
+    c.Command28
+        = button(c.Aboutframe, "Command28", QStringLiteral("Tovarine"), 6840, 480, 1332, 252);
+    c.Command26
+        = button(c.Aboutframe, "Command26", QStringLiteral("KZ Help PDF"), 3480, 480, 1452, 252);
+    c.Command25
+        = button(c.Aboutframe, "Command25", QStringLiteral("KZ Web Site"), 240, 480, 1332, 252);
     c.WebBrowser1 = place(new QWidget(c.Aboutframe), "WebBrowser1", 240, 720, 7932, 5292);
 }
 
@@ -251,13 +253,13 @@ void buildAutoTune(Form1Controls &c)
     QWidget *g = c.Frame7;
     c.Picture3 = place(new QFrame(g), "Picture3", 2400, 240, 2772, 1092);
     setBackground(c.Picture3, QColor(128, 128, 128));
-    c.Label11 = label(c.Picture3, "Label11",
-                      QStringLiteral("LOW                 MID              HIGH"), 240, 720, 2292,
-                      252);
+    c.Label11
+        = label(c.Picture3, "Label11", QStringLiteral("LOW                 MID              HIGH"),
+                240, 720, 2292, 252);
     setTextColour(c.Label11, QColor(64, 64, 64));
     c.Label10 = label(c.Picture3, "Label10",
-                      QStringLiteral("0  10    20   30   40    50   60   70   80   90  100"), 0, 240,
-                      3012, 252);
+                      QStringLiteral("0  10    20   30   40    50   60   70   80   90  100"), 0,
+                      240, 3012, 252);
     QFont small(QStringLiteral("MS Sans Serif"));
     small.setStyleHint(QFont::SansSerif);
     small.setPointSizeF(6.6);
@@ -275,12 +277,12 @@ void buildAutoTune(Form1Controls &c)
 void buildSetUpPage(QWidget *f, Form1Controls &c)
 {
     c.Controlframe = page(f, "Controlframe", 240, 600, 8415, 6855);
-    c.Frame12 = frame(c.Controlframe, "Frame12", QStringLiteral("Sensitivity"), 3840, 1800, 4332,
-                      3132);
+    c.Frame12
+        = frame(c.Controlframe, "Frame12", QStringLiteral("Sensitivity"), 3840, 1800, 4332, 3132);
     buildSensitivity(c);
-    c.Command10 = button(c.Controlframe, "Command10", QStringLiteral("Firmware Version"), 4080, 480,
-                         1335, 495,
-                         QStringLiteral("Click here to see the Firmware version in the KZ"));
+    c.Command10
+        = button(c.Controlframe, "Command10", QStringLiteral("Firmware Version"), 4080, 480, 1335,
+                 495, QStringLiteral("Click here to see the Firmware version in the KZ"));
     c.Frame8 = frame(c.Controlframe, "Frame8", QString(), 120, 960, 7935, 735);
     c.Text9 = text(c.Frame8, "Text9", QString(), 120, 240, 7695, 375,
                    QStringLiteral("Information window shows  KZ information "));
@@ -330,8 +332,8 @@ void buildKzPage(QWidget *f, Form1Controls &c)
     c.KZframe = page(f, "KZframe", 120, 720, 8415, 6615);
     c.Command9 = button(c.KZframe, "Command9", QStringLiteral("Reverse Phonetic Mode"), 2040, 1200,
                         2415, 375, QStringLiteral("Click here to run reverse phonetic  mode"));
-    c.Command8 = button(c.KZframe, "Command8", QStringLiteral("Voice change mode"), 2040, 2160, 2415,
-                        375, QStringLiteral("Click here to run voice change  mode"));
+    c.Command8 = button(c.KZframe, "Command8", QStringLiteral("Voice change mode"), 2040, 2160,
+                        2415, 375, QStringLiteral("Click here to run voice change  mode"));
     c.Command7 = button(c.KZframe, "Command7", QStringLiteral("Touch Mode"), 2040, 1680, 2415, 375,
                         QStringLiteral("Click here to run  Touch   mode"));
     c.Command6 = button(c.KZframe, "Command6", QStringLiteral("Phonetic Mode 1"), 2040, 720, 2415,
@@ -355,8 +357,8 @@ void buildComPage(QWidget *f, Form1Controls &c)
     c.Option7->setChecked(true);
     c.Option2 = option(c.comframe, "Option2", QStringLiteral("6 seconds"), 2880, 6240, 1335, 255,
                        QStringLiteral("Allow 6 seconds for a response "));
-    c.List1 = list(c.comframe, "List1", 360, 480, 1695, 5424,
-                   QStringLiteral("KZ internal word List"));
+    c.List1
+        = list(c.comframe, "List1", 360, 480, 1695, 5424, QStringLiteral("KZ internal word List"));
     setBackground(c.List1, kGrey224);
     c.Text2 = text(c.comframe, "Text2", QString(), 2400, 480, 5895, 5175,
                    QStringLiteral("event window"), TextBox::MultiLine);

@@ -6,8 +6,7 @@
 namespace kz {
 
 // State of the window shared between its behaviours.
-struct FormState
-{
+struct FormState {
     static constexpr int kRecentSlots = 151;
 
     // Multiplier of the COM page's word numbers, from the Low GAIN box.

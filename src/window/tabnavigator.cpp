@@ -36,16 +36,13 @@ TabNavigator::TabNavigator(const Form1Controls &controls, DeviceLink &link, Abou
 
 void TabNavigator::tabClicked()
 {
-    for (QWidget *page : {static_cast<QWidget *>(c.setupframe), static_cast<QWidget *>(c.Controlframe),
-                          static_cast<QWidget *>(c.comframe), static_cast<QWidget *>(c.KZframe),
-                          static_cast<QWidget *>(c.pkframe), static_cast<QWidget *>(c.Aboutframe),
-                          static_cast<QWidget *>(c.Frame10)})
+    for (QGroupBox *page :
+         {c.setupframe, c.Controlframe, c.comframe, c.KZframe, c.pkframe, c.Aboutframe, c.Frame10})
         page->hide();
 
-    const std::pair<const QString &, QWidget *> tabs[] = {
-        {kCom, c.comframe},   {kLog, c.Frame10},          {kPk, c.pkframe},
-        {kKz, c.KZframe},     {kWords, c.setupframe},     {kSetUp, c.Controlframe},
-        {kAbout, c.Aboutframe}};
+    const std::pair<const QString &, QGroupBox *> tabs[] = {
+        {kCom, c.comframe},     {kLog, c.Frame10},        {kPk, c.pkframe},      {kKz, c.KZframe},
+        {kWords, c.setupframe}, {kSetUp, c.Controlframe}, {kAbout, c.Aboutframe}};
     for (const auto &[caption, page] : tabs) {
         // The selected tab is read afresh for every caption: a click handled
         // during the waits below may have chosen another.

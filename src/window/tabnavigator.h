@@ -10,8 +10,7 @@ struct Form1Controls;
 
 // The tab strip: a click hides every page, shows the chosen one and stops
 // the device twice (and on the KZ page sends it one more line).
-class TabNavigator : public QObject
-{
+class TabNavigator : public QObject {
     Q_OBJECT
 public:
     TabNavigator(const Form1Controls &controls, DeviceLink &link, AboutPage &about,

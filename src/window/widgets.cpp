@@ -41,8 +41,7 @@ void setTextColour(QWidget *widget, const QColor &colour)
 
 // ---- TextBox ----
 
-TextBox::TextBox(Kind kind, const QString &text, QWidget *parent)
-    : QWidget(parent), m_text(text)
+TextBox::TextBox(Kind kind, const QString &text, QWidget *parent) : QWidget(parent), m_text(text)
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -135,11 +134,20 @@ ScrollBar::ScrollBar(Qt::Orientation orientation, int designMin, int designMax, 
         connect(this, &QAbstractSlider::actionTriggered, this, [this](int action) {
             int step = 0;
             switch (action) {
-            case SliderSingleStepAdd: step = -singleStep(); break;
-            case SliderSingleStepSub: step = singleStep(); break;
-            case SliderPageStepAdd: step = -pageStep(); break;
-            case SliderPageStepSub: step = pageStep(); break;
-            default: return;
+            case SliderSingleStepAdd:
+                step = -singleStep();
+                break;
+            case SliderSingleStepSub:
+                step = singleStep();
+                break;
+            case SliderPageStepAdd:
+                step = -pageStep();
+                break;
+            case SliderPageStepSub:
+                step = pageStep();
+                break;
+            default:
+                return;
             }
             setSliderPosition(std::clamp(this->value() + step, minimum(), maximum()));
         });

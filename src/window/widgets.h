@@ -20,8 +20,7 @@ void setTextColour(QWidget *widget, const QColor &colour);
 
 // A text box holding its text exactly as set, carriage returns and line
 // feeds included; a multi-line box shows each CR LF as a line break.
-class TextBox : public QWidget
-{
+class TextBox : public QWidget {
     Q_OBJECT
 public:
     enum Kind { SingleLine, MultiLine, MultiLineScrolled };
@@ -56,11 +55,11 @@ private:
 // A scroll bar with the window's rules: both steps 1; a minimum above the
 // maximum puts the larger values at the top (or left); values outside the
 // range are refused, not clamped; dragging changes nothing until released.
-class ScrollBar : public QScrollBar
-{
+class ScrollBar : public QScrollBar {
     Q_OBJECT
 public:
-    ScrollBar(Qt::Orientation orientation, int designMin, int designMax, int value, QWidget *parent);
+    ScrollBar(Qt::Orientation orientation, int designMin, int designMax, int value,
+              QWidget *parent);
 
     int designMin() const { return m_designMin; }
     int designMax() const { return m_designMax; }
@@ -74,8 +73,7 @@ private:
 };
 
 // A list box whose items are addressed by position.
-class ListBox : public QListWidget
-{
+class ListBox : public QListWidget {
     Q_OBJECT
 public:
     explicit ListBox(QWidget *parent);
@@ -86,8 +84,7 @@ public:
 };
 
 // A straight line between two points of its container, in twips.
-class LineShape : public QWidget
-{
+class LineShape : public QWidget {
     Q_OBJECT
 public:
     LineShape(QPointF from, QPointF to, QWidget *parent);

@@ -16,8 +16,7 @@
 namespace kz::test {
 
 // A real system port that notes every port number it was asked to open.
-class RecordingPort : public SerialPort
-{
+class RecordingPort : public SerialPort {
     Q_OBJECT
 public:
     explicit RecordingPort(const PortLocator &locator);
@@ -38,8 +37,7 @@ private:
 
 // Closes the next message box that shows up, noting its text and what had
 // happened by then.
-class MessageBoxCloser : public QObject
-{
+class MessageBoxCloser : public QObject {
     Q_OBJECT
 public:
     // `snapshot` runs when the box is seen, before it is closed.
@@ -56,8 +54,7 @@ private:
 
 // The real window, offscreen, against simulated KZs on pseudo-terminals
 // linked as COMn in a folder of its own, with time scaled down.
-class Harness
-{
+class Harness {
 public:
     explicit Harness(double timeScale = 0.1);
     ~Harness();

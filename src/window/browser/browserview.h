@@ -11,14 +11,13 @@ namespace kz {
 // of the program's own code. So this class stays header-only and has no
 // Q_OBJECT: a meta-object here would have to exist in both the program and the
 // plugin, or be exported from the program to the plugin.
-class BrowserView : public QWidget
-{
+class BrowserView : public QWidget {
 public:
     enum class LoadState {
-        Idle,    // nothing asked for yet
+        Idle, // nothing asked for yet
         Loading,
-        Loaded,  // the address is on show
-        Failed,  // the address could not be shown; an error page may be
+        Loaded, // the address is on show
+        Failed, // the address could not be shown; an error page may be
     };
 
     using QWidget::QWidget;
@@ -35,8 +34,7 @@ public:
 };
 
 // What the plugin library provides: a maker of embedded views.
-class BrowserPlugin
-{
+class BrowserPlugin {
 public:
     virtual ~BrowserPlugin() = default;
     virtual BrowserView *createView(QWidget *parent) = 0;

@@ -8,10 +8,8 @@
 namespace kz {
 
 ExternalBrowserView::ExternalBrowserView(QWidget *parent)
-    : BrowserView(parent),
-      m_address(new QLabel(this)),
-      m_open(new QPushButton(tr("Open in your web browser"), this)),
-      m_problem(new QLabel(this))
+    : BrowserView(parent), m_address(new QLabel(this)),
+      m_open(new QPushButton(tr("Open in your web browser"), this)), m_problem(new QLabel(this))
 {
     setObjectName(QStringLiteral("externalBrowserView"));
     m_address->setObjectName(QStringLiteral("addressLabel"));
@@ -42,8 +40,8 @@ void ExternalBrowserView::navigate(const QUrl &url)
     m_url = url;
     const QString shown = url.toDisplayString();
     const QString href = url.toString(QUrl::FullyEncoded);
-    m_address->setText(QStringLiteral("<a href=\"%1\">%2</a>")
-                           .arg(href.toHtmlEscaped(), shown.toHtmlEscaped()));
+    m_address->setText(
+        QStringLiteral("<a href=\"%1\">%2</a>").arg(href.toHtmlEscaped(), shown.toHtmlEscaped()));
     m_open->setEnabled(url.isValid() && !url.isEmpty());
     m_problem->hide();
     m_state = m_open->isEnabled() ? LoadState::Loaded : LoadState::Failed;

@@ -10,8 +10,7 @@ namespace kz {
 // Stands in for the embedded browser when Qt WebEngine is missing or turned
 // off: shows the address and opens it in the system's web browser, but only
 // when the user asks. Switching pages must never pop up a browser window.
-class ExternalBrowserView : public BrowserView
-{
+class ExternalBrowserView : public BrowserView {
     Q_OBJECT
 public:
     explicit ExternalBrowserView(QWidget *parent = nullptr);
