@@ -17,6 +17,7 @@ private slots:
     void storingIntoSixteenBitsRoundsTiesToEven_data();
     void storingIntoSixteenBitsRoundsTiesToEven();
     void composedCommandsShowTwoBlanksAfterAPrefixBlank();
+    void trimmingTakesBlanksOnly();
 };
 
 void TestFormat::signedFieldForm_data()
@@ -128,6 +129,13 @@ void TestFormat::composedCommandsShowTwoBlanksAfterAPrefixBlank()
     QCOMPARE(QStringLiteral("> ") + signedField(4) + signedField(2), QStringLiteral(">  4 2"));
     QCOMPARE(QStringLiteral("@ ") + signedField(0) + signedField(120), QStringLiteral("@  0 120"));
     QCOMPARE(QStringLiteral("@ ") + signedField(199) + signedField(0), QStringLiteral("@  199 0"));
+}
+
+void TestFormat::trimmingTakesBlanksOnly()
+{
+    QCOMPARE(trimBlanks(QStringLiteral("  a b  ")), QStringLiteral("a b"));
+    QCOMPARE(trimBlanks(QStringLiteral("\tx\r\n ")), QStringLiteral("\tx\r\n"));
+    QCOMPARE(trimBlanks(QStringLiteral("   ")), QString());
 }
 
 QTEST_APPLESS_MAIN(TestFormat)

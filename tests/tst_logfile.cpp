@@ -93,11 +93,13 @@ void TestLogFile::entriesInTheUsFormOfTheExample()
 {
     if (QLocale::system().name() != QLatin1String("en_US"))
         QSKIP("the system locale could not be set to en_US");
-    QCOMPARE(LogFile::questionEntry(QStringLiteral("  Is it raining \t "), kEarlyMorning),
+    QCOMPARE(LogFile::questionEntry(QStringLiteral("  Is it raining  "), kEarlyMorning),
              QStringLiteral("USER: Is it raining12/7/20261:23:45 AM\r\n"));
-    // Blanks inside the question stay.
+    // Blanks inside the question stay, and so does every other character.
     QCOMPARE(LogFile::questionEntry(QStringLiteral(" Is  it raining?"), kAfternoon),
              QStringLiteral("USER: Is  it raining?12/7/20261:05:09 PM\r\n"));
+    QCOMPARE(LogFile::questionEntry(QStringLiteral("\tone\rtwo\r "), kAfternoon),
+             QStringLiteral("USER: \tone\rtwo\r12/7/20261:05:09 PM\r\n"));
     QCOMPARE(LogFile::answerEntry(QStringLiteral(" YES NO"), kAfternoon),
              QStringLiteral("KZ  : YES NO  12/7/20261:05:09 PM\r\n"));
     QCOMPARE(LogFile::answerEntry(QString(), kEarlyMorning),

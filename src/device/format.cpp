@@ -78,6 +78,16 @@ QString digitsOnly(const QString &text)
     return out;
 }
 
+QString trimBlanks(const QString &text)
+{
+    qsizetype from = 0, to = text.size();
+    while (from < to && text.at(from) == u' ')
+        ++from;
+    while (to > from && text.at(to - 1) == u' ')
+        --to;
+    return text.mid(from, to - from);
+}
+
 std::optional<qint16> toInt16(double value)
 {
     if (!std::isfinite(value))

@@ -17,6 +17,9 @@ double numericValue(const QString &text);
 // The digit filter: keeps only the characters "0" to "9", in order.
 QString digitsOnly(const QString &text);
 
+// The text without the blanks at its two ends; tabs and line ends stay.
+QString trimBlanks(const QString &text);
+
 // A value stored into a 16-bit integer: rounded to the nearest integer, ties
 // to even; empty when the result does not fit.
 std::optional<qint16> toInt16(double value);

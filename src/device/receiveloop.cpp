@@ -46,15 +46,6 @@ std::optional<int> position(const QString &text)
     return n ? std::optional<int>(*n) : std::nullopt;
 }
 
-QString trimBlanks(const QString &text)
-{
-    int from = 0, to = text.size();
-    while (from < to && text.at(from) == u' ')
-        ++from;
-    while (to > from && text.at(to - 1) == u' ')
-        --to;
-    return text.mid(from, to - from);
-}
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "questions/logfile.h"
 
+#include "device/format.h"
 #include "window/form1controls.h"
 #include "window/widgets.h"
 
@@ -118,7 +119,9 @@ QString LogFile::stamp(const QDateTime &when, const QLocale &locale)
 
 QString LogFile::questionEntry(const QString &question, const QDateTime &when)
 {
-    return QStringLiteral("USER: ") + question.trimmed() + stamp(when) + kCrLf;
+    // Only blanks go: a line break inside the question stays, and the entry
+    // then spans more than one line of the file.
+    return QStringLiteral("USER: ") + trimBlanks(question) + stamp(when) + kCrLf;
 }
 
 QString LogFile::answerEntry(const QString &answer, const QDateTime &when)
