@@ -1,4 +1,4 @@
-#include "device/connection.h"
+#include "window/connection.h"
 #include "device/portlocator.h"
 #include "device/systemserialport.h"
 #include "window/browser/browserfactory.h"

@@ -1,8 +1,7 @@
 // Prints what the program costs: start-up time and memory, and the CPU it
 // uses while it waits. Everything runs at real time.
-#include "device/connection.h"
+#include "window/connection.h"
 #include "device/devicelink.h"
-#include "device/receiveloop.h"
 #include "device/systemserialport.h"
 #include "questions/questiondesk.h"
 #include "simulatedkz.h"
@@ -132,8 +131,8 @@ void questionAndAnswer()
         took = question.elapsed();
     });
     question.start();
-    window.controls().Text3->setText(QStringLiteral("Is anyone there"));
-    window.controls().Command2->click();
+    window.controls().com.Text3->setText(QStringLiteral("Is anyone there"));
+    window.controls().com.Command2->click();
     runUntil([&] { return answered; });
     std::printf("12-second question with the simulated KZ answering (in this process): %.1f s, "
                 "CPU %.0f ms (%.2f%% of one core); %lld readings, answer \"%s\"\n",

@@ -1,6 +1,6 @@
 // Finding the KZ: the search over ports 1 to 30, the manual open, and what
 // reaches the device on the way.
-#include "device/connection.h"
+#include "window/connection.h"
 #include "device/devicelink.h"
 #include "harness.h"
 #include "window/widgets.h"
@@ -39,16 +39,16 @@ void TestConnection::foundOnPortOneAfterOneProbe()
     const auto &c = h.controls();
     QCOMPARE(h.port()->opens, QList<int> {1});
     QCOMPARE(kz->receivedBytes(), QByteArray("@ 2 2\r"));
-    QCOMPARE(c.Text1->text(),
+    QCOMPARE(c.connect.Text1->text(),
              QStringLiteral(" 1 SEARCHING  FOR ACTIVE KZ************* Controller on port # 1 "
                             "*****************"));
-    QCOMPARE(c.Text1->palette().color(QPalette::Base), QColor(0, 255, 255));
-    QVERIFY(c.Timer1->isActive());
-    QVERIFY(c.Frame2->isHidden());
-    QVERIFY(c.Frame1->isHidden());
-    QVERIFY(!c.Command1->isEnabled());
-    QVERIFY(c.comframe->isVisible());
-    QVERIFY(c.TabStrip1->isVisible());
+    QCOMPARE(c.connect.Text1->palette().color(QPalette::Base), QColor(0, 255, 255));
+    QVERIFY(c.form.Timer1->isActive());
+    QVERIFY(c.pictures.Frame2->isHidden());
+    QVERIFY(c.connect.Frame1->isHidden());
+    QVERIFY(!c.connect.Command1->isEnabled());
+    QVERIFY(c.com.comframe->isVisible());
+    QVERIFY(c.form.TabStrip1->isVisible());
     QVERIFY(h.port()->isOpen());
 }
 
@@ -60,7 +60,7 @@ void TestConnection::foundByTheSecondProbe()
     QVERIFY(h.connectWindow());
     QCOMPARE(h.port()->opens, (QList<int> {1, 2, 3, 4}));
     QCOMPARE(kz->receivedBytes(), QByteArray("@ 2 2\r@ 1 1\r"));
-    QVERIFY(h.controls().Text1->text().endsWith(
+    QVERIFY(h.controls().connect.Text1->text().endsWith(
         QStringLiteral("************* Controller on port # 4 *****************")));
 }
 
@@ -99,9 +99,9 @@ void TestConnection::noDeviceTriesAllThirtyPortsThenSaysSo()
     bool panelShownWithBox = false;
     MessageBoxCloser closer([&] {
         opensWhenBoxShown = h.port()->opens;
-        panelShownWithBox = c.Frame11->isVisible();
+        panelShownWithBox = c.connect.Frame11->isVisible();
     });
-    QTest::mouseClick(c.Command1, Qt::LeftButton);
+    QTest::mouseClick(c.connect.Command1, Qt::LeftButton);
     QVERIFY(closer.seen);
     QCOMPARE(closer.text, QStringLiteral("try selecting the port #"));
     QList<int> all;
@@ -109,12 +109,12 @@ void TestConnection::noDeviceTriesAllThirtyPortsThenSaysSo()
         all << p;
     QCOMPARE(opensWhenBoxShown, all);
     QVERIFY(panelShownWithBox);
-    QCOMPARE(c.Text1->text(), QStringLiteral("******** No Controller Found *************"));
-    QCOMPARE(c.Text1->palette().color(QPalette::Base), QColor(255, 255, 0));
-    QVERIFY(c.Command1->isEnabled());
-    QVERIFY(c.Frame1->isVisible());
-    QVERIFY(c.TabStrip1->isHidden());
-    QVERIFY(!c.Timer1->isActive());
+    QCOMPARE(c.connect.Text1->text(), QStringLiteral("******** No Controller Found *************"));
+    QCOMPARE(c.connect.Text1->palette().color(QPalette::Base), QColor(255, 255, 0));
+    QVERIFY(c.connect.Command1->isEnabled());
+    QVERIFY(c.connect.Frame1->isVisible());
+    QVERIFY(c.form.TabStrip1->isHidden());
+    QVERIFY(!c.form.Timer1->isActive());
 }
 
 void TestConnection::manualOpenOfAMissingPortStaysUnconnected()
@@ -122,17 +122,17 @@ void TestConnection::manualOpenOfAMissingPortStaysUnconnected()
     Harness h;
     h.createWindow();
     const auto &c = h.controls();
-    c.Frame11->show();
-    c.Text1->setText(QStringLiteral("earlier"));
-    c.Text17->setText(QStringLiteral("7"));
-    QTest::mouseClick(c.Command23, Qt::LeftButton);
+    c.connect.Frame11->show();
+    c.connect.Text1->setText(QStringLiteral("earlier"));
+    c.connect.Text17->setText(QStringLiteral("7"));
+    QTest::mouseClick(c.connect.Command23, Qt::LeftButton);
     QCOMPARE(h.port()->opens, QList<int> {7});
-    QCOMPARE(c.Text1->text(),
+    QCOMPARE(c.connect.Text1->text(),
              QStringLiteral("earlier************* No Controller on port # *****************"));
     QVERIFY(!h.window()->connection().isConnected());
-    QVERIFY(c.Frame1->isVisible());
-    QVERIFY(c.TabStrip1->isHidden());
-    QVERIFY(c.Command1->isEnabled());
+    QVERIFY(c.connect.Frame1->isVisible());
+    QVERIFY(c.form.TabStrip1->isHidden());
+    QVERIFY(c.connect.Command1->isEnabled());
 }
 
 void TestConnection::manualOpenConnectsWithoutAProbe()
@@ -142,14 +142,14 @@ void TestConnection::manualOpenConnectsWithoutAProbe()
     kz->setProbeAnswers(Probe::None);
     h.createWindow();
     const auto &c = h.controls();
-    c.Text17->setText(QStringLiteral(" 5"));
-    QTest::mouseClick(c.Command23, Qt::LeftButton);
+    c.connect.Text17->setText(QStringLiteral(" 5"));
+    QTest::mouseClick(c.connect.Command23, Qt::LeftButton);
     QVERIFY(h.window()->connection().isConnected());
-    QCOMPARE(c.Text1->text(),
+    QCOMPARE(c.connect.Text1->text(),
              QStringLiteral("************* Controller on port # *****************"));
-    QVERIFY(c.Timer1->isActive());
-    QVERIFY(c.TabStrip1->isVisible());
-    QVERIFY(c.Frame1->isHidden());
+    QVERIFY(c.form.Timer1->isActive());
+    QVERIFY(c.form.TabStrip1->isVisible());
+    QVERIFY(c.connect.Frame1->isHidden());
     QTest::qWait(50);
     QVERIFY(kz->receivedBytes().isEmpty());
 }
@@ -159,17 +159,17 @@ void TestConnection::portNumberBoxFollowsItsScrollBar()
     Harness h;
     h.createWindow();
     const auto &c = h.controls();
-    QCOMPARE(c.Text17->text(), QStringLiteral("3"));
-    QCOMPARE(c.VScroll5->value(), 3);
-    c.VScroll5->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    QCOMPARE(c.Text17->text(), QStringLiteral(" 4"));
-    QVERIFY(!c.VScroll5->setValueChecked(31));
-    QVERIFY(!c.VScroll5->setValueChecked(0));
-    QCOMPARE(c.Text17->text(), QStringLiteral(" 4"));
-    QVERIFY(c.VScroll5->setValueChecked(30));
-    QCOMPARE(c.Text17->text(), QStringLiteral(" 30"));
+    QCOMPARE(c.connect.Text17->text(), QStringLiteral("3"));
+    QCOMPARE(c.connect.VScroll5->value(), 3);
+    c.connect.VScroll5->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    QCOMPARE(c.connect.Text17->text(), QStringLiteral(" 4"));
+    QVERIFY(!c.connect.VScroll5->setValueChecked(31));
+    QVERIFY(!c.connect.VScroll5->setValueChecked(0));
+    QCOMPARE(c.connect.Text17->text(), QStringLiteral(" 4"));
+    QVERIFY(c.connect.VScroll5->setValueChecked(30));
+    QCOMPARE(c.connect.Text17->text(), QStringLiteral(" 30"));
     // The box still names the port: a manual open uses 30.
-    QTest::mouseClick(c.Command23, Qt::LeftButton);
+    QTest::mouseClick(c.connect.Command23, Qt::LeftButton);
     QCOMPARE(h.port()->opens, QList<int> {30});
 }
 
@@ -181,10 +181,10 @@ void TestConnection::secondClickDuringASearchIsIgnored()
     const auto &c = h.controls();
     // Clicks that arrive while the search waits on port 1.
     QTimer::singleShot(10, [&] {
-        c.Command1->click();
-        c.Command23->click();
+        c.connect.Command1->click();
+        c.connect.Command23->click();
     });
-    QTest::mouseClick(c.Command1, Qt::LeftButton);
+    QTest::mouseClick(c.connect.Command1, Qt::LeftButton);
     QVERIFY(h.window()->connection().isConnected());
     QCOMPARE(h.port()->opens, (QList<int> {1, 2, 3}));
 }
@@ -197,7 +197,7 @@ void TestConnection::closingTheWindowDuringASearchEndsItPromptly()
     QTimer::singleShot(200, h.window(), [&] { h.window()->close(); });
     QElapsedTimer clock;
     clock.start();
-    QTest::mouseClick(c.Command1, Qt::LeftButton);
+    QTest::mouseClick(c.connect.Command1, Qt::LeftButton);
     QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(h.port()->opens.size() <= 2);
     QVERIFY(!QApplication::activeModalWidget());
@@ -217,7 +217,7 @@ void TestConnection::unpluggedDeviceClosesThePortOnceWithoutSpinning()
     QVERIFY2(cpuMs < 60, qPrintable(QString::number(cpuMs)));
     QCOMPARE(lost.count(), 1);
     QVERIFY(
-        h.controls().Text2->text().startsWith(QStringLiteral("Lost the connection to the KZ: ")));
+        h.controls().com.Text2->text().startsWith(QStringLiteral("Lost the connection to the KZ: ")));
     // Sends after the loss are dropped quietly.
     h.window()->link().sendCommand(QStringLiteral("@ 2 2"));
     QVERIFY(h.window()->isVisible());

@@ -2,6 +2,7 @@
 #include "device/devicelink.h"
 #include "device/pacing.h"
 #include "device/serialport.h"
+#include "memoryport.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -9,31 +10,9 @@
 #include <ctime>
 
 using namespace kz;
+using kz::test::MemoryPort;
 
 namespace {
-
-class FakePort : public SerialPort {
-public:
-    bool open(int n) override
-    {
-        m_open = true;
-        m_number = n;
-        return true;
-    }
-    void close() override { m_open = false; }
-    bool isOpen() const override { return m_open; }
-    int portNumber() const override { return m_number; }
-    void write(const QByteArray &data) override { written += data; }
-    QByteArray readAll() override { return std::exchange(incoming, {}); }
-    QString errorText() const override { return {}; }
-
-    QByteArray written;
-    QByteArray incoming;
-
-private:
-    bool m_open = false;
-    int m_number = 0;
-};
 
 double processCpuMs()
 {
@@ -57,9 +36,12 @@ private slots:
     void waitsKeepTheWindowsEventsRunning();
     void breakSendsStopThenHolds();
     void endingTheProgramReleasesEveryWait();
+    void waitForSaysHowItEnded_data();
+    void waitForSaysHowItEnded();
+    void aSequenceRefusesAnotherWhileItRuns();
 
 private:
-    FakePort *port = nullptr;
+    MemoryPort *port = nullptr;
     PacedTimer *timer3 = nullptr;
     PacedTimer *timer4 = nullptr;
     DeviceLink *link = nullptr;
@@ -68,7 +50,7 @@ private:
 void TestDeviceLink::init()
 {
     Pacing::setTimeScale(0.2);
-    port = new FakePort;
+    port = new MemoryPort;
     port->open(1);
     timer3 = new PacedTimer(QStringLiteral("Timer3"), 250, true, nullptr);
     timer4 = new PacedTimer(QStringLiteral("Timer4"), 125, true, nullptr);
@@ -88,7 +70,7 @@ void TestDeviceLink::commandIsTextAndOneCarriageReturn()
     QSignalSpy sent(link, &DeviceLink::commandSent);
     link->sendCommand(QStringLiteral("@ 2 2"));
     link->sendCommand(QStringLiteral("> 26  10  10 "));
-    QCOMPARE(port->written, QByteArray("@ 2 2\r> 26  10  10 \r"));
+    QCOMPARE(port->written(), QByteArray("@ 2 2\r> 26  10  10 \r"));
     QCOMPARE(sent.count(), 2);
     QCOMPARE(sent.at(1).at(0).toString(), QStringLiteral("> 26  10  10 "));
 }
@@ -97,12 +79,12 @@ void TestDeviceLink::commandOnClosedPortIsDropped()
 {
     port->close();
     link->sendCommand(QStringLiteral("> 11 1"));
-    QVERIFY(port->written.isEmpty());
+    QVERIFY(port->written().isEmpty());
 }
 
 void TestDeviceLink::readingTakesAllReceivedText()
 {
-    port->incoming = "12^34";
+    port->feed("12^34");
     QCOMPARE(link->readInput(), QStringLiteral("12^34"));
     QCOMPARE(link->readInput(), QString());
 }
@@ -124,11 +106,11 @@ void TestDeviceLink::holdStartedDuringAHoldEndsAtTheSameTick()
     QElapsedTimer clock;
     qint64 innerEnded = -1;
     QTimer::singleShot(30, [&] {
-        link->hold();
+        QVERIFY(link->hold());
         innerEnded = clock.elapsed();
     });
     clock.start();
-    link->hold();
+    QVERIFY(link->hold());
     const qint64 outerEnded = clock.elapsed();
     QVERIFY(innerEnded >= 45);
     QVERIFY2(outerEnded < 70, qPrintable(QString::number(outerEnded)));
@@ -141,11 +123,11 @@ void TestDeviceLink::hold1FollowsTimer4Interval()
     QElapsedTimer clock;
     clock.start();
     for (int i = 0; i < 10; ++i)
-        link->hold1();
+        QVERIFY(link->hold1());
     QVERIFY2(clock.elapsed() < 60, qPrintable(QString::number(clock.elapsed())));
     timer4->setDesignInterval(125);
     clock.restart();
-    link->hold1();
+    QVERIFY(link->hold1());
     QVERIFY(clock.elapsed() >= 20);
 }
 
@@ -170,8 +152,8 @@ void TestDeviceLink::waitsKeepTheWindowsEventsRunning()
     other.setInterval(5);
     connect(&other, &QTimer::timeout, [&] { ++ticks; });
     other.start();
-    link->hold();
-    link->dtimer(0.2);
+    QVERIFY(link->hold());
+    QVERIFY(link->dtimer(0.2));
     QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
 }
 
@@ -180,26 +162,92 @@ void TestDeviceLink::breakSendsStopThenHolds()
     QElapsedTimer clock;
     clock.start();
     QVERIFY(link->brk());
-    QCOMPARE(port->written, QByteArray("@ 2 2\r"));
+    QCOMPARE(port->written(), QByteArray("@ 2 2\r"));
     QVERIFY(clock.elapsed() >= 45);
 }
 
 void TestDeviceLink::endingTheProgramReleasesEveryWait()
 {
     Pacing::setTimeScale(1.0);
-    bool innerResult = true;
+    WaitResult innerResult = WaitResult::Done;
     QTimer::singleShot(20, [&] { innerResult = link->dtimer(30); });
     QTimer::singleShot(60, [&] { link->endProgram(); });
     QElapsedTimer clock;
     clock.start();
-    const bool outerResult = link->dtimer(30);
+    const WaitResult outerResult = link->dtimer(30);
     QVERIFY(clock.elapsed() < 1000);
-    QVERIFY(!outerResult);
-    QVERIFY(!innerResult);
-    QVERIFY(!link->hold());
+    QVERIFY(outerResult == WaitResult::Ending);
+    QVERIFY(innerResult == WaitResult::Ending);
+    QVERIFY(link->hold() == WaitResult::Ending);
     link->sendCommand(QStringLiteral("> 11 1"));
-    QVERIFY(port->written.isEmpty());
+    QVERIFY(port->written().isEmpty());
 }
 
-QTEST_GUILESS_MAIN(TestDeviceLink)
+void TestDeviceLink::waitForSaysHowItEnded_data()
+{
+    QTest::addColumn<int>("conditionAtMs");
+    QTest::addColumn<int>("interruptAtMs");
+    QTest::addColumn<bool>("end");
+    QTest::addColumn<int>("expected");
+    // Time scale 0.2: a design deadline of 1000 ms is 200 ms here.
+    QTest::newRow("condition holds") << 30 << -1 << false << int(WaitResult::Done);
+    QTest::newRow("deadline passes") << -1 << -1 << false << int(WaitResult::Deadline);
+    QTest::newRow("user cancels") << -1 << 30 << false << int(WaitResult::Cancelled);
+    QTest::newRow("program ends") << -1 << 30 << true << int(WaitResult::Ending);
+}
+
+void TestDeviceLink::waitForSaysHowItEnded()
+{
+    QFETCH(int, conditionAtMs);
+    QFETCH(int, interruptAtMs);
+    QFETCH(bool, end);
+    QFETCH(int, expected);
+
+    DeviceLink::Sequence sequence(*link);
+    QVERIFY(sequence);
+    bool held = false;
+    if (conditionAtMs >= 0)
+        QTimer::singleShot(conditionAtMs, [&] { held = true; });
+    if (interruptAtMs >= 0)
+        QTimer::singleShot(interruptAtMs,
+                           [&] { end ? link->endProgram() : link->cancelSequence(); });
+    QElapsedTimer clock;
+    clock.start();
+    const double cpuBefore = processCpuMs();
+    const WaitResult result = link->waitFor([&] { return held; }, 1000);
+    const qint64 took = clock.elapsed();
+    QCOMPARE(int(result.outcome()), expected);
+    if (expected == WaitResult::Deadline)
+        QVERIFY2(took >= 195, qPrintable(QString::number(took)));
+    else
+        QVERIFY2(took < 150, qPrintable(QString::number(took)));
+    QVERIFY2(processCpuMs() - cpuBefore < 30, "the wait spun");
+}
+
+void TestDeviceLink::aSequenceRefusesAnotherWhileItRuns()
+{
+    QSignalSpy refused(link, &DeviceLink::sequenceRefused);
+    {
+        DeviceLink::Sequence first(*link);
+        QVERIFY(first);
+        bool secondRan = true;
+        // A click handled during the first sequence's wait.
+        QTimer::singleShot(10, [&] {
+            DeviceLink::Sequence second(*link);
+            secondRan = bool(second);
+        });
+        QVERIFY(link->hold());
+        QVERIFY(!secondRan);
+        QCOMPARE(refused.count(), 1);
+        // Leaving the sequence ends its waits, and only while it runs.
+        link->cancelSequence();
+        QVERIFY(link->hold() == WaitResult::Cancelled);
+    }
+    QVERIFY(!link->isSequenceRunning());
+    QVERIFY(link->hold());
+    DeviceLink::Sequence next(*link);
+    QVERIFY(next);
+}
+
+QTEST_MAIN(TestDeviceLink)
 #include "tst_devicelink.moc"

@@ -1,6 +1,6 @@
 // The log of questions and answers: the form of its entries, writing them,
 // and the Log File page's Read Log and Clear Log.
-#include "harness.h"
+#include "support.h"
 #include "questions/logfile.h"
 #include "questions/questiondesk.h"
 #include "window/widgets.h"
@@ -58,7 +58,7 @@ private:
 
     QString m_startFolder;
     std::unique_ptr<QTemporaryDir> m_folder;
-    std::unique_ptr<Harness> m_harness;
+    std::unique_ptr<WindowHarness> m_harness;
 };
 
 void TestLogFile::initTestCase()
@@ -71,7 +71,7 @@ void TestLogFile::init()
     m_folder = std::make_unique<QTemporaryDir>();
     QVERIFY(m_folder->isValid());
     QVERIFY(QDir::setCurrent(m_folder->path()));
-    m_harness = std::make_unique<Harness>(0.05);
+    m_harness = std::make_unique<WindowHarness>(0.05);
     m_harness->createWindow();
 }
 
@@ -85,8 +85,8 @@ void TestLogFile::cleanup()
 void TestLogFile::showLogPage()
 {
     const auto &c = m_harness->controls();
-    c.comframe->hide();
-    c.Frame10->show();
+    c.com.comframe->hide();
+    c.log.Frame10->show();
 }
 
 void TestLogFile::entriesInTheUsFormOfTheExample()
@@ -220,21 +220,21 @@ void TestLogFile::readLogPutsTheNewestLineOnTop()
 {
     showLogPage();
     const auto &c = m_harness->controls();
-    c.Text16->setText(QStringLiteral("earlier text"));
+    c.log.Text16->setText(QStringLiteral("earlier text"));
     MessageBoxCloser closer;
-    c.Command21->click();
+    c.log.Command21->click();
     // Without a file nothing changes and nothing is said.
     QVERIFY(!closer.seen);
-    QCOMPARE(c.Text16->text(), QStringLiteral("earlier text"));
+    QCOMPARE(c.log.Text16->text(), QStringLiteral("earlier text"));
 
     const QString question = LogFile::questionEntry(QStringLiteral("Will it rain"), kEarlyMorning);
     const QString answer = LogFile::answerEntry(QStringLiteral(" YES"), kAfternoon);
     QVERIFY(writeLog((question + answer).toLocal8Bit()));
-    c.Command21->click();
-    QCOMPARE(c.Text16->text(), answer + question + QStringLiteral("earlier text"));
+    c.log.Command21->click();
+    QCOMPARE(c.log.Text16->text(), answer + question + QStringLiteral("earlier text"));
     // The view is not emptied first: a second reading shows the log again.
-    c.Command21->click();
-    QCOMPARE(c.Text16->text(),
+    c.log.Command21->click();
+    QCOMPARE(c.log.Text16->text(),
              answer + question + answer + question + QStringLiteral("earlier text"));
     QCOMPARE(logBytes(), (question + answer).toLocal8Bit());
 }
@@ -245,17 +245,17 @@ void TestLogFile::readLogTakesEveryKindOfLineEnd()
     const auto &c = m_harness->controls();
     const QString local = QStringLiteral("caf\u00e9");
     QVERIFY(writeLog("a\r\nb\nc\r\r\n" + local.toLocal8Bit() + "\rlast"));
-    c.Command21->click();
-    QCOMPARE(c.Text16->text(),
+    c.log.Command21->click();
+    QCOMPARE(c.log.Text16->text(),
              QStringLiteral("last\r\n") + local + QStringLiteral("\r\n\r\nc\r\nb\r\na\r\n"));
 
     // A CR LF split between two reads of a long file is one line end.
-    c.Text16->setText(QString());
+    c.log.Text16->setText(QString());
     QByteArray big(65535, 'x');
     big += "\r\nend\r\n";
     QVERIFY(writeLog(big));
-    c.Command21->click();
-    QCOMPARE(c.Text16->text(),
+    c.log.Command21->click();
+    QCOMPARE(c.log.Text16->text(),
              QStringLiteral("end\r\n") + QString(65535, u'x') + QStringLiteral("\r\n"));
 }
 
@@ -264,32 +264,32 @@ void TestLogFile::clearLogAsksFirst()
     showLogPage();
     const auto &c = m_harness->controls();
     QVERIFY(writeLog("kept\r\n"));
-    c.Text16->setText(QStringLiteral("shown\r\n"));
+    c.log.Text16->setText(QStringLiteral("shown\r\n"));
     {
         MessageBoxCloser cancel({}, false);
-        c.Command22->click();
+        c.log.Command22->click();
         QVERIFY(cancel.seen);
         QCOMPARE(cancel.text, QStringLiteral("This will Erase the Log File "));
         QCOMPARE(cancel.title, QStringLiteral("Erase Log"));
-        QCOMPARE(c.Text16->text(), QStringLiteral("shown\r\n"));
+        QCOMPARE(c.log.Text16->text(), QStringLiteral("shown\r\n"));
         QCOMPARE(logBytes(), QByteArray("kept\r\n"));
     }
     {
         QString shownWithBox;
-        MessageBoxCloser ok([&] { shownWithBox = c.Text16->text(); });
-        c.Command22->click();
+        MessageBoxCloser ok([&] { shownWithBox = c.log.Text16->text(); });
+        c.log.Command22->click();
         QVERIFY(ok.seen);
         QCOMPARE(shownWithBox, QStringLiteral("shown\r\n"));
-        QCOMPARE(c.Text16->text(), QString());
+        QCOMPARE(c.log.Text16->text(), QString());
         QVERIFY(!QFile::exists(LogFile::fileName()));
     }
     {
         // Erasing a log that is not there is no error.
-        c.Text16->setText(QStringLiteral("shown\r\n"));
+        c.log.Text16->setText(QStringLiteral("shown\r\n"));
         MessageBoxCloser ok;
-        c.Command22->click();
+        c.log.Command22->click();
         QVERIFY(ok.seen);
-        QCOMPARE(c.Text16->text(), QString());
+        QCOMPARE(c.log.Text16->text(), QString());
         QVERIFY(!QFile::exists(LogFile::fileName()));
     }
 }
@@ -300,13 +300,13 @@ void TestLogFile::clearLogBeforeAndDuringAQuestion()
     QSignalSpy answered(&m_harness->window()->questions(), &QuestionDesk::answered);
     QVERIFY(writeLog("old entry\r\n"));
     MessageBoxCloser before;
-    c.Command22->click();
+    c.log.Command22->click();
     QVERIFY(before.seen);
 
-    c.Option2->setChecked(true);
-    c.Text3->setText(QStringLiteral("  Fresh start  "));
+    c.com.Option2->setChecked(true);
+    c.com.Text3->setText(QStringLiteral("  Fresh start  "));
     const QDateTime asked = QDateTime::currentDateTime();
-    c.Command2->click();
+    c.com.Command2->click();
     const QDateTime askedEnd = QDateTime::currentDateTime();
     const QString first = QString::fromLocal8Bit(logBytes());
     QVERIFY2(first == LogFile::questionEntry(QStringLiteral("Fresh start"), asked)
@@ -316,7 +316,7 @@ void TestLogFile::clearLogBeforeAndDuringAQuestion()
     // Erased while the question waits: the answer starts a new file rather
     // than going into the deleted one.
     MessageBoxCloser during;
-    c.Command22->click();
+    c.log.Command22->click();
     QVERIFY(during.seen);
     QVERIFY(!QFile::exists(LogFile::fileName()));
     QVERIFY(waitUntil([&] { return answered.count() == 1; }));

@@ -1,10 +1,10 @@
 // Asking the KZ a question on the COM page: the response window, the polls
 // that make the device speak, the answer in the event window and the log.
-#include "device/receiveloop.h"
 #include "harness.h"
 #include "questions/logfile.h"
 #include "questions/questiondesk.h"
 #include "window/widgets.h"
+#include "words/comwords.h"
 #include "words/wordlist.h"
 
 #include <QGroupBox>
@@ -129,7 +129,7 @@ bool TestQuestions::waitForAnswers(int count, int timeoutMs)
 bool TestQuestions::pollsAfterwards()
 {
     const int before = countPolls(m_kz);
-    QSignalSpy ticks(c().Timer1, &QTimer::timeout);
+    QSignalSpy ticks(c().form.Timer1, &QTimer::timeout);
     if (!waitUntil([&] { return ticks.count() >= 10; }))
         return true;
     return countPolls(m_kz) != before;
@@ -138,17 +138,17 @@ bool TestQuestions::pollsAfterwards()
 void TestQuestions::askButtonShowsAndLogsTheSpokenWords()
 {
     start(0.05, {100});
-    QSignalSpy words(&m_harness->window()->receiveLoop(), &ReceiveLoop::wordAnnounced);
-    c().Text2->setText(QStringLiteral("earlier event") + kCrLf);
-    c().Text3->setText(QStringLiteral("  Is it raining "));
+    QSignalSpy words(&m_harness->window()->comWords(), &ComWords::wordAnnounced);
+    c().com.Text2->setText(QStringLiteral("earlier event") + kCrLf);
+    c().com.Text3->setText(QStringLiteral("  Is it raining "));
 
     const QDateTime asked = QDateTime::currentDateTime();
-    QTest::mouseClick(c().Command2, Qt::LeftButton);
+    QTest::mouseClick(c().com.Command2, Qt::LeftButton);
     const QDateTime askedEnd = QDateTime::currentDateTime();
-    QCOMPARE(c().Text2->text(),
+    QCOMPARE(c().com.Text2->text(),
              QStringLiteral(" USER ASKED:   Is it raining ") + kCrLf
                  + QStringLiteral("earlier event") + kCrLf);
-    QCOMPARE(c().Text3->text(), QString());
+    QCOMPARE(c().com.Text3->text(), QString());
     QCOMPARE(logLines().size(), 1);
 
     QVERIFY(waitForAnswers(1));
@@ -159,7 +159,7 @@ void TestQuestions::askButtonShowsAndLogsTheSpokenWords()
         spoken += u' ' + wordText(word.first().toInt());
 
     QCOMPARE(m_answers->first().first().toString(), spoken);
-    QCOMPARE(c().Text2->text(),
+    QCOMPARE(c().com.Text2->text(),
              QStringLiteral("KZ  :") + spoken + kCrLf
                  + QStringLiteral(" USER ASKED:   Is it raining ") + kCrLf
                  + QStringLiteral("earlier event") + kCrLf);
@@ -175,29 +175,29 @@ void TestQuestions::askButtonShowsAndLogsTheSpokenWords()
     QVERIFY(!m_harness->window()->log().isOpen());
 
     QVERIFY(countPolls(m_kz) >= 2);
-    QVERIFY(!c().talk->isActive());
+    QVERIFY(!c().form.talk->isActive());
     QVERIFY(!pollsAfterwards());
 }
 
 void TestQuestions::enterKeyAsksAndAnEmptyAnswerStandsAlone()
 {
     start(0.05, {0});
-    c().Text3->setText(QString());
-    QTest::keyClicks(c().Text3->editor(), QStringLiteral("Will it rain"));
-    QCOMPARE(c().Text3->text(), QStringLiteral("Will it rain"));
+    c().com.Text3->setText(QString());
+    QTest::keyClicks(c().com.Text3->editor(), QStringLiteral("Will it rain"));
+    QCOMPARE(c().com.Text3->text(), QStringLiteral("Will it rain"));
     // Typing alone asks nothing.
     QVERIFY(!desk().isWaiting());
-    QCOMPARE(c().Text2->text(), QString());
+    QCOMPARE(c().com.Text2->text(), QString());
 
     const QDateTime asked = QDateTime::currentDateTime();
-    QTest::keyClick(c().Text3->editor(), Qt::Key_Return);
+    QTest::keyClick(c().com.Text3->editor(), Qt::Key_Return);
     QVERIFY(desk().isWaiting());
-    QCOMPARE(c().Text2->text(), QStringLiteral("USER: Will it rain") + kCrLf);
+    QCOMPARE(c().com.Text2->text(), QStringLiteral("USER: Will it rain") + kCrLf);
 
     QVERIFY(waitForAnswers(1));
     const QDateTime answered = QDateTime::currentDateTime();
     QCOMPARE(m_answers->count(), 1);
-    QCOMPARE(c().Text2->text(),
+    QCOMPARE(c().com.Text2->text(),
              QStringLiteral("KZ  :") + kCrLf + QStringLiteral("USER: Will it rain") + kCrLf);
     const QStringList lines = logLines();
     QCOMPARE(lines.size(), 2);
@@ -212,19 +212,19 @@ void TestQuestions::enterKeyAsksAndAnEmptyAnswerStandsAlone()
 void TestQuestions::questionBoxAsksOnlyOnACarriageReturn()
 {
     start(0.05, {0});
-    c().Text3->setText(QStringLiteral("half a question"));
-    c().Text3->setText(QString());
+    c().com.Text3->setText(QStringLiteral("half a question"));
+    c().com.Text3->setText(QString());
     QVERIFY(!desk().isWaiting());
-    QCOMPARE(c().Text2->text(), QString());
+    QCOMPARE(c().com.Text2->text(), QString());
     QVERIFY(!QFile::exists(LogFile::fileName()));
 
     const QDateTime asked = QDateTime::currentDateTime();
-    c().Text3->setText(QStringLiteral(" Is it late?\r"));
+    c().com.Text3->setText(QStringLiteral(" Is it late?\r"));
     QVERIFY(desk().isWaiting());
     // The event window shows the question as it stood; the log drops only
     // its outer blanks, so the carriage return stays inside the entry.
-    QCOMPARE(c().Text2->text(), QStringLiteral("USER:  Is it late?\r") + kCrLf);
-    QCOMPARE(c().Text3->text(), QString());
+    QCOMPARE(c().com.Text2->text(), QStringLiteral("USER:  Is it late?\r") + kCrLf);
+    QCOMPARE(c().com.Text3->text(), QString());
     QVERIFY(waitForAnswers(1));
     QCOMPARE(m_answers->count(), 1);
     const QStringList lines = logLines();
@@ -253,7 +253,7 @@ void TestQuestions::responseWindowFollowsTheOptionChosen()
 
     QElapsedTimer clock;
     clock.start();
-    c().Command2->click();
+    c().com.Command2->click();
     QVERIFY(waitForAnswers(1, 20000));
     const qint64 elapsed = clock.elapsed();
     const int window = Pacing::scaled(designMs);
@@ -270,17 +270,17 @@ void TestQuestions::responseWindowFollowsTheOptionChosen()
 void TestQuestions::optionChangedDuringAWindowCountsFromTheNextQuestion()
 {
     start(0.05, {0});
-    c().Option2->click();
+    c().com.Option2->click();
     QElapsedTimer clock;
     clock.start();
-    c().Command2->click();
-    c().Option8->click();
+    c().com.Command2->click();
+    c().com.Option8->click();
     QVERIFY(waitForAnswers(1));
     const qint64 first = clock.elapsed();
     QVERIFY2(first < Pacing::scaled(12000) * 95 / 100, qPrintable(QString::number(first)));
 
     clock.restart();
-    c().Command2->click();
+    c().com.Command2->click();
     QVERIFY(waitForAnswers(2));
     const qint64 second = clock.elapsed();
     QVERIFY2(second >= Pacing::scaled(24000) * 95 / 100, qPrintable(QString::number(second)));
@@ -289,97 +289,97 @@ void TestQuestions::optionChangedDuringAWindowCountsFromTheNextQuestion()
 void TestQuestions::questionControlsAreDisabledOnlyDuringTheWindow()
 {
     start(0.05, {0});
-    c().Option2->click();
+    c().com.Option2->click();
     m_harness->window()->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_harness->window()));
-    c().List1->setFocus();
+    c().com.List1->setFocus();
 
-    c().Command2->click();
+    c().com.Command2->click();
     QVERIFY(waitUntil([&] { return countPolls(m_kz) >= 3; }));
     QVERIFY(m_answers->isEmpty());
-    QVERIFY(!c().Text3->isEnabled());
-    QVERIFY(!c().Command2->isEnabled());
+    QVERIFY(!c().com.Text3->isEnabled());
+    QVERIFY(!c().com.Command2->isEnabled());
     QVERIFY(waitForAnswers(1));
-    QVERIFY(c().Text3->isEnabled());
-    QVERIFY(c().Command2->isEnabled());
-    QVERIFY(c().Text3->editor()->hasFocus());
+    QVERIFY(c().com.Text3->isEnabled());
+    QVERIFY(c().com.Command2->isEnabled());
+    QVERIFY(c().com.Text3->editor()->hasFocus());
 
     // The user has moved to the Log File page while the KZ answers: the
     // focus stays where the user put it.
-    c().Command2->click();
-    c().comframe->hide();
-    c().Frame10->show();
-    c().Text16->setFocus();
+    c().com.Command2->click();
+    c().com.comframe->hide();
+    c().log.Frame10->show();
+    c().log.Text16->setFocus();
     QVERIFY(waitForAnswers(2));
-    QVERIFY(c().Text3->isEnabled());
-    QVERIFY(c().Text16->editor()->hasFocus());
+    QVERIFY(c().com.Text3->isEnabled());
+    QVERIFY(c().log.Text16->editor()->hasFocus());
 }
 
 void TestQuestions::wordsSpokenBeforeTheQuestionLeadItsAnswer()
 {
     start(0.05, {100});
-    QSignalSpy words(&m_harness->window()->receiveLoop(), &ReceiveLoop::wordAnnounced);
+    QSignalSpy words(&m_harness->window()->comWords(), &ComWords::wordAnnounced);
     m_harness->window()->state().sam = QStringLiteral(" EARLIER");
-    c().Text3->setText(QStringLiteral("And now?"));
-    c().Command2->click();
+    c().com.Text3->setText(QStringLiteral("And now?"));
+    c().com.Command2->click();
     QVERIFY(waitForAnswers(1));
     QVERIFY2(!words.isEmpty(), "no word was spoken during the window");
     QString expected = QStringLiteral(" EARLIER");
     for (const QList<QVariant> &word : words)
         expected += u' ' + wordText(word.first().toInt());
     QCOMPARE(m_answers->first().first().toString(), expected);
-    QVERIFY(c().Text2->text().startsWith(QStringLiteral("KZ  :") + expected + kCrLf));
+    QVERIFY(c().com.Text2->text().startsWith(QStringLiteral("KZ  :") + expected + kCrLf));
     QCOMPARE(m_harness->window()->state().sam, QString());
 }
 
 void TestQuestions::unwritableLogIsReportedOnceAndTheWindowStillEnds()
 {
     start(0.05, {0});
-    c().Option2->click();
+    c().com.Option2->click();
     QTemporaryDir locked;
     enterUnwritableFolder(locked);
 
-    c().Text3->setText(QStringLiteral("first"));
-    c().Command2->click();
-    QStringList shown = c().Text2->text().split(kCrLf);
+    c().com.Text3->setText(QStringLiteral("first"));
+    c().com.Command2->click();
+    QStringList shown = c().com.Text2->text().split(kCrLf);
     QVERIFY2(shown[0].startsWith(kLogFailure) && shown[0].size() > kLogFailure.size(),
              qPrintable(shown[0]));
     QVERIFY2(shown[0].contains(LogFile::fileName()), qPrintable(shown[0]));
     QCOMPARE(shown[1], QStringLiteral(" USER ASKED: first"));
     QVERIFY(waitForAnswers(1));
-    QVERIFY(c().Text3->isEnabled());
-    QVERIFY(!c().talk->isActive());
+    QVERIFY(c().com.Text3->isEnabled());
+    QVERIFY(!c().form.talk->isActive());
 
-    c().Text3->setText(QStringLiteral("second"));
-    c().Command2->click();
+    c().com.Text3->setText(QStringLiteral("second"));
+    c().com.Command2->click();
     QVERIFY(waitForAnswers(2));
-    QCOMPARE(c().Text2->text().count(kLogFailure), 1);
-    QVERIFY(c().Text2->text().startsWith(QStringLiteral("KZ  :") + kCrLf
-                                         + QStringLiteral(" USER ASKED: second") + kCrLf
-                                         + QStringLiteral("KZ  :") + kCrLf));
+    QCOMPARE(c().com.Text2->text().count(kLogFailure), 1);
+    QVERIFY(c().com.Text2->text().startsWith(QStringLiteral("KZ  :") + kCrLf
+                                             + QStringLiteral(" USER ASKED: second") + kCrLf
+                                             + QStringLiteral("KZ  :") + kCrLf));
 
     // A question logged again ends the failing stretch...
     QDir::setCurrent(m_folder->path());
-    c().Text3->setText(QStringLiteral("third"));
-    c().Command2->click();
+    c().com.Text3->setText(QStringLiteral("third"));
+    c().com.Command2->click();
     QVERIFY(waitForAnswers(3));
-    QCOMPARE(c().Text2->text().count(kLogFailure), 1);
+    QCOMPARE(c().com.Text2->text().count(kLogFailure), 1);
     QCOMPARE(logLines().size(), 2);
 
     // ...so the next failure is told again.
     QTemporaryDir lockedAgain;
     enterUnwritableFolder(lockedAgain);
-    c().Text3->setText(QStringLiteral("fourth"));
-    c().Command2->click();
+    c().com.Text3->setText(QStringLiteral("fourth"));
+    c().com.Command2->click();
     QVERIFY(waitForAnswers(4));
-    QCOMPARE(c().Text2->text().count(kLogFailure), 2);
+    QCOMPARE(c().com.Text2->text().count(kLogFailure), 2);
     QDir::setCurrent(m_folder->path());
 }
 
 void TestQuestions::closingTheWindowDuringAResponseWindowEndsPromptly()
 {
     start(1.0, {0}); // real time: the window would last 24 seconds
-    c().Option8->click();
+    c().com.Option8->click();
     QElapsedTimer sinceClose;
     bool closed = false;
     QByteArray writtenAtClose;
@@ -392,11 +392,11 @@ void TestQuestions::closingTheWindowDuringAResponseWindowEndsPromptly()
         writtenAtClose = m_harness->port()->written;
         sinceClose.start();
     });
-    c().Command2->click();
+    c().com.Command2->click();
     QVERIFY(waitUntil([&] { return closed; }, 5000));
     QVERIFY2(sinceClose.elapsed() < 150, qPrintable(QString::number(sinceClose.elapsed())));
-    QVERIFY(!c().Timer2->isActive());
-    QVERIFY(!c().talk->isActive());
+    QVERIFY(!c().form.Timer2->isActive());
+    QVERIFY(!c().form.talk->isActive());
     QVERIFY(m_answers->isEmpty());
     QCOMPARE(m_harness->port()->written, writtenAtClose);
 }

@@ -1,8 +1,9 @@
 // What the KZ sends, gathered tick by tick and routed by the page shown.
-#include "device/receiveloop.h"
 #include "harness.h"
+#include "window/receiverouter.h"
 #include "window/tabnavigator.h"
 #include "window/widgets.h"
+#include "words/comwords.h"
 #include "words/wordlist.h"
 
 #include <QGroupBox>
@@ -39,7 +40,9 @@ private:
     // Sends text and waits until a tick has taken it and finished.
     void deliver(const QByteArray &text);
     void deliverReadings(const QList<int> &readings);
-    ReceiveLoop &loop() const { return h->window()->receiveLoop(); }
+    ReceiveRouter &router() const { return h->window()->receiver(); }
+    ComWords &words() const { return h->window()->comWords(); }
+    const ReadingGroups &groups() const { return words().groups(); }
 
     Harness *h = nullptr;
     sim::SimulatedKz *kz = nullptr;
@@ -64,22 +67,23 @@ void TestReceiveLoop::cleanup()
 
 void TestReceiveLoop::showPage(const QString &caption)
 {
-    QTabBar *tabs = h->controls().TabStrip1;
+    QTabBar *tabs = h->controls().form.TabStrip1;
     for (int i = 0; i < tabs->count(); ++i) {
         if (tabs->tabText(i) == caption)
             tabs->setCurrentIndex(i);
     }
-    QVERIFY(waitUntil([&] { return !loop().isBusy(); }));
+    QVERIFY(waitUntil([&] { return !router().isBusy(); }));
     kz->clearReceived();
 }
 
 void TestReceiveLoop::deliver(const QByteArray &text)
 {
-    h->controls().rec->setText(QString());
+    h->controls().hidden.rec->setText(QString());
     kz->send(text);
     QVERIFY2(waitUntil([&] {
-                 return !loop().isBusy() && loop().buffer().isEmpty()
-                     && h->controls().rec->text().endsWith(QString::fromLatin1(text.right(1)));
+                 return !router().isBusy() && router().pending().isEmpty()
+                     && h->controls().hidden.rec->text().endsWith(
+                         QString::fromLatin1(text.right(1)));
              }),
              text.constData());
 }
@@ -93,16 +97,16 @@ void TestReceiveLoop::deliverReadings(const QList<int> &readings)
 void TestReceiveLoop::fifthMessageGivesTheWordOfMessagesTwoToFour()
 {
     QCOMPARE(h->window()->state().gain, qint16(4));
-    QSignalSpy announced(&loop(), &ReceiveLoop::wordAnnounced);
+    QSignalSpy announced(&words(), &ComWords::wordAnnounced);
     deliverReadings({7, 10, 20, 30});
-    QCOMPARE(loop().readingPhase(), 4);
+    QCOMPARE(groups().phase(), 4);
     QCOMPARE(announced.count(), 0);
     QVERIFY(kz->receivedLines().isEmpty());
     deliver("99^");
     QCOMPARE(announced.count(), 1);
     QCOMPARE(announced.at(0).at(0).toInt(), 240);
     QCOMPARE(h->window()->state().sam, QStringLiteral(" ") + wordText(240));
-    QCOMPARE(h->controls().List1->currentRow(), 240);
+    QCOMPARE(h->controls().com.List1->currentRow(), 240);
     QCOMPARE(kz->receivedBytes(), QByteArray("> 26  10  10 \r@ 240 0 \r"));
     QCOMPARE(kz->wordsSaid(), QList<int> {240});
     // Message 9 gives the next word; 6 to 8 are its readings.
@@ -111,7 +115,7 @@ void TestReceiveLoop::fifthMessageGivesTheWordOfMessagesTwoToFour()
     deliver("0^");
     QCOMPARE(announced.count(), 2);
     QCOMPARE(announced.at(1).at(0).toInt(), 24);
-    QCOMPARE(h->controls().Text18->text(), QStringLiteral("0^"));
+    QCOMPARE(h->controls().hidden.Text18->text(), QStringLiteral("0^"));
 }
 
 void TestReceiveLoop::wordNumberKeepsItsFirstFourDigits_data()
@@ -133,7 +137,7 @@ void TestReceiveLoop::wordNumberKeepsItsFirstFourDigits()
     QFETCH(QList<int>, readings);
     QFETCH(int, word);
     h->window()->state().gain = qint16(gain);
-    QSignalSpy announced(&loop(), &ReceiveLoop::wordAnnounced);
+    QSignalSpy announced(&words(), &ComWords::wordAnnounced);
     deliver("0^");
     deliverReadings(readings);
     deliver("0^");
@@ -150,13 +154,13 @@ void TestReceiveLoop::wordNumberKeepsItsFirstFourDigits()
 
 void TestReceiveLoop::repeatedWordsAreSuppressedAndTheRingMovesOn()
 {
-    QSignalSpy announced(&loop(), &ReceiveLoop::wordAnnounced);
+    QSignalSpy announced(&words(), &ComWords::wordAnnounced);
     deliverReadings({0, 10, 20, 30, 0}); // word 240
-    QCOMPARE(loop().recentIndex(), 1);
+    QCOMPARE(groups().recentIndex(), 1);
     deliverReadings({10, 20, 30, 0}); // 240 again
     QCOMPARE(announced.count(), 1);
-    QCOMPARE(loop().recentIndex(), 2);
-    const QStringList &recent = h->window()->state().recentWords;
+    QCOMPARE(groups().recentIndex(), 2);
+    const QStringList &recent = groups().recentWords();
     QCOMPARE(recent.at(0), QStringLiteral("999"));
     QCOMPARE(recent.at(1), QStringLiteral("240"));
     QCOMPARE(recent.at(2), QStringLiteral("999"));
@@ -171,18 +175,18 @@ void TestReceiveLoop::repeatedWordsAreSuppressedAndTheRingMovesOn()
 void TestReceiveLoop::ringReusesItsSlotsAfterTwentyWords()
 {
     h->window()->state().gain = 1;
-    QSignalSpy announced(&loop(), &ReceiveLoop::wordAnnounced);
+    QSignalSpy announced(&words(), &ComWords::wordAnnounced);
     deliver("0^");
     for (int w = 1; w <= 20; ++w)
         deliverReadings({w, 0, 0, 0});
     QCOMPARE(announced.count(), 20);
-    QCOMPARE(loop().recentIndex(), 20);
+    QCOMPARE(groups().recentIndex(), 20);
     deliverReadings({1, 0, 0, 0}); // still in slot 1: suppressed, ring wraps to 1
     QCOMPARE(announced.count(), 20);
-    QCOMPARE(loop().recentIndex(), 1);
+    QCOMPARE(groups().recentIndex(), 1);
     deliverReadings({21, 0, 0, 0}); // slot 2 takes 21 in place of 2
     QCOMPARE(announced.count(), 21);
-    QCOMPARE(h->window()->state().recentWords.at(2), QStringLiteral("21"));
+    QCOMPARE(groups().recentWords().at(2), QStringLiteral("21"));
     deliverReadings({2, 0, 0, 0}); // 2 has left the ring
     QCOMPARE(announced.count(), 22);
 }
@@ -191,29 +195,29 @@ void TestReceiveLoop::textInPiecesIsHandledOnceItEnds()
 {
     deliver("0^");
     kz->send("1");
-    QVERIFY(waitUntil([&] { return h->controls().rec->text() == QLatin1String("1"); }));
+    QVERIFY(waitUntil([&] { return h->controls().hidden.rec->text() == QLatin1String("1"); }));
     kz->send("2");
-    QVERIFY(waitUntil([&] { return h->controls().Text18->text() == QLatin1String("12"); }));
-    QCOMPARE(loop().readingPhase(), 1);
-    QCOMPARE(loop().buffer(), QStringLiteral("12"));
+    QVERIFY(waitUntil([&] { return h->controls().hidden.Text18->text() == QLatin1String("12"); }));
+    QCOMPARE(groups().phase(), 1);
+    QCOMPARE(router().pending(), QStringLiteral("12"));
     deliver("3^");
-    QCOMPARE(loop().readingPhase(), 2);
+    QCOMPARE(groups().phase(), 2);
     deliverReadings({0, 0});
-    QSignalSpy announced(&loop(), &ReceiveLoop::wordAnnounced);
+    QSignalSpy announced(&words(), &ComWords::wordAnnounced);
     deliver("0^");
     QCOMPARE(announced.at(0).at(0).toInt(), 123 * 4);
 }
 
 void TestReceiveLoop::messagesArrivingDuringTheWaitsCountAsOne()
 {
-    QSignalSpy announced(&loop(), &ReceiveLoop::wordAnnounced);
+    QSignalSpy announced(&words(), &ComWords::wordAnnounced);
     // These arrive while the tick waits after the word it announces.
-    connect(&loop(), &ReceiveLoop::wordAnnounced, kz, [this] { kz->send("50^60^70^"); });
+    connect(&words(), &ComWords::wordAnnounced, kz, [this] { kz->send("50^60^70^"); });
     deliverReadings({0, 10, 20, 30});
     deliver("0^");
     QCOMPARE(announced.count(), 1);
-    QVERIFY(waitUntil([&] { return loop().buffer().isEmpty() && loop().readingPhase() == 2; }));
-    QCOMPARE(loop().readingPhase(), 2); // one message, taken as reading 1
+    QVERIFY(waitUntil([&] { return router().pending().isEmpty() && groups().phase() == 2; }));
+    QCOMPARE(groups().phase(), 2); // one message, taken as reading 1
     deliverReadings({1, 2, 0});
     QCOMPARE(announced.count(), 2);
     QCOMPARE(announced.at(1).at(0).toInt(), (50 + 1 + 2) * 4);
@@ -224,20 +228,20 @@ void TestReceiveLoop::kzPageListsReportedWords()
     showPage(QStringLiteral("KZ"));
     const auto &c = h->controls();
     kz->sendModeReport(1234);
-    QVERIFY(waitUntil([&] { return !c.Text10->text().isEmpty(); }));
-    QCOMPARE(c.List2->currentRow(), 123);
-    QCOMPARE(c.Text10->text(), wordText(123) + kCrLf);
+    QVERIFY(waitUntil([&] { return !c.kzPage.Text10->text().isEmpty(); }));
+    QCOMPARE(c.kzPage.List2->currentRow(), 123);
+    QCOMPARE(c.kzPage.Text10->text(), wordText(123) + kCrLf);
     deliver("300 AA = 5^"); // a leading number of 256 or more is not a report
-    QCOMPARE(c.Text10->text(), wordText(123) + kCrLf);
+    QCOMPARE(c.kzPage.Text10->text(), wordText(123) + kCrLf);
     deliver("ABCD45^"); // no token: the first four characters go
-    QCOMPARE(c.Text10->text(), wordText(45) + kCrLf + wordText(123) + kCrLf);
+    QCOMPARE(c.kzPage.Text10->text(), wordText(45) + kCrLf + wordText(123) + kCrLf);
     deliver("AA = 9999^"); // the first three digits only
-    QCOMPARE(c.List2->currentRow(), 999);
-    const QString shown = c.Text10->text();
+    QCOMPARE(c.kzPage.List2->currentRow(), 999);
+    const QString shown = c.kzPage.Text10->text();
     deliver("AA = -5^"); // no such position: nothing changes
-    QCOMPARE(c.List2->currentRow(), 999);
-    QCOMPARE(c.Text10->text(), shown);
-    QCOMPARE(loop().readingPhase(), 0);
+    QCOMPARE(c.kzPage.List2->currentRow(), 999);
+    QCOMPARE(c.kzPage.Text10->text(), shown);
+    QCOMPARE(groups().phase(), 0);
 }
 
 void TestReceiveLoop::setUpPageShowsMessagesExceptDone()
@@ -245,11 +249,11 @@ void TestReceiveLoop::setUpPageShowsMessagesExceptDone()
     showPage(QStringLiteral("SET UP"));
     const auto &c = h->controls();
     deliver("  KZ FIRMWARE 2.10^  ");
-    QCOMPARE(c.Text9->text(), QStringLiteral("KZ FIRMWARE 2.10^"));
+    QCOMPARE(c.setup.Text9->text(), QStringLiteral("KZ FIRMWARE 2.10^"));
     deliver("Upload Done^");
-    QCOMPARE(c.Text9->text(), QStringLiteral("KZ FIRMWARE 2.10^"));
+    QCOMPARE(c.setup.Text9->text(), QStringLiteral("KZ FIRMWARE 2.10^"));
     deliver("done^"); // the token is case-sensitive
-    QCOMPARE(c.Text9->text(), QStringLiteral("done^"));
+    QCOMPARE(c.setup.Text9->text(), QStringLiteral("done^"));
 }
 
 void TestReceiveLoop::wordListPageDecodesTheDump()
@@ -262,21 +266,21 @@ void TestReceiveLoop::wordListPageDecodesTheDump()
             "Word 4 PROM d 2048\r\n"
             "Word 5 PROM d 3000\r\n"
             "Word 6 PROM d 7^");
-    QCOMPARE(c.Text27->text(),
+    QCOMPARE(c.words.Text27->text(),
              QStringLiteral("Word # 1 ") + wordText(57) + kCrLf + QStringLiteral("Word # 2 PLUTO")
                  + kCrLf + QStringLiteral("Word # 3 PLACEBO") + kCrLf + QStringLiteral("Word # 4 ")
                  + wordText(7) + kCrLf);
-    QCOMPARE(c.Text28->text(), QString());
+    QCOMPARE(c.words.Text28->text(), QString());
     // Text without the dump's mark stays in the staging box only.
     deliver("hello^");
-    QCOMPARE(c.Text28->text(), QStringLiteral("hello^"));
-    QVERIFY(c.Text27->text().startsWith(QStringLiteral("Word # 1 ")));
+    QCOMPARE(c.words.Text28->text(), QStringLiteral("hello^"));
+    QVERIFY(c.words.Text27->text().startsWith(QStringLiteral("Word # 1 ")));
     // A second dump replaces the first.
     deliver("Word 1 PROM d 100\r\nWord 2 PROM d 7^");
-    QCOMPARE(c.Text27->text(),
+    QCOMPARE(c.words.Text27->text(),
              QStringLiteral("Word # 1 ") + wordText(100) + kCrLf + QStringLiteral("Word # 2 ")
                  + wordText(7) + kCrLf);
-    QCOMPARE(c.Text18->text(), QStringLiteral("Word 1 PROM d 100\r\nWord 2 PROM d 7^"));
+    QCOMPARE(c.hidden.Text18->text(), QStringLiteral("Word 1 PROM d 100\r\nWord 2 PROM d 7^"));
 }
 
 void TestReceiveLoop::pkPageTakesTheFirstThreeDigits()
@@ -284,11 +288,11 @@ void TestReceiveLoop::pkPageTakesTheFirstThreeDigits()
     showPage(QStringLiteral("PK"));
     const auto &c = h->controls();
     deliver("A12345^");
-    QCOMPARE(c.pktext->text(), QStringLiteral("123"));
+    QCOMPARE(c.pk.pktext->text(), QStringLiteral("123"));
     deliver("x4^");
-    QCOMPARE(c.pktext->text(), QStringLiteral("4"));
+    QCOMPARE(c.pk.pktext->text(), QStringLiteral("4"));
     deliver("^");
-    QCOMPARE(c.pktext->text(), QString());
+    QCOMPARE(c.pk.pktext->text(), QString());
 }
 
 void TestReceiveLoop::otherPagesOnlyEmptyTheBuffer()
@@ -299,11 +303,11 @@ void TestReceiveLoop::otherPagesOnlyEmptyTheBuffer()
         showPage(caption);
         const QString sam = h->window()->state().sam;
         deliver("Word 1 PROM d 5\r\nAA = 12^");
-        QCOMPARE(loop().readingPhase(), 0);
-        QCOMPARE(c.Text27->text(), QStringLiteral("Text27"));
-        QCOMPARE(c.Text10->text(), QString());
-        QCOMPARE(c.Text9->text(), QString());
-        QCOMPARE(c.pktext->text(), QStringLiteral("Text16"));
+        QCOMPARE(groups().phase(), 0);
+        QCOMPARE(c.words.Text27->text(), QStringLiteral("Text27"));
+        QCOMPARE(c.kzPage.Text10->text(), QString());
+        QCOMPARE(c.setup.Text9->text(), QString());
+        QCOMPARE(c.pk.pktext->text(), QStringLiteral("Text16"));
         QCOMPARE(h->window()->state().sam, sam);
         QVERIFY(kz->receivedLines().isEmpty());
     }

@@ -62,7 +62,7 @@ void TestTabs::cleanup()
 
 int TestTabs::indexOf(const QString &caption) const
 {
-    const QTabBar *tabs = h->controls().TabStrip1;
+    const QTabBar *tabs = h->controls().form.TabStrip1;
     for (int i = 0; i < tabs->count(); ++i) {
         if (tabs->tabText(i) == caption)
             return i;
@@ -72,7 +72,7 @@ int TestTabs::indexOf(const QString &caption) const
 
 void TestTabs::click(const QString &caption)
 {
-    QTabBar *tabs = h->controls().TabStrip1;
+    QTabBar *tabs = h->controls().form.TabStrip1;
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(indexOf(caption)).center());
 }
 
@@ -80,8 +80,8 @@ QWidget *TestTabs::shownPage() const
 {
     const auto &c = h->controls();
     QWidget *shown = nullptr;
-    for (QGroupBox *page : {c.comframe, c.KZframe, c.Controlframe, c.setupframe, c.pkframe,
-                            c.Aboutframe, c.Frame10}) {
+    for (QGroupBox *page : {c.com.comframe, c.kzPage.KZframe, c.setup.Controlframe, c.words.setupframe, c.pk.pkframe,
+                            c.about.Aboutframe, c.log.Frame10}) {
         if (!page->isHidden()) {
             if (shown)
                 return nullptr; // more than one: not a valid state
@@ -123,25 +123,25 @@ void TestTabs::everyTabShowsItsPageAndStopsTheDeviceTwice()
     // And back to the COM page.
     kz->clearReceived();
     click(QStringLiteral("COM"));
-    QCOMPARE(shownPage(), h->controls().comframe);
+    QCOMPARE(shownPage(), h->controls().com.comframe);
     QCOMPARE(kz->receivedBytes(), QByteArray("@ 2 2\r@ 2 2\r"));
 }
 
 void TestTabs::kzTabResetsThePkPrompt()
 {
     const auto &c = h->controls();
-    c.Text15->setText(QStringLiteral("Please wait while the KZ Adjusts"));
+    c.pk.Text15->setText(QStringLiteral("Please wait while the KZ Adjusts"));
     click(QStringLiteral("PK"));
-    QCOMPARE(c.Text15->text(), QStringLiteral("Please wait while the KZ Adjusts"));
+    QCOMPARE(c.pk.Text15->text(), QStringLiteral("Please wait while the KZ Adjusts"));
     click(QStringLiteral("KZ"));
-    QCOMPARE(c.Text15->text(), kPkPrompt);
+    QCOMPARE(c.pk.Text15->text(), kPkPrompt);
 }
 
 void TestTabs::clickOnTheTabAlreadyChosenCountsToo()
 {
     click(QStringLiteral("COM"));
     QCOMPARE(kz->receivedLines(), (QStringList {"@ 2 2", "@ 2 2"}));
-    QCOMPARE(shownPage(), h->controls().comframe);
+    QCOMPARE(shownPage(), h->controls().com.comframe);
 }
 
 void TestTabs::aboutTabLoadsTheDevicePageAndKeepsItsCaption()
@@ -168,11 +168,11 @@ void TestTabs::aboutButtonsNavigateAndSendNothing()
     const auto &c = h->controls();
     BrowserView *browser = h->window()->about().browser();
     h->window()->setWindowTitle(QStringLiteral("unchanged"));
-    c.Command26->click();
+    c.about.Command26->click();
     QCOMPARE(browser->currentUrl(), QUrl(QStringLiteral("http://www.example.org/KZM.pdf")));
-    c.Command28->click();
+    c.about.Command28->click();
     QCOMPARE(browser->currentUrl(), QUrl(QStringLiteral("http://www.example.com/")));
-    c.Command25->click();
+    c.about.Command25->click();
     QCOMPARE(browser->currentUrl(), QUrl(QStringLiteral("http://www.example.com/kz")));
     QTest::qWait(20);
     QVERIFY(kz->receivedLines().isEmpty());
@@ -191,7 +191,7 @@ void TestTabs::secondClickDuringTheWaitsWins()
     });
     click(QStringLiteral("KZ"));
     QVERIFY(clicked);
-    QCOMPARE(shownPage(), h->controls().Frame10);
+    QCOMPARE(shownPage(), h->controls().log.Frame10);
     const QStringList lines = kz->receivedLines();
     QCOMPARE(lines.count(QStringLiteral("@ 2 2")), 4);
     QCOMPARE(lines.last(), QStringLiteral("@ 47 1 1"));

@@ -1,6 +1,7 @@
 // The window as it stands before anything happens: controls, places,
 // captions, design-time properties.
-#include "harness.h"
+#include "support.h"
+#include "device/pacing.h"
 #include "window/widgets.h"
 
 #include <QCheckBox>
@@ -37,12 +38,12 @@ private slots:
 
 private:
     QWidget *find(const char *name) const;
-    test::Harness *h = nullptr;
+    test::WindowHarness *h = nullptr;
 };
 
 void TestWindow::initTestCase()
 {
-    h = new test::Harness;
+    h = new test::WindowHarness;
     h->createWindow();
     QVERIFY(QTest::qWaitForWindowExposed(h->window()));
 }
@@ -266,21 +267,21 @@ void TestWindow::initialVisibility()
 void TestWindow::optionGroupsPerContainer()
 {
     const auto &c = h->controls();
-    QVERIFY(c.Option7->isChecked());
-    QVERIFY(c.Option4->isChecked());
-    QVERIFY(c.Option1[0]->isChecked());
-    QCOMPARE(c.Option1[0]->text(), QStringLiteral("ON"));
-    QCOMPARE(c.Option1[1]->text(), QStringLiteral("OFF"));
-    QCOMPARE(c.Option1[1]->property("index").toInt(), 1);
+    QVERIFY(c.com.Option7->isChecked());
+    QVERIFY(c.setup.Option4->isChecked());
+    QVERIFY(c.setup.Option1[0]->isChecked());
+    QCOMPARE(c.setup.Option1[0]->text(), QStringLiteral("ON"));
+    QCOMPARE(c.setup.Option1[1]->text(), QStringLiteral("OFF"));
+    QCOMPARE(c.setup.Option1[1]->property("index").toInt(), 1);
     // Choosing in one group leaves the others alone.
-    c.Option2->click();
-    QVERIFY(c.Option2->isChecked() && !c.Option7->isChecked() && !c.Option8->isChecked());
-    QVERIFY(c.Option4->isChecked() && c.Option1[0]->isChecked());
-    c.Option1[1]->click();
-    QVERIFY(!c.Option1[0]->isChecked());
-    QVERIFY(c.Option2->isChecked());
-    c.Option7->click();
-    c.Option1[0]->click();
+    c.com.Option2->click();
+    QVERIFY(c.com.Option2->isChecked() && !c.com.Option7->isChecked() && !c.com.Option8->isChecked());
+    QVERIFY(c.setup.Option4->isChecked() && c.setup.Option1[0]->isChecked());
+    c.setup.Option1[1]->click();
+    QVERIFY(!c.setup.Option1[0]->isChecked());
+    QVERIFY(c.com.Option2->isChecked());
+    c.com.Option7->click();
+    c.setup.Option1[0]->click();
 }
 
 void TestWindow::scrollBarsWithLargerMinimumShowLargeValuesOnTop()
@@ -291,10 +292,10 @@ void TestWindow::scrollBarsWithLargerMinimumShowLargeValuesOnTop()
         int lo, hi, value;
         bool inverted;
     };
-    const QList<Bar> bars {{c.VScroll5, 1, 30, 3, false},   {c.VScroll1, 20, 1024, 75, true},
-                           {c.VScroll2, 1, 255, 254, true}, {c.VScroll3, 5, 255, 5, true},
-                           {c.VScroll4, 1, 10, 1, true},    {c.VScroll13, 20, 1024, 75, true},
-                           {c.HScroll5, 0, 254, 89, false}, {c.HScroll7, 0, 2048, 200, false}};
+    const QList<Bar> bars {{c.connect.VScroll5, 1, 30, 3, false},   {c.setup.VScroll1, 20, 1024, 75, true},
+                           {c.setup.VScroll2, 1, 255, 254, true}, {c.setup.VScroll3, 5, 255, 5, true},
+                           {c.setup.VScroll4, 1, 10, 1, true},    {c.setup.VScroll13, 20, 1024, 75, true},
+                           {c.setup.HScroll5, 0, 254, 89, false}, {c.words.HScroll7, 0, 2048, 200, false}};
     for (const Bar &b : bars) {
         QCOMPARE(b.bar->minimum(), b.lo);
         QCOMPARE(b.bar->maximum(), b.hi);
@@ -304,11 +305,11 @@ void TestWindow::scrollBarsWithLargerMinimumShowLargeValuesOnTop()
         QCOMPARE(b.bar->pageStep(), 1);
     }
     // Out-of-range values are refused, not clamped, and raise no change.
-    QSignalSpy changes(c.VScroll4, &QAbstractSlider::valueChanged);
-    QVERIFY(!c.VScroll4->setValueChecked(11));
-    QVERIFY(!c.VScroll4->setValueChecked(0));
-    QCOMPARE(c.VScroll4->value(), 1);
-    QVERIFY(c.VScroll4->setValueChecked(1));
+    QSignalSpy changes(c.setup.VScroll4, &QAbstractSlider::valueChanged);
+    QVERIFY(!c.setup.VScroll4->setValueChecked(11));
+    QVERIFY(!c.setup.VScroll4->setValueChecked(0));
+    QCOMPARE(c.setup.VScroll4->value(), 1);
+    QVERIFY(c.setup.VScroll4->setValueChecked(1));
     QCOMPARE(changes.count(), 0);
     // A bar with its larger values on top shows a large value's thumb high up
     // and steps up with its top arrow.
@@ -328,7 +329,7 @@ void TestWindow::scrollBarsWithLargerMinimumShowLargeValuesOnTop()
     QVERIFY(probe.thumb().center().y() > 150);
     QTest::mouseClick(&probe, Qt::LeftButton, {}, QPoint(10, 3));
     QCOMPARE(probe.value(), 3);
-    c.VScroll4->setValueChecked(1);
+    c.setup.VScroll4->setValueChecked(1);
 }
 
 void TestWindow::timersAndTheirStates()
@@ -339,7 +340,7 @@ void TestWindow::timersAndTheirStates()
         bool enabled;
     };
     // Timer3 and Timer4 disable themselves at their first tick.
-    QTRY_VERIFY(!h->controls().Timer3->isActive() && !h->controls().Timer4->isActive());
+    QTRY_VERIFY(!h->controls().form.Timer3->isActive() && !h->controls().form.Timer4->isActive());
     for (const T &t : {T {"Timer1", 200, false}, T {"Timer2", 10000, false}, T {"talk", 100, false},
                        T {"Timer3", 250, false}, T {"Timer4", 125, false}}) {
         auto *timer = h->window()->findChild<PacedTimer *>(QLatin1String(t.name));
@@ -348,12 +349,12 @@ void TestWindow::timersAndTheirStates()
         QCOMPARE(timer->isActive(), t.enabled);
         QCOMPARE(timer->timerType(), Qt::PreciseTimer);
     }
-    QCOMPARE(h->controls().Timer4->parent(), h->controls().setupframe);
+    QCOMPARE(h->controls().form.Timer4->parent(), h->controls().words.setupframe);
 }
 
 void TestWindow::tabsInOrder()
 {
-    const QTabBar *tabs = h->controls().TabStrip1;
+    const QTabBar *tabs = h->controls().form.TabStrip1;
     QStringList captions;
     for (int i = 0; i < tabs->count(); ++i)
         captions << tabs->tabText(i);
@@ -365,30 +366,30 @@ void TestWindow::tabsInOrder()
 void TestWindow::picturesCoverThePagesBeforeConnecting()
 {
     const auto &c = h->controls();
-    for (QLabel *img : {c.Image4, c.Image5}) {
+    for (QLabel *img : {c.pictures.Image4, c.pictures.Image5}) {
         QVERIFY(!img->pixmap().isNull());
         QVERIFY(img->hasScaledContents());
     }
-    QCOMPARE(c.Image4->pixmap().size(), QSize(320, 303));
-    QCOMPARE(c.Image5->pixmap().size(), QSize(300, 445));
+    QCOMPARE(c.pictures.Image4->pixmap().size(), QSize(320, 303));
+    QCOMPARE(c.pictures.Image5->pixmap().size(), QSize(300, 445));
     // The picture frame lies above the COM page that is already shown.
-    const QPoint inPage = c.comframe->geometry().center();
+    const QPoint inPage = c.com.comframe->geometry().center();
     QCOMPARE(h->window()->childAt(inPage)->window(), h->window());
     QWidget *top = h->window()->childAt(inPage);
-    QVERIFY(top == c.Frame2 || c.Frame2->isAncestorOf(top));
+    QVERIFY(top == c.pictures.Frame2 || c.pictures.Frame2->isAncestorOf(top));
 }
 
 void TestWindow::colours()
 {
     const auto &c = h->controls();
-    QCOMPARE(c.Text3->palette().color(QPalette::Base), QColor(255, 224, 192));
-    QCOMPARE(c.List1->palette().color(QPalette::Base), QColor(224, 224, 224));
-    QCOMPARE(c.Text1->palette().color(QPalette::Base), QColor(192, 192, 192));
-    QCOMPARE(c.Picture3->palette().color(QPalette::Window), QColor(128, 128, 128));
-    QCOMPARE(c.Label11->palette().color(QPalette::WindowText), QColor(64, 64, 64));
-    QCOMPARE(c.Line3->from(), QPointF(120, 480));
-    QCOMPARE(c.Line1->to(), QPointF(3840, 1920));
-    QCOMPARE(c.Label10->font().pointSizeF(), 6.6);
+    QCOMPARE(c.com.Text3->palette().color(QPalette::Base), QColor(255, 224, 192));
+    QCOMPARE(c.com.List1->palette().color(QPalette::Base), QColor(224, 224, 224));
+    QCOMPARE(c.connect.Text1->palette().color(QPalette::Base), QColor(192, 192, 192));
+    QCOMPARE(c.setup.Picture3->palette().color(QPalette::Window), QColor(128, 128, 128));
+    QCOMPARE(c.setup.Label11->palette().color(QPalette::WindowText), QColor(64, 64, 64));
+    QCOMPARE(c.setup.Line3->from(), QPointF(120, 480));
+    QCOMPARE(c.pk.Line1->to(), QPointF(3840, 1920));
+    QCOMPARE(c.setup.Label10->font().pointSizeF(), 6.6);
 }
 
 QTEST_MAIN(TestWindow)

@@ -1,5 +1,5 @@
 // The vocabulary built into the program and its copies in the page lists.
-#include "harness.h"
+#include "support.h"
 #include "window/widgets.h"
 #include "words/wordlist.h"
 
@@ -89,18 +89,18 @@ void TestWordList::duplicatedTextsStandUnderBothNumbers()
 
 void TestWordList::pageListsCopyItemsUpTo2048()
 {
-    test::Harness h;
+    test::WindowHarness h;
     h.createWindow();
     const auto &c = h.controls();
-    QCOMPARE(c.List1->count(), 2051);
-    QCOMPARE(c.List2->count(), 2049);
-    QCOMPARE(c.List3->count(), 2049);
+    QCOMPARE(c.com.List1->count(), 2051);
+    QCOMPARE(c.kzPage.List2->count(), 2049);
+    QCOMPARE(c.words.List3->count(), 2049);
     for (int n : {0, 1, 999, 2047, 2048}) {
-        QCOMPARE(c.List1->item(n)->text(), wordText(n));
-        QCOMPARE(c.List2->item(n)->text(), wordText(n));
-        QCOMPARE(c.List3->item(n)->text(), wordText(n));
+        QCOMPARE(c.com.List1->item(n)->text(), wordText(n));
+        QCOMPARE(c.kzPage.List2->item(n)->text(), wordText(n));
+        QCOMPARE(c.words.List3->item(n)->text(), wordText(n));
     }
-    QCOMPARE(c.List1->item(2050)->text(), QString());
+    QCOMPARE(c.com.List1->item(2050)->text(), QString());
 }
 
 QTEST_MAIN(TestWordList)

@@ -1,5 +1,6 @@
 #include "device/devicelink.h"
 
+#include "device/commands.h"
 #include "device/pacing.h"
 #include "device/serialport.h"
 
@@ -34,33 +35,52 @@ QString DeviceLink::readInput()
     return QString::fromLatin1(m_port->readAll());
 }
 
-bool DeviceLink::waitForTick(PacedTimer *timer)
+WaitResult DeviceLink::interrupted() const
 {
     if (m_ending)
-        return false;
-    // Starting a running timer would restart it and lengthen the outer wait.
-    timer->setEnabled(true);
-    while (timer->isActive() && !m_ending)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    timer->stop();
-    return !m_ending;
+        return WaitResult::Ending;
+    if (m_cancelling)
+        return WaitResult::Cancelled;
+    return WaitResult::Done;
 }
 
-bool DeviceLink::hold()
+WaitResult DeviceLink::waitForTick(PacedTimer *timer)
+{
+    if (const WaitResult early = interrupted(); !early)
+        return early;
+    // Starting a running timer would restart it and lengthen the outer wait.
+    timer->setEnabled(true);
+    while (timer->isActive() && interrupted())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const WaitResult result = interrupted();
+    // An interrupted wait leaves the timer to any outer wait on the same tick.
+    if (result)
+        timer->stop();
+    return result;
+}
+
+WaitResult DeviceLink::hold()
 {
     return waitForTick(m_timer3);
 }
 
-bool DeviceLink::hold1()
+WaitResult DeviceLink::holds(int count)
+{
+    for (int i = 0; i < count; ++i) {
+        if (const WaitResult r = hold(); !r)
+            return r;
+    }
+    return WaitResult::Done;
+}
+
+WaitResult DeviceLink::hold1()
 {
     return waitForTick(m_timer4);
 }
 
-bool DeviceLink::dtimer(double seconds)
+WaitResult DeviceLink::waitFor(const std::function<bool()> &condition, int deadlineMs)
 {
-    if (m_ending)
-        return false;
-    const qint64 deadlineMs = static_cast<qint64>(Pacing::scaledSeconds(seconds) * 1000.0);
+    const qint64 deadline = static_cast<qint64>(Pacing::scaled(deadlineMs));
     QElapsedTimer clock;
     clock.start();
     // Without a wake-up at the deadline the loop would sleep until some
@@ -68,21 +88,33 @@ bool DeviceLink::dtimer(double seconds)
     QTimer wake;
     wake.setTimerType(Qt::PreciseTimer);
     wake.setSingleShot(true);
-    wake.start(static_cast<int>(deadlineMs));
-    while (clock.elapsed() < deadlineMs && !m_ending) {
+    for (;;) {
+        if (const WaitResult r = interrupted(); !r)
+            return r;
+        if (condition())
+            return WaitResult::Done;
+        const qint64 left = deadline - clock.elapsed();
+        if (left <= 0)
+            return WaitResult::Deadline;
         if (!wake.isActive())
-            wake.start(static_cast<int>(std::max<qint64>(1, deadlineMs - clock.elapsed())));
+            wake.start(static_cast<int>(std::max<qint64>(1, left)));
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-    return !m_ending;
 }
 
-bool DeviceLink::brk()
+WaitResult DeviceLink::dtimer(double seconds)
 {
-    sendCommand(QStringLiteral("@ 2 2"));
-    const bool ok = hold();
+    const int ms = static_cast<int>(seconds * 1000.0);
+    const WaitResult r = waitFor([] { return false; }, ms);
+    return r == WaitResult::Deadline ? WaitResult::Done : r;
+}
+
+WaitResult DeviceLink::brk()
+{
+    sendCommand(commands::kStop);
+    const WaitResult r = hold();
     pumpOnce();
-    return ok;
+    return r;
 }
 
 void DeviceLink::pumpOnce()
@@ -90,11 +122,44 @@ void DeviceLink::pumpOnce()
     QCoreApplication::processEvents();
 }
 
+void DeviceLink::wake()
+{
+    // Wake any wait that sleeps in the event loop so it sees the flag.
+    QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+}
+
 void DeviceLink::endProgram()
 {
     m_ending = true;
-    // Wake any wait that sleeps in the event loop so it sees the flag.
-    QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+    wake();
+}
+
+void DeviceLink::cancelSequence()
+{
+    if (!m_sequenceRunning)
+        return;
+    m_cancelling = true;
+    wake();
+}
+
+DeviceLink::Sequence::Sequence(DeviceLink &link)
+    : m_link(link), m_owner(!link.m_sequenceRunning && !link.m_ending)
+{
+    if (!m_owner) {
+        emit m_link.sequenceRefused();
+        return;
+    }
+    m_link.m_sequenceRunning = true;
+    emit m_link.sequenceRunningChanged(true);
+}
+
+DeviceLink::Sequence::~Sequence()
+{
+    if (!m_owner)
+        return;
+    m_link.m_sequenceRunning = false;
+    m_link.m_cancelling = false;
+    emit m_link.sequenceRunningChanged(false);
 }
 
 } // namespace kz

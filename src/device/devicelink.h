@@ -3,16 +3,38 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 namespace kz {
 
 class PacedTimer;
 class SerialPort;
 
+// How a wait on the device ended. Every wait says so, and every caller acts
+// on it: a wait that did not end as planned means the sequence stops.
+class [[nodiscard]] WaitResult {
+public:
+    enum Outcome {
+        Done, // the time passed, or the condition held
+        Deadline, // the condition did not hold before the deadline
+        Cancelled, // the user left the running sequence
+        Ending // the program is ending
+    };
+    constexpr WaitResult(Outcome outcome) : m_outcome(outcome) { }
+    constexpr Outcome outcome() const { return m_outcome; }
+    // True when the wait ended as planned and the sequence may go on.
+    constexpr explicit operator bool() const { return m_outcome == Done; }
+    constexpr bool operator==(Outcome other) const { return m_outcome == other; }
+
+private:
+    Outcome m_outcome;
+};
+
 // The command protocol with the KZ: sending one command line, reading what
 // has arrived, and the waits that pace every sequence of commands. Every wait
 // keeps the window alive by handling its events while it waits.
 //
-// When the program is ending, every wait returns false at once and sends are
+// When the program is ending, every wait returns at once and sends are
 // dropped, so that no handler caught in a wait keeps the program alive.
 class DeviceLink : public QObject {
     Q_OBJECT
@@ -29,14 +51,19 @@ public:
     QString readInput();
 
     // One tick of Timer3. A hold that starts while another waits ends at the
-    // same tick. False when the program is ending.
-    bool hold();
+    // same tick.
+    WaitResult hold();
+    // `count` holds in a row; stops at the first that does not end as planned.
+    WaitResult holds(int count);
     // One tick of Timer4.
-    bool hold1();
+    WaitResult hold1();
     // Waits the given number of seconds.
-    bool dtimer(double seconds);
+    WaitResult dtimer(double seconds);
     // Sends the stop "@ 2 2", holds, pumps events once.
-    bool brk();
+    WaitResult brk();
+    // Handles events until the condition holds (Done) or `deadlineMs` of
+    // design time have passed (Deadline). Sleeps between events: costs no CPU.
+    WaitResult waitFor(const std::function<bool()> &condition, int deadlineMs);
     // Handles the window's pending events once, without waiting.
     static void pumpOnce();
 
@@ -44,17 +71,46 @@ public:
     void endProgram();
     bool isEnding() const { return m_ending; }
 
+    // A multi-line command sequence holds the wire while it runs, so that a
+    // sequence started by a click during its waits cannot put lines between
+    // its own. The second one is refused: the click does nothing.
+    class Sequence {
+    public:
+        explicit Sequence(DeviceLink &link);
+        ~Sequence();
+        Sequence(const Sequence &) = delete;
+        Sequence &operator=(const Sequence &) = delete;
+        // False when another sequence held the wire: send nothing.
+        explicit operator bool() const { return m_owner; }
+
+    private:
+        DeviceLink &m_link;
+        bool m_owner;
+    };
+    bool isSequenceRunning() const { return m_sequenceRunning; }
+    // The user leaves the running sequence: its waits end as Cancelled until
+    // it has ended.
+    void cancelSequence();
+    bool isCancelling() const { return m_cancelling; }
+
 signals:
     // Every command as it went out, without its carriage return.
     void commandSent(const QString &text);
+    // A sequence was refused because another held the wire.
+    void sequenceRefused();
+    void sequenceRunningChanged(bool running);
 
 private:
-    bool waitForTick(PacedTimer *timer);
+    WaitResult waitForTick(PacedTimer *timer);
+    WaitResult interrupted() const;
+    void wake();
 
     SerialPort *m_port;
     PacedTimer *m_timer3;
     PacedTimer *m_timer4;
     bool m_ending = false;
+    bool m_sequenceRunning = false;
+    bool m_cancelling = false;
 };
 
 } // namespace kz

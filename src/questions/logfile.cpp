@@ -1,7 +1,7 @@
 #include "questions/logfile.h"
 
 #include "device/format.h"
-#include "window/form1controls.h"
+#include "window/pages.h"
 #include "window/widgets.h"
 
 #include <QDir>
@@ -57,10 +57,10 @@ QString absoluteLogPath()
 
 } // namespace
 
-LogFile::LogFile(const Form1Controls &controls, QObject *parent) : QObject(parent), c(controls)
+LogFile::LogFile(const LogFilePage &page, QObject *parent) : QObject(parent), m_page(page)
 {
-    connect(c.Command21, &QPushButton::clicked, this, &LogFile::readLog);
-    connect(c.Command22, &QPushButton::clicked, this, &LogFile::clearLog);
+    connect(m_page.Command21, &QPushButton::clicked, this, &LogFile::readLog);
+    connect(m_page.Command22, &QPushButton::clicked, this, &LogFile::clearLog);
 }
 
 LogFile::~LogFile()
@@ -220,20 +220,20 @@ void LogFile::readLog()
     if (lines.isEmpty())
         return;
     // Each line goes above the ones before it, so the newest ends on top.
-    QString shown;
+    QStringList shown;
     for (auto it = lines.crbegin(); it != lines.crend(); ++it)
-        shown += *it + kCrLf;
-    c.Text16->setText(shown + c.Text16->text());
+        shown << *it;
+    m_page.Text16->prependEntry(shown.join(kCrLf));
 }
 
 void LogFile::clearLog()
 {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Erase Log"),
                     QStringLiteral("This will Erase the Log File "),
-                    QMessageBox::Ok | QMessageBox::Cancel, c.Text16->window());
+                    QMessageBox::Ok | QMessageBox::Cancel, m_page.Text16->window());
     if (box.exec() != QMessageBox::Ok)
         return;
-    c.Text16->setText(QString());
+    m_page.Text16->setText(QString());
     // Writing on through a handle of the deleted file would lose the entries;
     // the next entry opens a new file instead.
     close();

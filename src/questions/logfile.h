@@ -8,7 +8,7 @@
 
 namespace kz {
 
-struct Form1Controls;
+struct LogFilePage;
 
 // The log of questions and answers, "log.kzx" in the working folder, and the
 // Log File page that reads and erases it.
@@ -17,7 +17,7 @@ class LogFile : public QObject {
 public:
     static QString fileName() { return QStringLiteral("log.kzx"); }
 
-    LogFile(const Form1Controls &controls, QObject *parent = nullptr);
+    LogFile(const LogFilePage &page, QObject *parent = nullptr);
     ~LogFile() override;
 
     // Entry texts, CR LF included; date and time in the system's short date
@@ -47,7 +47,7 @@ public:
     void clearLog();
 
 private:
-    const Form1Controls &c;
+    const LogFilePage &m_page;
     QFile m_file;
     QString m_lastError;
 };

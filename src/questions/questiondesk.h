@@ -6,7 +6,8 @@ namespace kz {
 
 class DeviceLink;
 class LogFile;
-struct Form1Controls;
+struct ComPage;
+struct FormParts;
 struct FormState;
 
 // Asking the KZ a question on the COM page: the response window, the poll
@@ -16,8 +17,11 @@ class QuestionDesk : public QObject {
 public:
     enum class AskedBy { Button, EnterKey };
 
-    QuestionDesk(const Form1Controls &controls, FormState &state, DeviceLink &link, LogFile &log,
-                 QObject *parent = nullptr);
+    QuestionDesk(const ComPage &page, const FormParts &form, FormState &state, DeviceLink &link,
+                 LogFile &log, QObject *parent = nullptr);
+
+    // Puts a notice on top of the event window.
+    void note(const QString &text);
 
     void ask(AskedBy how);
     bool isWaiting() const;
@@ -33,7 +37,8 @@ private:
     // a write succeeds again.
     void showLogFailure();
 
-    const Form1Controls &c;
+    const ComPage &m_page;
+    const FormParts &m_form;
     FormState &m_state;
     DeviceLink &m_link;
     LogFile &m_log;

@@ -2,34 +2,36 @@
 
 #include "window/browser/browserfactory.h"
 #include "window/browser/browserview.h"
-#include "window/form1controls.h"
+#include "window/pages.h"
 
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace kz {
 
-AboutPage::AboutPage(const Form1Controls &controls, SiteSettings sites, QObject *parent)
-    : QObject(parent), c(controls), m_sites(std::move(sites))
+AboutBrowser::AboutBrowser(const AboutPage &page, SiteSettings sites, QObject *parent)
+    : QObject(parent), m_page(page), m_sites(std::move(sites))
 {
-    connect(c.Command25, &QPushButton::clicked, this, [this] { navigate(m_sites.devicePage()); });
-    connect(c.Command26, &QPushButton::clicked, this, [this] { navigate(m_sites.helpPdf()); });
-    connect(c.Command28, &QPushButton::clicked, this, [this] { navigate(m_sites.homePage()); });
+    connect(m_page.Command25, &QPushButton::clicked, this,
+            [this] { navigate(m_sites.devicePage()); });
+    connect(m_page.Command26, &QPushButton::clicked, this, [this] { navigate(m_sites.helpPdf()); });
+    connect(m_page.Command28, &QPushButton::clicked, this,
+            [this] { navigate(m_sites.homePage()); });
 }
 
-void AboutPage::showDevicePage()
+void AboutBrowser::showDevicePage()
 {
     navigate(m_sites.devicePage());
 }
 
-void AboutPage::navigate(const QUrl &url)
+void AboutBrowser::navigate(const QUrl &url)
 {
     if (!m_browser) {
         // Made on first use: the embedded browser costs start-up time and
         // tens of megabytes that a user who never opens this page need not pay.
-        auto *layout = new QVBoxLayout(c.WebBrowser1);
+        auto *layout = new QVBoxLayout(m_page.WebBrowser1);
         layout->setContentsMargins(0, 0, 0, 0);
-        m_browser = createBrowserView(c.WebBrowser1);
+        m_browser = createBrowserView(m_page.WebBrowser1);
         layout->addWidget(m_browser);
     }
     m_browser->navigate(url);

@@ -7,14 +7,14 @@
 namespace kz {
 
 class BrowserView;
-struct Form1Controls;
+struct AboutPage;
 
 // The About page: the maker's pages and the help PDF in the page's browser,
 // which is created the first time it is needed.
-class AboutPage : public QObject {
+class AboutBrowser : public QObject {
     Q_OBJECT
 public:
-    AboutPage(const Form1Controls &controls, SiteSettings sites, QObject *parent = nullptr);
+    AboutBrowser(const AboutPage &page, SiteSettings sites, QObject *parent = nullptr);
 
     // Entering the page loads the device page.
     void showDevicePage();
@@ -24,7 +24,7 @@ public:
 private:
     void navigate(const QUrl &url);
 
-    const Form1Controls &c;
+    const AboutPage &m_page;
     SiteSettings m_sites;
     BrowserView *m_browser = nullptr;
 };

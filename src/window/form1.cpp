@@ -1,19 +1,28 @@
 #include "window/form1.h"
 
-#include "device/connection.h"
 #include "device/devicelink.h"
+#include "device/format.h"
 #include "device/pacing.h"
-#include "device/receiveloop.h"
 #include "device/serialport.h"
+#include "modes/modecontrol.h"
 #include "questions/logfile.h"
 #include "questions/questiondesk.h"
+#include "tuning/infowindow.h"
+#include "tuning/pktest.h"
 #include "window/aboutpage.h"
 #include "window/browser/sites.h"
+#include "window/connection.h"
 #include "window/form1layout.h"
+#include "window/receiverouter.h"
 #include "window/tabnavigator.h"
 #include "window/widgets.h"
+#include "words/comwords.h"
+#include "words/readback.h"
+#include "words/wordlist.h"
 
 #include <QCloseEvent>
+#include <QGroupBox>
+#include <QShortcut>
 
 namespace kz {
 
@@ -37,27 +46,62 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
 
     port->setParent(this);
     port->setObjectName(QStringLiteral("com"));
-    m_link = new DeviceLink(port, c.Timer3, c.Timer4, this);
-    m_connection = new Connection(c, m_state, *m_link, this);
-    m_receiveLoop = new ReceiveLoop(c, m_state, *m_link, this);
-    m_about = new AboutPage(c, sites, this);
+    m_link = new DeviceLink(port, c.form.Timer3, c.form.Timer4, this);
+    m_connection = new Connection(c.connect, c.form, c.pictures, c.com.comframe, *m_link, this);
+    m_receiver = new ReceiveRouter(c.form, c.hidden, *m_link, this);
+    m_comWords = new ComWords(c.com, m_state, *m_link, *m_receiver, this);
+    m_readBack = new ReadBack(c.words, c.com.List1, *m_link, *m_receiver, this);
+    m_modes = new ModeControl(c.kzPage, m_state, *m_link, *m_receiver, this);
+    m_info = new InfoWindow(c.setup, *m_receiver, this);
+    m_pk = new PkTest(c.pk, m_state, *m_link, *m_receiver, this);
+    m_about = new AboutBrowser(c.about, sites, this);
     m_tabs = new TabNavigator(c, *m_link, *m_about, this);
-    m_log = new LogFile(c, this);
-    m_questions = new QuestionDesk(c, m_state, *m_link, *m_log, this);
+    m_log = new LogFile(c.log, this);
+    m_questions = new QuestionDesk(c.com, c.form, m_state, *m_link, *m_log, this);
 
-    m_connection->load();
+    connect(m_connection, &Connection::lost, m_questions, [this](const QString &reason) {
+        m_questions->note(QStringLiteral("Lost the connection to the KZ: ") + reason);
+    });
+
+    // Escape leaves a running sequence (an upload, an auto tune).
+    auto *leave = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    leave->setObjectName(QStringLiteral("leaveSequence"));
+    connect(leave, &QShortcut::activated, m_link, &DeviceLink::cancelSequence);
+
+    load();
 }
 
 Form1::~Form1() = default;
+
+void Form1::load()
+{
+    QStringList words;
+    words.reserve(kWordCount);
+    for (int n = 0; n < kWordCount; ++n)
+        words << wordText(n);
+    c.com.List1->addItems(words);
+    // The page lists hold the same words at the same positions, up to 2048.
+    const QStringList pageWords = words.mid(0, kPageListCount);
+    c.kzPage.List2->addItems(pageWords);
+    c.words.List3->addItems(pageWords);
+
+    c.words.setupframe->hide();
+    c.setup.Controlframe->hide();
+    c.kzPage.KZframe->hide();
+    c.pk.pkframe->hide();
+    c.com.comframe->show();
+
+    m_state.gain = toInt16(numericValue(c.setup.Text13->text())).value_or(m_state.gain);
+}
 
 void Form1::closeEvent(QCloseEvent *event)
 {
     // Any handler caught in a wait returns at once and sends nothing more, so
     // the program ends promptly even in the middle of a search.
     m_link->endProgram();
-    c.Timer1->stop();
-    c.Timer2->stop();
-    c.talk->stop();
+    c.form.Timer1->stop();
+    c.form.Timer2->stop();
+    c.form.talk->stop();
     event->accept();
 }
 

@@ -1,24 +1,29 @@
 #pragma once
 
-#include "window/form1controls.h"
 #include "window/formstate.h"
+#include "window/pages.h"
 
 #include <QWidget>
 
 namespace kz {
 
-class AboutPage;
+class AboutBrowser;
+class ComWords;
 class Connection;
 class DeviceLink;
+class InfoWindow;
 class LogFile;
+class ModeControl;
+class PkTest;
 class QuestionDesk;
-class ReceiveLoop;
+class ReadBack;
+class ReceiveRouter;
 class SerialPort;
 class TabNavigator;
 struct SiteSettings;
 
 // The program's one window. It builds the controls, holds the state they
-// share, and hands each behaviour the controls and the device link it needs.
+// share, and hands each behaviour the page and the device link it needs.
 class Form1 : public QWidget {
     Q_OBJECT
 public:
@@ -31,9 +36,10 @@ public:
     FormState &state() { return m_state; }
     DeviceLink &link() { return *m_link; }
     Connection &connection() { return *m_connection; }
-    ReceiveLoop &receiveLoop() { return *m_receiveLoop; }
+    ReceiveRouter &receiver() { return *m_receiver; }
+    ComWords &comWords() { return *m_comWords; }
     TabNavigator &tabs() { return *m_tabs; }
-    AboutPage &about() { return *m_about; }
+    AboutBrowser &about() { return *m_about; }
     LogFile &log() { return *m_log; }
     QuestionDesk &questions() { return *m_questions; }
 
@@ -41,12 +47,20 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // The window's load: word lists, pages shown, gain.
+    void load();
+
     Form1Controls c;
     FormState m_state;
     DeviceLink *m_link = nullptr;
     Connection *m_connection = nullptr;
-    ReceiveLoop *m_receiveLoop = nullptr;
-    AboutPage *m_about = nullptr;
+    ReceiveRouter *m_receiver = nullptr;
+    ComWords *m_comWords = nullptr;
+    ReadBack *m_readBack = nullptr;
+    ModeControl *m_modes = nullptr;
+    InfoWindow *m_info = nullptr;
+    PkTest *m_pk = nullptr;
+    AboutBrowser *m_about = nullptr;
     TabNavigator *m_tabs = nullptr;
     LogFile *m_log = nullptr;
     QuestionDesk *m_questions = nullptr;

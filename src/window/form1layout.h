@@ -1,6 +1,6 @@
 #pragma once
 
-#include "window/form1controls.h"
+#include "window/pages.h"
 
 class QWidget;
 

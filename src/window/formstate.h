@@ -1,21 +1,16 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 namespace kz {
 
 // State of the window shared between its behaviours.
 struct FormState {
-    static constexpr int kRecentSlots = 151;
-
     // Multiplier of the COM page's word numbers, from the Low GAIN box.
     qint16 gain = 0;
     // The words announced on the COM page since the last answer, each after
     // a blank.
     QString sam;
-    // Recently announced word numbers, as text; slot 0 always holds "999".
-    QStringList recentWords = QStringList(kRecentSlots, QStringLiteral("999"));
     // The last mode started (20 while the PK test runs).
     qint16 mode = 0;
     // PK test calibration: reading counter and running sum / reference.

@@ -4,16 +4,16 @@
 
 namespace kz {
 
-class AboutPage;
+class AboutBrowser;
 class DeviceLink;
 struct Form1Controls;
 
-// The tab strip: a click hides every page, shows the chosen one and stops
-// the device twice (and on the KZ page sends it one more line).
+// The tab strip, the one behaviour that knows every page: a click hides every page, shows the
+// chosen one and stops the device twice (and on the KZ page sends it one more line).
 class TabNavigator : public QObject {
     Q_OBJECT
 public:
-    TabNavigator(const Form1Controls &controls, DeviceLink &link, AboutPage &about,
+    TabNavigator(const Form1Controls &controls, DeviceLink &link, AboutBrowser &about,
                  QObject *parent = nullptr);
 
     // The click handler; the caption of the selected tab decides the page.
@@ -22,7 +22,7 @@ public:
 private:
     const Form1Controls &c;
     DeviceLink &m_link;
-    AboutPage &m_about;
+    AboutBrowser &m_about;
 };
 
 } // namespace kz

@@ -73,6 +73,11 @@ QWidget *TextBox::editor() const
     return m_line ? static_cast<QWidget *>(m_line) : static_cast<QWidget *>(m_plain);
 }
 
+void TextBox::prependEntry(const QString &entry)
+{
+    setText(entry + QStringLiteral("\r\n") + m_text);
+}
+
 void TextBox::setText(const QString &text)
 {
     if (text == m_text)

@@ -28,6 +28,9 @@ public:
 
     QString text() const { return m_text; }
     void setText(const QString &text);
+    // Puts an entry and a line break in front of the text: growing boxes
+    // keep their newest entry on top.
+    void prependEntry(const QString &entry);
     bool isMultiLine() const { return m_plain != nullptr; }
     // The editing widget inside, for focus and keyboard tests.
     QWidget *editor() const;

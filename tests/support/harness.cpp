@@ -1,7 +1,7 @@
 #include "harness.h"
 
-#include "device/connection.h"
 #include "device/pacing.h"
+#include "window/connection.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -29,25 +29,6 @@ void RecordingPort::write(const QByteArray &data)
 {
     written += data;
     m_port->write(data);
-}
-
-MessageBoxCloser::MessageBoxCloser(std::function<void()> snapshot, bool accept)
-    : m_snapshot(std::move(snapshot)), m_accept(accept)
-{
-    m_poll.setInterval(5);
-    connect(&m_poll, &QTimer::timeout, this, [this] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box || seen)
-            return;
-        seen = true;
-        text = box->text();
-        title = box->windowTitle();
-        if (m_snapshot)
-            m_snapshot();
-        m_poll.stop();
-        box->done(m_accept ? QMessageBox::Ok : QMessageBox::Cancel);
-    });
-    m_poll.start();
 }
 
 Harness::Harness(double timeScale)
@@ -83,31 +64,8 @@ bool Harness::connectWindow()
 {
     if (!m_window)
         createWindow();
-    QTest::mouseClick(controls().Command1, Qt::LeftButton);
+    QTest::mouseClick(controls().connect.Command1, Qt::LeftButton);
     return waitUntil([this] { return m_window->connection().isConnected(); });
-}
-
-void enterUnwritableFolder(QTemporaryDir &dir)
-{
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
-    QDir::setCurrent(dir.path());
-    QFile probe(QStringLiteral("probe"));
-    if (probe.open(QIODevice::WriteOnly)) {
-        probe.remove();
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        dir.remove();
-    }
-}
-
-bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
 }
 
 } // namespace kz::test

@@ -4,6 +4,7 @@
 #include "device/serialport.h"
 #include "device/systemserialport.h"
 #include "simulatedkz.h"
+#include "support.h"
 #include "window/form1.h"
 
 #include <QList>
@@ -35,23 +36,6 @@ private:
     SystemSerialPort *m_port;
 };
 
-// Closes the next message box that shows up, noting its text and what had
-// happened by then.
-class MessageBoxCloser : public QObject {
-    Q_OBJECT
-public:
-    // `snapshot` runs when the box is seen, before it is closed.
-    explicit MessageBoxCloser(std::function<void()> snapshot = {}, bool accept = true);
-    bool seen = false;
-    QString text;
-    QString title;
-
-private:
-    QTimer m_poll;
-    std::function<void()> m_snapshot;
-    bool m_accept;
-};
-
 // The real window, offscreen, against simulated KZs on pseudo-terminals
 // linked as COMn in a folder of its own, with time scaled down.
 class Harness {
@@ -77,13 +61,5 @@ private:
     std::unique_ptr<Form1> m_window;
     RecordingPort *m_port = nullptr;
 };
-
-// Makes the working folder one where no file can be created. Permissions
-// alone do not stop root, so then the folder is taken away from under the
-// program instead.
-void enterUnwritableFolder(QTemporaryDir &dir);
-
-// Runs the event loop until the condition holds or the deadline passes.
-bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 5000);
 
 } // namespace kz::test

@@ -1,7 +1,8 @@
 #pragma once
 
-// The window's controls under their own names, so that each behaviour class
-// can be handed exactly the ones it works with.
+// The window's controls under their own names, one struct per page and
+// panel: a behaviour is handed the page it works on, so its constructor
+// shows what it may touch.
 
 class QCheckBox;
 class QFrame;
@@ -20,21 +21,32 @@ class PacedTimer;
 class ScrollBar;
 class TextBox;
 
-struct Form1Controls {
-    // Window level
+// The window itself: the tab strip and the timers that pace and poll.
+struct FormParts {
+    QWidget *window = nullptr;
     QTabBar *TabStrip1 = nullptr;
-    TextBox *rec = nullptr;
     PacedTimer *Timer1 = nullptr;
     PacedTimer *Timer2 = nullptr;
     PacedTimer *talk = nullptr;
     PacedTimer *Timer3 = nullptr;
+    PacedTimer *Timer4 = nullptr;
+};
 
-    // Picture frame
+// Hidden boxes that hold a raw copy of what the KZ sent; the upload watches `Text18`.
+struct HiddenBoxes {
+    TextBox *rec = nullptr;
+    TextBox *Text18 = nullptr;
+};
+
+// The pictures shown before the KZ is found.
+struct PicturePanel {
     QFrame *Frame2 = nullptr;
     QLabel *Image5 = nullptr;
     QLabel *Image4 = nullptr;
+};
 
-    // Connect panel
+// The connect panel: status, search and the manual open of a port.
+struct ConnectPanel {
     QGroupBox *Frame1 = nullptr;
     QGroupBox *Frame11 = nullptr;
     ScrollBar *VScroll5 = nullptr;
@@ -42,29 +54,34 @@ struct Form1Controls {
     TextBox *Text17 = nullptr;
     TextBox *Text1 = nullptr;
     QPushButton *Command1 = nullptr;
+};
 
-    // Log File page
-    QGroupBox *Frame10 = nullptr;
-    QPushButton *Command22 = nullptr;
-    QPushButton *Command21 = nullptr;
-    TextBox *Text16 = nullptr;
+// COM page: questions, the event window and the internal word list.
+struct ComPage {
+    QGroupBox *comframe = nullptr;
+    QRadioButton *Option8 = nullptr;
+    QRadioButton *Option7 = nullptr;
+    QRadioButton *Option2 = nullptr;
+    ListBox *List1 = nullptr;
+    TextBox *Text2 = nullptr;
+    TextBox *Text3 = nullptr;
+    QPushButton *Command2 = nullptr;
+};
 
-    // PK page
-    QGroupBox *pkframe = nullptr;
-    TextBox *pktext = nullptr;
-    TextBox *Text15 = nullptr;
-    QPushButton *Command5 = nullptr;
-    QGroupBox *Frame9 = nullptr;
-    LineShape *Line1 = nullptr;
+// KZ page: the mode buttons and the words the KZ reports.
+struct KzPage {
+    QGroupBox *KZframe = nullptr;
+    QPushButton *Command9 = nullptr;
+    QPushButton *Command8 = nullptr;
+    QPushButton *Command7 = nullptr;
+    QPushButton *Command6 = nullptr;
+    QPushButton *Command4 = nullptr;
+    ListBox *List2 = nullptr;
+    TextBox *Text10 = nullptr;
+};
 
-    // About page
-    QGroupBox *Aboutframe = nullptr;
-    QPushButton *Command28 = nullptr;
-    QPushButton *Command26 = nullptr;
-    QPushButton *Command25 = nullptr;
-    QWidget *WebBrowser1 = nullptr; // the place the browser fills when first shown
-
-    // SET UP page
+// SET UP page: sensitivity, voice, amplifier, auto tune and the information window.
+struct SetupPage {
     QGroupBox *Controlframe = nullptr;
     QGroupBox *Frame12 = nullptr;
     TextBox *Text20 = nullptr;
@@ -129,13 +146,13 @@ struct Form1Controls {
     LineShape *Line3 = nullptr;
     QPushButton *Command14 = nullptr;
     QLabel *Label9 = nullptr;
+};
 
-    // Word List page
+// Word List page: say word, upload and read-back.
+struct WordListPage {
     QGroupBox *setupframe = nullptr;
     TextBox *Text27 = nullptr;
     QPushButton *Command17 = nullptr;
-    TextBox *Text18 = nullptr;
-    PacedTimer *Timer4 = nullptr;
     QPushButton *Command24 = nullptr;
     QGroupBox *Frame6 = nullptr;
     QPushButton *Command47 = nullptr;
@@ -144,26 +161,47 @@ struct Form1Controls {
     QCheckBox *Check5 = nullptr;
     ListBox *List3 = nullptr;
     TextBox *Text28 = nullptr;
+};
 
-    // KZ page
-    QGroupBox *KZframe = nullptr;
-    QPushButton *Command9 = nullptr;
-    QPushButton *Command8 = nullptr;
-    QPushButton *Command7 = nullptr;
-    QPushButton *Command6 = nullptr;
-    QPushButton *Command4 = nullptr;
-    ListBox *List2 = nullptr;
-    TextBox *Text10 = nullptr;
+// PK page.
+struct PkPage {
+    QGroupBox *pkframe = nullptr;
+    TextBox *pktext = nullptr;
+    TextBox *Text15 = nullptr;
+    QPushButton *Command5 = nullptr;
+    QGroupBox *Frame9 = nullptr;
+    LineShape *Line1 = nullptr;
+};
 
-    // COM page
-    QGroupBox *comframe = nullptr;
-    QRadioButton *Option8 = nullptr;
-    QRadioButton *Option7 = nullptr;
-    QRadioButton *Option2 = nullptr;
-    ListBox *List1 = nullptr;
-    TextBox *Text2 = nullptr;
-    TextBox *Text3 = nullptr;
-    QPushButton *Command2 = nullptr;
+// Log File page.
+struct LogFilePage {
+    QGroupBox *Frame10 = nullptr;
+    QPushButton *Command22 = nullptr;
+    QPushButton *Command21 = nullptr;
+    TextBox *Text16 = nullptr;
+};
+
+// About page and the place its browser fills.
+struct AboutPage {
+    QGroupBox *Aboutframe = nullptr;
+    QPushButton *Command28 = nullptr;
+    QPushButton *Command26 = nullptr;
+    QPushButton *Command25 = nullptr;
+    QWidget *WebBrowser1 = nullptr; // the place the browser fills when first shown
+};
+
+struct Form1Controls {
+    FormParts form;
+    HiddenBoxes hidden;
+    PicturePanel pictures;
+    ConnectPanel connect;
+    ComPage com;
+    KzPage kzPage;
+    SetupPage setup;
+    WordListPage words;
+    PkPage pk;
+    LogFilePage log;
+    AboutPage about;
 };
 
 } // namespace kz

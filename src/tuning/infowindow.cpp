@@ -1,0 +1,22 @@
+#include "tuning/infowindow.h"
+
+#include "device/format.h"
+#include "window/pages.h"
+#include "window/receiverouter.h"
+#include "window/widgets.h"
+
+#include <QGroupBox>
+
+namespace kz {
+
+InfoWindow::InfoWindow(const SetupPage &page, ReceiveRouter &router, QObject *parent)
+    : QObject(parent), m_page(page)
+{
+    router.route(ReceiveRouter::Step::SetupInfo, m_page.Controlframe, [this](QString &message) {
+        if (!message.contains(QStringLiteral("Done")))
+            m_page.Text9->setText(trimBlanks(message));
+        return ReceiveRouter::Next::Continue;
+    });
+}
+
+} // namespace kz

@@ -1,0 +1,114 @@
+#include "window/connection.h"
+
+#include "device/devicelink.h"
+#include "device/format.h"
+#include "device/pacing.h"
+#include "device/portsearch.h"
+#include "device/serialport.h"
+#include "window/pages.h"
+#include "window/widgets.h"
+
+#include <QGroupBox>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabBar>
+
+namespace kz {
+
+namespace {
+const QColor kSearching(255, 0, 0);
+const QColor kFound(0, 255, 255);
+const QColor kNotFound(255, 255, 0);
+const QString kFoundLead = QStringLiteral("************* Controller on port #");
+const QString kStars = QStringLiteral(" *****************");
+} // namespace
+
+Connection::Connection(const ConnectPanel &panel, const FormParts &form,
+                       const PicturePanel &pictures, QWidget *firstPage, DeviceLink &link,
+                       QObject *parent)
+    : QObject(parent), m_panel(panel), m_form(form), m_pictures(pictures), m_firstPage(firstPage),
+      m_link(link), m_search(new PortSearch(link, this))
+{
+    connect(m_panel.Command1, &QPushButton::clicked, this, &Connection::search);
+    connect(m_panel.Command23, &QPushButton::clicked, this, &Connection::openManually);
+    connect(m_panel.VScroll5, &QScrollBar::valueChanged, this,
+            [this](int value) { m_panel.Text17->setText(signedField(value)); });
+    connect(m_search, &PortSearch::trying, this, &Connection::showTrying);
+    connect(m_link.port(), &SerialPort::lost, this, &Connection::lost);
+}
+
+bool Connection::isSearching() const
+{
+    return m_search->isRunning();
+}
+
+void Connection::showTrying(int p)
+{
+    setBackground(m_panel.Text1, kSearching);
+    m_panel.Text1->setText(signedField(p) + QStringLiteral(" SEARCHING  FOR ACTIVE KZ"));
+}
+
+void Connection::search()
+{
+    if (isSearching() || m_connected)
+        return;
+    const PortSearch::Result result = m_search->run();
+    if (m_link.isEnding())
+        return;
+    if (!result.port) {
+        showNotFound(result.refusals);
+        return;
+    }
+    setBackground(m_panel.Text1, kFound);
+    m_panel.Text1->setText(m_panel.Text1->text() + kFoundLead + signedField(*result.port) + kStars);
+    showConnected();
+    emit connected(*result.port);
+}
+
+void Connection::showNotFound(const QStringList &refusals)
+{
+    m_panel.Frame11->show();
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("KZ"),
+                    QStringLiteral("try selecting the port #"), QMessageBox::Ok,
+                    m_panel.Frame1->window());
+    box.setObjectName(QStringLiteral("portMessage"));
+    // A port that is there but refused is not "no device": say why.
+    if (!refusals.isEmpty())
+        box.setInformativeText(refusals.join(u'\n'));
+    box.exec();
+    setBackground(m_panel.Text1, kNotFound);
+    m_panel.Text1->setText(QStringLiteral("******** No Controller Found *************"));
+    m_panel.Text1->setToolTip(refusals.join(u'\n'));
+    emit notFound();
+}
+
+void Connection::openManually()
+{
+    if (isSearching() || m_connected)
+        return;
+    const std::optional<qint16> number = toInt16(numericValue(m_panel.Text17->text()));
+    if (number && m_link.port()->open(*number)) {
+        // The port number is not written between the two halves here.
+        m_panel.Text1->setText(m_panel.Text1->text() + kFoundLead + kStars);
+        showConnected();
+        emit connected(*number);
+        return;
+    }
+    m_panel.Text1->setText(m_panel.Text1->text()
+                           + QStringLiteral("************* No Controller on port #") + kStars);
+    if (!m_link.port()->errorText().isEmpty())
+        m_panel.Text1->setToolTip(m_link.port()->errorText());
+}
+
+void Connection::showConnected()
+{
+    m_connected = true;
+    m_form.Timer1->setEnabled(true);
+    m_pictures.Frame2->hide();
+    m_panel.Command1->setEnabled(false);
+    m_firstPage->show();
+    m_form.TabStrip1->show();
+    m_panel.Frame1->hide();
+}
+
+} // namespace kz

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+class QWidget;
+
+namespace kz {
+
+class DeviceLink;
+class PortSearch;
+struct ConnectPanel;
+struct FormParts;
+struct PicturePanel;
+
+// The life of the connection on screen: the search of ports 1 to 30 for the
+// KZ, the manual open of a port by number, and what the window shows when a
+// connection is made, fails or is lost.
+class Connection : public QObject {
+    Q_OBJECT
+public:
+    Connection(const ConnectPanel &panel, const FormParts &form, const PicturePanel &pictures,
+               QWidget *firstPage, DeviceLink &link, QObject *parent = nullptr);
+
+    // Click of "Connect  to KZ". Ignored while a search runs.
+    void search();
+    // Click of "Open Com #". Ignored while a search runs.
+    void openManually();
+
+    bool isSearching() const;
+    bool isConnected() const { return m_connected; }
+
+signals:
+    void connected(int portNumber);
+    // The search tried every port without an answer (after its message box).
+    void notFound();
+    // The open port went away; the reason is for the user.
+    void lost(const QString &reason);
+
+private:
+    void showTrying(int port);
+    void showConnected();
+    void showNotFound(const QStringList &refusals);
+
+    const ConnectPanel &m_panel;
+    const FormParts &m_form;
+    const PicturePanel &m_pictures;
+    QWidget *m_firstPage;
+    DeviceLink &m_link;
+    PortSearch *m_search;
+    bool m_connected = false;
+};
+
+} // namespace kz

@@ -1,0 +1,48 @@
+#include "window/receiverouter.h"
+
+#include "device/devicelink.h"
+#include "device/pacing.h"
+#include "window/pages.h"
+#include "window/widgets.h"
+
+namespace kz {
+
+ReceiveRouter::ReceiveRouter(const FormParts &form, const HiddenBoxes &hidden, DeviceLink &link,
+                             QObject *parent)
+    : QObject(parent), m_hidden(hidden), m_link(link)
+{
+    connect(form.Timer1, &QTimer::timeout, this, &ReceiveRouter::tick);
+}
+
+void ReceiveRouter::route(Step step, QWidget *page, Handler handler)
+{
+    m_routes[step] = Route {page, std::move(handler)};
+}
+
+void ReceiveRouter::tick()
+{
+    // A tick that falls due while the previous one waits is dropped: the
+    // buffer and the readings are never handled twice at once.
+    if (m_inTick)
+        return;
+    m_inTick = true;
+
+    m_assembler.append(m_link.readInput());
+    if (!m_assembler.pending().isEmpty()) {
+        m_hidden.rec->setText(m_assembler.pending());
+        m_hidden.Text18->setText(m_assembler.pending());
+    }
+    std::optional<QString> message = m_assembler.takeMessage();
+    if (message) {
+        for (auto &[step, route] : m_routes) {
+            // Each page is tested when its turn comes, not once for the tick.
+            if (route.page->isHidden())
+                continue;
+            if (route.handler(*message) == Next::EndTick)
+                break;
+        }
+    }
+    m_inTick = false;
+}
+
+} // namespace kz

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "device/messageassembler.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <map>
+
+class QWidget;
+
+namespace kz {
+
+class DeviceLink;
+struct FormParts;
+struct HiddenBoxes;
+
+// Everything the KZ sends comes in here, on every tick of Timer1: it is
+// gathered until a message is complete, then handed to the handler of the
+// page shown. Each page's behaviour registers its own handler.
+class ReceiveRouter : public QObject {
+    Q_OBJECT
+public:
+    // Where a handler stands in a tick. A page switch during a handler's
+    // waits lets the handlers after it see the new page, so the order is
+    // part of what the program does.
+    enum class Step {
+        ComReadings, // a reading of a group, or the group's word number
+        WordListDump,
+        KzReports,
+        ComWord,
+        SetupInfo,
+        PkReading,
+    };
+    enum class Next { Continue, EndTick };
+    // The handler may change the message for the handlers after it.
+    using Handler = std::function<Next(QString &message)>;
+
+    ReceiveRouter(const FormParts &form, const HiddenBoxes &hidden, DeviceLink &link,
+                  QObject *parent = nullptr);
+
+    // The handler runs for complete messages while `page` is shown.
+    void route(Step step, QWidget *page, Handler handler);
+
+    void tick();
+
+    QString pending() const { return m_assembler.pending(); }
+    // A tick is running (it may be inside a handler's waits).
+    bool isBusy() const { return m_inTick; }
+
+private:
+    struct Route {
+        QWidget *page;
+        Handler handler;
+    };
+
+    const HiddenBoxes &m_hidden;
+    DeviceLink &m_link;
+    MessageAssembler m_assembler;
+    std::map<Step, Route> m_routes;
+    bool m_inTick = false;
+};
+
+} // namespace kz

@@ -1,0 +1,60 @@
+#include "words/comwords.h"
+
+#include "device/commands.h"
+#include "device/devicelink.h"
+#include "window/formstate.h"
+#include "window/pages.h"
+#include "window/receiverouter.h"
+#include "window/widgets.h"
+
+#include <QGroupBox>
+
+namespace kz {
+
+namespace {
+// Waits around a said word: before its second line, and for the device to
+// speak it.
+constexpr int kHoldsBeforeSay = 3;
+constexpr int kHoldsWhileSaying = 10;
+} // namespace
+
+ComWords::ComWords(const ComPage &page, FormState &state, DeviceLink &link, ReceiveRouter &router,
+                   QObject *parent)
+    : QObject(parent), m_page(page), m_state(state), m_link(link)
+{
+    using Next = ReceiveRouter::Next;
+    router.route(ReceiveRouter::Step::ComReadings, m_page.comframe, [this](QString &message) {
+        std::optional<QString> group = m_groups.take(message, m_state.gain);
+        if (!group)
+            return Next::EndTick;
+        message = *group;
+        return Next::Continue;
+    });
+    router.route(ReceiveRouter::Step::ComWord, m_page.comframe, [this](QString &message) {
+        announce(message);
+        return Next::Continue;
+    });
+}
+
+void ComWords::announce(QString &groupText)
+{
+    const std::optional<ReadingGroups::Word> word = m_groups.wordFor(groupText);
+    if (!word)
+        return;
+
+    m_page.List1->selectIndex(word->number);
+    DeviceLink::pumpOnce();
+    m_state.sam += u' ' + m_page.List1->selectedText();
+    DeviceLink::pumpOnce();
+
+    emit wordAnnounced(word->number);
+    m_link.sendCommand(commands::kSayLead);
+    if (!m_link.holds(kHoldsBeforeSay))
+        return;
+    m_link.sendCommand(QStringLiteral("@ ") + word->digits + QStringLiteral(" 0 "));
+    DeviceLink::pumpOnce();
+    groupText.clear();
+    [[maybe_unused]] const WaitResult spoken = m_link.holds(kHoldsWhileSaying);
+}
+
+} // namespace kz

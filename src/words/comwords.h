@@ -1,0 +1,37 @@
+#pragma once
+
+#include "words/readinggroups.h"
+
+#include <QObject>
+
+namespace kz {
+
+class DeviceLink;
+class ReceiveRouter;
+struct ComPage;
+struct FormState;
+
+// The COM page's side of what the KZ sends: readings become words, each is
+// added to the answer being collected and the KZ is made to say it.
+class ComWords : public QObject {
+    Q_OBJECT
+public:
+    ComWords(const ComPage &page, FormState &state, DeviceLink &link, ReceiveRouter &router,
+             QObject *parent = nullptr);
+
+    const ReadingGroups &groups() const { return m_groups; }
+
+signals:
+    // A word passed the repeat filter and its say request is about to go out.
+    void wordAnnounced(int wordNumber);
+
+private:
+    void announce(QString &groupText);
+
+    const ComPage &m_page;
+    FormState &m_state;
+    DeviceLink &m_link;
+    ReadingGroups m_groups;
+};
+
+} // namespace kz

@@ -1,0 +1,68 @@
+#include "words/readback.h"
+
+#include "device/format.h"
+#include "window/pages.h"
+#include "window/receiverouter.h"
+#include "window/widgets.h"
+
+#include <QGroupBox>
+#include <QRegularExpression>
+
+namespace kz {
+
+namespace {
+const QString kDumpMark = QStringLiteral("Word 1 PROM");
+constexpr int kLineTail = 10;
+} // namespace
+
+ReadBack::ReadBack(const WordListPage &page, ListBox *wordList, DeviceLink &link,
+                   ReceiveRouter &router, QObject *parent)
+    : QObject(parent), m_page(page), m_wordList(wordList), m_link(link)
+{
+    router.route(ReceiveRouter::Step::WordListDump, m_page.setupframe, [this](QString &message) {
+        takeMessage(message);
+        return ReceiveRouter::Next::Continue;
+    });
+}
+
+QStringList ReadBack::dumpLines(const QString &dump)
+{
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r"));
+    return dump.split(lineEnd);
+}
+
+std::optional<int> ReadBack::lineNumber(const QString &line)
+{
+    QString tail = line.right(kLineTail);
+    const int d = tail.indexOf(u'd');
+    if (d >= 0)
+        tail = tail.mid(d + 1);
+    const std::optional<qint16> n = toInt16(numericValue(tail));
+    return n ? std::optional<int>(*n) : std::nullopt;
+}
+
+void ReadBack::takeMessage(const QString &message)
+{
+    m_page.Text28->setText(message);
+    const QString dump = m_page.Text28->text();
+    if (!dump.contains(kDumpMark))
+        return;
+    m_page.Text28->setText(QString());
+    m_page.Text27->setText(QString());
+
+    QString list;
+    int n = 1;
+    for (const QString &line : dumpLines(dump)) {
+        const std::optional<int> pos = lineNumber(line);
+        if (!pos || !m_wordList->selectIndex(*pos))
+            continue;
+        const QString word = m_wordList->selectedText();
+        if (word.trimmed().isEmpty())
+            continue;
+        list += QStringLiteral("Word #") + signedField(n) + u' ' + word + QStringLiteral("\r\n");
+        ++n;
+    }
+    m_page.Text27->setText(list);
+}
+
+} // namespace kz

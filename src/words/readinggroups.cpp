@@ -1,0 +1,55 @@
+#include "words/readinggroups.h"
+
+#include "device/format.h"
+
+namespace kz {
+
+ReadingGroups::ReadingGroups() : m_recentWords(kRecentSlots, QStringLiteral("999"))
+{
+}
+
+QString ReadingGroups::decimalText(double value)
+{
+    QString text = signedField(value);
+    if (text.startsWith(u' '))
+        text.remove(0, 1);
+    if (text.startsWith(u'.'))
+        text.prepend(u'0');
+    else if (text.startsWith(QLatin1String("-.")))
+        text.insert(1, u'0');
+    return text;
+}
+
+std::optional<QString> ReadingGroups::take(const QString &message, qint16 gain)
+{
+    if (m_phase < 4) {
+        if (m_phase >= 1)
+            m_readings[m_phase - 1] = message;
+        ++m_phase;
+        return std::nullopt;
+    }
+    m_phase = 1;
+    const double sum
+        = numericValue(m_readings[0]) + numericValue(m_readings[1]) + numericValue(m_readings[2]);
+    return decimalText(sum * gain);
+}
+
+std::optional<ReadingGroups::Word> ReadingGroups::wordFor(const QString &groupText)
+{
+    const QString digits = digitsOnly(groupText).left(4);
+    if (digits.isEmpty())
+        return std::nullopt;
+    const int w = static_cast<int>(numericValue(digits));
+    if (w > kHighestWord || w < 1)
+        return std::nullopt;
+
+    m_recentIndex = m_recentIndex >= kRecentRing ? 1 : m_recentIndex + 1;
+    for (int slot = 0; slot <= kRecentRing; ++slot) {
+        if (numericValue(m_recentWords.at(slot)) == w)
+            return std::nullopt;
+    }
+    m_recentWords[m_recentIndex] = QString::number(w);
+    return Word {w, digits};
+}
+
+} // namespace kz
