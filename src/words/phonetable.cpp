@@ -1,0 +1,12 @@
+#include "words/phonetable.h"
+
+namespace kz {
+
+qint16 phone(int index)
+{
+    if (index < 0 || index >= kPhoneElements)
+        return 0;
+    return phoneTable()[index];
+}
+
+} // namespace kz
