@@ -13,12 +13,15 @@
 namespace {
 
 // A signal handler may only do async-signal-safe work, so it writes a byte
-// that the event loop then turns into a clean quit, links removed.
+// that the event loop then acts on: a clean quit with the links removed, or
+// the store printed.
 int signalPipe[2] = {-1, -1};
+constexpr char kQuit = 'q';
+constexpr char kPrintStore = 's';
 
-void onSignal(int)
+void onSignal(int signal)
 {
-    const char byte = 1;
+    const char byte = signal == SIGUSR1 ? kPrintStore : kQuit;
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
 }
 
@@ -30,8 +33,8 @@ bool installSignalHandlers()
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    return ::sigaction(SIGINT, &action, nullptr) == 0
-        && ::sigaction(SIGTERM, &action, nullptr) == 0;
+    return ::sigaction(SIGINT, &action, nullptr) == 0 && ::sigaction(SIGTERM, &action, nullptr) == 0
+        && ::sigaction(SIGUSR1, &action, nullptr) == 0;
 }
 
 void printLine(const QString &text)
@@ -48,6 +51,36 @@ QString visible(const QByteArray &text)
     shown.replace(QLatin1Char('\r'), QLatin1String("\\r"));
     shown.replace(QLatin1Char('\n'), QLatin1String("\\n"));
     return shown;
+}
+
+QString joined(const QList<int> &values)
+{
+    QStringList texts;
+    for (const int value : values)
+        texts << QString::number(value);
+    return texts.join(QLatin1Char(' '));
+}
+
+void printStore(const kz::sim::SimulatedKz &kz)
+{
+    const QMap<int, int> store = kz.store();
+    const QMap<int, QList<int>> rows = kz.storeRows();
+    printLine(QStringLiteral("store: %1 values, %2 word rows").arg(store.size()).arg(rows.size()));
+    for (auto it = rows.cbegin(); it != rows.cend(); ++it)
+        printLine(QStringLiteral("row %1: %2").arg(it.key()).arg(joined(it.value())));
+    // Values written outside the word rows would otherwise go unseen.
+    for (auto it = store.cbegin(); it != store.cend(); ++it) {
+        const int offset = it.key() - kz::sim::SimulatedKz::kWordStoreAddress;
+        if (offset < 0 || offset % 2 != 0)
+            printLine(QStringLiteral("address %1: %2").arg(it.key()).arg(it.value()));
+    }
+    printLine(QStringLiteral("words said: %1").arg(joined(kz.wordsSaid())));
+    auto voiceText = [](const kz::sim::SimulatedKz::Voice &v) {
+        return joined({v.flag, v.volume, v.speed, v.pitch, v.bend});
+    };
+    printLine(QStringLiteral("voice: %1; stored: %2; amplifier %3")
+                  .arg(voiceText(kz.voice()), voiceText(kz.storedVoice()),
+                       kz.ampOn() ? QStringLiteral("on") : QStringLiteral("off")));
 }
 
 std::optional<QList<int>> parseReadings(const QString &text)
@@ -84,12 +117,22 @@ int main(int argc, char *argv[])
                                          QStringLiteral("Probes answered: both, second or none."),
                                          QStringLiteral("WHICH"), QStringLiteral("both"));
     const QCommandLineOption readingsOption(
-        QStringLiteral("readings"), QStringLiteral("Readings to answer in turn, e.g. 10,20,30."),
+        QStringLiteral("readings"),
+        QStringLiteral("Readings to answer in turn, e.g. 10,20,30 (default 100 each time)."),
         QStringLiteral("LIST"));
     const QCommandLineOption seedOption(QStringLiteral("seed"),
                                         QStringLiteral("Seed of the pseudo-random readings."),
                                         QStringLiteral("S"));
-    parser.addOptions({dirOption, portOption, probeOption, readingsOption, seedOption});
+    const QCommandLineOption reportOption(
+        QStringLiteral("report-ms"),
+        QStringLiteral("Milliseconds between the words reported in Dictionary, Phonetic and "
+                       "Reverse Phonetic Mode; 0 reports none (default 3000)."),
+        QStringLiteral("MS"));
+    const QCommandLineOption printStoreOption(
+        QStringLiteral("print-store"),
+        QStringLiteral("Print the store and the words said on exit (also on SIGUSR1)."));
+    parser.addOptions({dirOption, portOption, probeOption, readingsOption, seedOption, reportOption,
+                       printStoreOption});
     parser.process(app);
 
     auto fail = [](const QString &message) {
@@ -128,13 +171,28 @@ int main(int argc, char *argv[])
         kz.setReadings(*readings);
     }
 
+    if (parser.isSet(reportOption)) {
+        bool ok = false;
+        const int ms = parser.value(reportOption).toInt(&ok);
+        if (!ok || ms < 0)
+            return fail(QStringLiteral("--report-ms needs a whole number from 0"));
+        kz.setReportInterval(ms);
+    }
+
     if (!installSignalHandlers())
         return fail(QStringLiteral("cannot install the signal handlers"));
     QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
         char byte;
-        while (::read(signalPipe[0], &byte, 1) > 0) { }
-        QCoreApplication::quit();
+        bool quit = false;
+        while (::read(signalPipe[0], &byte, 1) > 0) {
+            if (byte == kPrintStore)
+                printStore(kz);
+            else
+                quit = true;
+        }
+        if (quit)
+            QCoreApplication::quit();
     });
 
     QString error;
@@ -152,5 +210,8 @@ int main(int argc, char *argv[])
 
     printLine(QStringLiteral("KZ simulator on %1, linked as %2")
                   .arg(kz.slavePath(), kz.links().constFirst()));
-    return app.exec();
+    const int status = app.exec();
+    if (parser.isSet(printStoreOption))
+        printStore(kz);
+    return status;
 }

@@ -1,6 +1,7 @@
 #include "simulatedkz.h"
 
 #include "device/format.h"
+#include "device/pacing.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -30,6 +31,7 @@ namespace {
 constexpr quint32 kDefaultSeed = 1977;
 constexpr int kMaxReading = 200;
 constexpr int kMaxWordNumber = 2050;
+constexpr int kMaxReportedWord = 2047;
 constexpr int kUploadValueCount = 32;
 constexpr int kSensitivityValueCount = 4;
 // Only reached if the master reports a hang-up despite the slave held open.
@@ -62,15 +64,22 @@ std::optional<QList<int>> integerFields(const QStringList &fields)
     return numbers;
 }
 
-bool isProbe(const QList<int> &fields, int which)
+bool reportsWords(SimulatedKz::Mode mode)
 {
-    return fields == QList<int> {which, which};
+    return mode == SimulatedKz::Mode::Dictionary || mode == SimulatedKz::Mode::Phonetic
+        || mode == SimulatedKz::Mode::ReversePhonetic;
 }
 
 } // namespace
 
-SimulatedKz::SimulatedKz(QObject *parent) : QObject(parent), m_random(kDefaultSeed)
+SimulatedKz::SimulatedKz(QObject *parent)
+    : QObject(parent), m_random(kDefaultSeed), m_reportTimer(new QTimer(this)),
+      m_touchTimer(new QTimer(this)), m_reportRandom(kDefaultSeed)
 {
+    m_reportTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_reportTimer, &QTimer::timeout, this, [this] { sendModeReport(nextReportWord()); });
+    m_touchTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_touchTimer, &QTimer::timeout, this, &SimulatedKz::sendReading);
 }
 
 SimulatedKz::~SimulatedKz()
@@ -173,21 +182,73 @@ void SimulatedKz::clearReceived()
     m_receivedLines.clear();
 }
 
+void SimulatedKz::setSteadyReading(int value)
+{
+    m_readingSource = ReadingSource::Steady;
+    m_steadyReading = value;
+}
+
 void SimulatedKz::setReadings(const QList<int> &sequence)
 {
+    m_readingSource = sequence.isEmpty() ? ReadingSource::Steady : ReadingSource::Scripted;
     m_readings = sequence;
     m_readingIndex = 0;
 }
 
 void SimulatedKz::setReadingSeed(quint32 seed)
 {
-    m_readings.clear();
-    m_readingIndex = 0;
+    m_readingSource = ReadingSource::Seeded;
     m_random.seed(seed);
+}
+
+void SimulatedKz::setReportInterval(int designMs)
+{
+    m_reportIntervalMs = qMax(0, designMs);
+    if (m_mode != Mode::Touch)
+        startMode(m_mode);
+}
+
+void SimulatedKz::setReportWords(const QList<int> &words)
+{
+    m_reportWords = words;
+    m_reportIndex = 0;
+}
+
+void SimulatedKz::setReportSeed(quint32 seed)
+{
+    m_reportWords.clear();
+    m_reportRandom.seed(seed);
+}
+
+QList<int> SimulatedKz::wordsSaid() const
+{
+    QList<int> numbers;
+    numbers.reserve(m_spoken.size());
+    for (const SpokenWord &word : m_spoken)
+        numbers.append(word.number);
+    return numbers;
+}
+
+QMap<int, QList<int>> SimulatedKz::storeRows() const
+{
+    QMap<int, QList<int>> rows;
+    for (auto it = m_store.lowerBound(kWordStoreAddress); it != m_store.cend(); ++it) {
+        const int offset = it.key() - kWordStoreAddress;
+        if (offset % 2 != 0)
+            continue;
+        const int element = offset / 2;
+        QList<int> &row = rows[element / kRowLength];
+        const int slot = element % kRowLength;
+        if (row.size() <= slot)
+            row.resize(slot + 1);
+        row[slot] = it.value();
+    }
+    return rows;
 }
 
 void SimulatedKz::sendModeReport(int wordNumber)
 {
+    m_spoken.append({wordNumber, false});
     write("AA = " + QByteArray::number(wordNumber) + '^');
 }
 
@@ -250,6 +311,16 @@ void SimulatedKz::handleLine(const QString &line)
             handleCommand(*numbers);
         else
             m_context = Context::Idle;
+    } else if (text == QLatin1String("@ 2 2")) {
+        // The program writes its stop and probe as fixed text; a say-word
+        // request for word 1 reversed has the same numbers but two blanks
+        // after the at sign, so it is told apart by the text alone.
+        startMode(Mode::None);
+        if (m_probeAnswers == ProbeAnswers::Both)
+            reply("^");
+    } else if (text == QLatin1String("@ 1 1")) {
+        if (m_probeAnswers != ProbeAnswers::None)
+            reply("!");
     } else if (lead == QLatin1Char('@')) {
         handleAddress(fields);
     } else if (lead == QLatin1Char('*')) {
@@ -266,6 +337,20 @@ void SimulatedKz::handleCommand(const QList<int> &fields)
     if (fields.size() == 2 && fields[0] == 11 && fields[1] >= 1 && fields[1] <= 3) {
         ++m_readingsSent;
         reply(QByteArray::number(nextReading()) + '^');
+    } else if (fields == QList<int> {18, 2}) {
+        startMode(Mode::Dictionary);
+    } else if (fields == QList<int> {15, 2}) {
+        startMode(Mode::Phonetic);
+    } else if (fields == QList<int> {16, 2}) {
+        startMode(Mode::ReversePhonetic);
+    } else if (fields == QList<int> {17, 2}) {
+        startMode(Mode::Touch);
+    } else if (fields == QList<int> {20, 1, 1}) {
+        startMode(Mode::VoiceChange);
+    } else if (fields == QList<int> {12, 0} || fields == QList<int> {12, 1}) {
+        m_ampOn = fields[1] == 0;
+    } else if (fields == QList<int> {23, 10, 10}) {
+        m_storedVoice = m_voice;
     } else if (fields == QList<int> {4, 2}) {
         m_context = Context::UploadOpen;
     } else if (fields == QList<int> {40, 2}) {
@@ -295,22 +380,20 @@ void SimulatedKz::handleAddress(const QStringList &fields)
         }
         return;
     }
-    if (numbers->size() != 2)
-        return; // five fields load a voice: the log is all it needs
+    // Neither line waits for its header ("> 24 22", "> 26  10  10 "): the
+    // program pumps events between the two, and a poll may go out meanwhile.
+    if (numbers->size() == 5) {
+        const QList<int> &n = *numbers;
+        m_voice = Voice {n[0], n[1], n[2], n[3], n[4]};
+    } else if (numbers->size() == 2) {
+        sayWord(numbers->at(0), numbers->at(1) != 0);
+    }
+}
 
-    if (isProbe(*numbers, 2)) {
-        if (m_probeAnswers == ProbeAnswers::Both)
-            reply("^");
-        return;
-    }
-    if (isProbe(*numbers, 1)) {
-        if (m_probeAnswers != ProbeAnswers::None)
-            reply("!");
-        return;
-    }
-    const int word = numbers->front();
-    if (word >= 0 && word <= kMaxWordNumber)
-        m_wordsSaid.append(word);
+void SimulatedKz::sayWord(int number, bool reversed)
+{
+    if (number >= 0 && number <= kMaxWordNumber)
+        m_spoken.append({number, reversed});
 }
 
 void SimulatedKz::handleValue(double value)
@@ -336,6 +419,23 @@ void SimulatedKz::handleValue(double value)
         m_context = Context::Idle;
         break;
     }
+}
+
+void SimulatedKz::startMode(Mode mode)
+{
+    m_mode = mode;
+    m_reportTimer->stop();
+    m_touchTimer->stop();
+    if (mode == Mode::Touch)
+        m_touchTimer->start(Pacing::scaled(kTouchIntervalMs));
+    else if (reportsWords(mode) && m_reportIntervalMs > 0)
+        m_reportTimer->start(Pacing::scaled(m_reportIntervalMs));
+}
+
+void SimulatedKz::sendReading()
+{
+    ++m_readingsSent;
+    write(QByteArray::number(nextReading()) + '^');
 }
 
 void SimulatedKz::reply(const QByteArray &text)
@@ -382,16 +482,32 @@ void SimulatedKz::flushOutput()
 
 int SimulatedKz::nextReading()
 {
-    if (m_readings.isEmpty())
+    switch (m_readingSource) {
+    case ReadingSource::Steady:
+        break;
+    case ReadingSource::Seeded:
         return static_cast<int>(m_random.bounded(kMaxReading + 1));
-    const int reading = m_readings.at(m_readingIndex);
-    m_readingIndex = (m_readingIndex + 1) % m_readings.size();
-    return reading;
+    case ReadingSource::Scripted: {
+        const int reading = m_readings.at(m_readingIndex);
+        m_readingIndex = (m_readingIndex + 1) % m_readings.size();
+        return reading;
+    }
+    }
+    return m_steadyReading;
+}
+
+int SimulatedKz::nextReportWord()
+{
+    if (m_reportWords.isEmpty())
+        return static_cast<int>(m_reportRandom.bounded(1, kMaxReportedWord + 1));
+    const int word = m_reportWords.at(m_reportIndex);
+    m_reportIndex = (m_reportIndex + 1) % m_reportWords.size();
+    return word;
 }
 
 QByteArray SimulatedKz::dumpText() const
 {
-    const QList<int> &words = m_dumpWords ? *m_dumpWords : m_wordsSaid;
+    const QList<int> words = m_dumpWords ? *m_dumpWords : wordsSaid();
     // The program recognises a dump by "Word 1 PROM", so an empty one must
     // not carry it.
     if (words.isEmpty())
