@@ -1,6 +1,7 @@
 // The command line framing and the waits that pace every sequence.
 #include "device/devicelink.h"
 #include "device/pacing.h"
+#include "device/portsearch.h"
 #include "device/serialport.h"
 #include "memoryport.h"
 
@@ -39,6 +40,7 @@ private slots:
     void waitForSaysHowItEnded_data();
     void waitForSaysHowItEnded();
     void aSequenceRefusesAnotherWhileItRuns();
+    void searchWaitsBetweenTheStepsOfAProbe();
 
 private:
     MemoryPort *port = nullptr;
@@ -247,6 +249,28 @@ void TestDeviceLink::aSequenceRefusesAnotherWhileItRuns()
     QVERIFY(link->hold());
     DeviceLink::Sequence next(*link);
     QVERIFY(next);
+}
+
+// A silent port is opened, left 0.3 s, stopped, given 0.3 s to answer, then
+// 0.3 s later probed again: the device needs those pauses to answer.
+void TestDeviceLink::searchWaitsBetweenTheStepsOfAProbe()
+{
+    constexpr double kProbeMs = 300 * 0.2;
+    port->close();
+    port->setPresentPorts({1});
+    PortSearch search(*link);
+    const qint64 start = port->now();
+    const PortSearch::Result result = search.run();
+    QVERIFY(!result.port);
+    QList<int> everyPort;
+    for (int p = 1; p <= 30; ++p)
+        everyPort << p;
+    QCOMPARE(port->opens().mid(1), everyPort); // after the one init() made
+    QCOMPARE(port->lines(), (QStringList {QStringLiteral("@ 2 2"), QStringLiteral("@ 1 1")}));
+    const qint64 toStop = port->lineTimes().at(0) - start;
+    const qint64 stopToProbe = port->lineTimes().at(1) - port->lineTimes().at(0);
+    QVERIFY2(toStop >= 0.9 * kProbeMs, qPrintable(QString::number(toStop)));
+    QVERIFY2(stopToProbe >= 0.9 * 2 * kProbeMs, qPrintable(QString::number(stopToProbe)));
 }
 
 QTEST_MAIN(TestDeviceLink)

@@ -75,6 +75,10 @@ void QuestionDesk::pollTick()
     // A tick due while the last one still holds is dropped: polls never nest.
     if (m_polling)
         return;
+    // Nor does a poll go between the lines of a running sequence; the next
+    // tick polls again.
+    if (m_link.isSequenceRunning())
+        return;
     m_polling = true;
     m_link.sendCommand(commands::kPoll);
     // The poll ends with its wait however the wait ends.

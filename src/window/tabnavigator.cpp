@@ -60,6 +60,11 @@ void TabNavigator::tabClicked()
         if (caption == kAbout)
             c.form.TabStrip1->window()->setWindowTitle(
                 QStringLiteral("Loading PDF from Website Please wait"));
+        // A sequence that holds the wire (an upload, a settings transfer)
+        // must not get stops between its lines: the page changes, the
+        // device is not told.
+        if (m_link.isSequenceRunning())
+            continue;
         m_link.sendCommand(commands::kStop);
         if (!m_link.hold())
             return;

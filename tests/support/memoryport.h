@@ -33,6 +33,7 @@ public:
 
     // Text the device sends, read by the next readAll().
     void feed(const QByteArray &bytes) { m_incoming += bytes; }
+    bool hasUnread() const { return !m_incoming.isEmpty(); }
     // Only these port numbers open; empty means every one does.
     void setPresentPorts(const QList<int> &ports) { m_present = ports; }
     // The next open fails as a port in use would.
@@ -45,6 +46,7 @@ public:
     QStringList lines() const { return m_lines; }
     // Milliseconds since the port was made, for each line in lines().
     QList<qint64> lineTimes() const { return m_lineTimes; }
+    qint64 now() const { return m_clock.elapsed(); }
     QList<int> opens() const { return m_opens; }
     void clearWritten();
 
