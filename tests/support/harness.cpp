@@ -62,10 +62,7 @@ Form1 *Harness::createWindow()
 
 bool Harness::connectWindow()
 {
-    if (!m_window)
-        createWindow();
-    QTest::mouseClick(controls().connect.Command1, Qt::LeftButton);
-    return waitUntil([this] { return m_window->connection().isConnected(); });
+    return clickConnect(m_window ? *m_window : *createWindow());
 }
 
 } // namespace kz::test

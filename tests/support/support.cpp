@@ -78,12 +78,15 @@ Form1 *WindowHarness::createWindow()
     return m_window.get();
 }
 
+bool clickConnect(Form1 &window)
+{
+    QTest::mouseClick(window.controls().connect.Command1, Qt::LeftButton);
+    return waitUntil([&] { return window.connection().isConnected(); });
+}
+
 bool WindowHarness::connectWindow()
 {
-    if (!m_window)
-        createWindow();
-    QTest::mouseClick(controls().connect.Command1, Qt::LeftButton);
-    return waitUntil([this] { return m_window->connection().isConnected(); });
+    return clickConnect(m_window ? *m_window : *createWindow());
 }
 
 } // namespace kz::test

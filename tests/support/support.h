@@ -37,6 +37,9 @@ void enterUnwritableFolder(QTemporaryDir &dir);
 // Runs the event loop until the condition holds or the deadline passes.
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs = 5000);
 
+// Clicks "Connect  to KZ" and waits until the window is connected.
+bool clickConnect(Form1 &window);
+
 // The real window, offscreen, on a port in memory, with time scaled down.
 // Port 1 answers the search's stop, so the window can connect.
 class WindowHarness {
