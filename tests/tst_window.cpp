@@ -4,6 +4,7 @@
 #include "device/pacing.h"
 #include "window/widgets.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -35,6 +36,8 @@ private slots:
     void tabsInOrder();
     void picturesCoverThePagesBeforeConnecting();
     void colours();
+    void textSetFromOutsideTheProgramIsTaken_data();
+    void textSetFromOutsideTheProgramIsTaken();
 
 private:
     QWidget *find(const char *name) const;
@@ -390,6 +393,33 @@ void TestWindow::colours()
     QCOMPARE(c.setup.Line3->from(), QPointF(120, 480));
     QCOMPARE(c.pk.Line1->to(), QPointF(3840, 1920));
     QCOMPARE(c.setup.Label10->font().pointSizeF(), 6.6);
+}
+
+void TestWindow::textSetFromOutsideTheProgramIsTaken_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::newRow("single line") << QStringLiteral("Text3");
+    QTest::newRow("multi-line") << QStringLiteral("Text16");
+}
+
+// Screen readers, dictation and input methods change an editor's text
+// through the accessibility interface, without a keystroke.
+void TestWindow::textSetFromOutsideTheProgramIsTaken()
+{
+    QFETCH(QString, box);
+    auto *text = h->window()->findChild<TextBox *>(box);
+    QVERIFY(text);
+    text->setText(QStringLiteral("before"));
+    QSignalSpy changed(text, &TextBox::changed);
+    QAccessibleInterface *editor = QAccessible::queryAccessibleInterface(text->editor());
+    QVERIFY(editor && editor->editableTextInterface());
+    editor->editableTextInterface()->replaceText(0, 6, QStringLiteral("Will it rain"));
+    QCOMPARE(text->text(), QStringLiteral("Will it rain"));
+    QVERIFY(changed.count() >= 1);
+    // The program's own change is reported once, not echoed back.
+    const int before = changed.count();
+    text->setText(QStringLiteral("set by the program"));
+    QCOMPARE(changed.count(), before + 1);
 }
 
 QTEST_MAIN(TestWindow)

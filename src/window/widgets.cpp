@@ -48,7 +48,13 @@ TextBox::TextBox(Kind kind, const QString &text, QWidget *parent) : QWidget(pare
     if (kind == SingleLine) {
         m_line = new QLineEdit(this);
         layout->addWidget(m_line);
-        connect(m_line, &QLineEdit::textEdited, this, &TextBox::takeUserText);
+        // Any change of the editor's text counts, not only keystrokes: paste,
+        // input methods and assistive tools set it directly. The program's
+        // own setText is not echoed back.
+        connect(m_line, &QLineEdit::textChanged, this, [this](const QString &shown) {
+            if (!m_showing)
+                takeUserText(shown);
+        });
         connect(m_line, &QLineEdit::returnPressed, this, &TextBox::returnPressed);
         m_line->installEventFilter(this);
         setFocusProxy(m_line);
