@@ -6,6 +6,7 @@
 #include "window/widgets.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -52,6 +53,8 @@ private slots:
     void readLogTakesEveryKindOfLineEnd();
     void clearLogAsksFirst();
     void clearLogBeforeAndDuringAQuestion();
+
+    void longTextsAreTakenWholeAndQuickly();
 
 private:
     void showLogPage();
@@ -325,6 +328,38 @@ void TestLogFile::clearLogBeforeAndDuringAQuestion()
     QVERIFY2(lines.first().startsWith("KZ  :  ") && lines.first().endsWith('\r'),
              lines.first().constData());
     QVERIFY(!m_harness->window()->log().isOpen());
+}
+
+// Texts far longer than anyone types, set at once (as a paste or an
+// assistive tool does): the manual open answers at once, and a question is
+// asked, logged and read back whole.
+void TestLogFile::longTextsAreTakenWholeAndQuickly()
+{
+    const auto &c = m_harness->controls();
+    QElapsedTimer clock;
+    clock.start();
+    m_harness->port()->setPresentPorts({1});
+    c.connect.Text17->setText(QString(10000, u'9'));
+    c.connect.Command23->click(); // its panel shows only after a search
+    QVERIFY(c.connect.Text1->text().endsWith(
+        QStringLiteral("************* No Controller on port # *****************")));
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+
+    QString question;
+    for (int i = 0; question.size() < 100000; ++i)
+        question += QStringLiteral("word%1 ").arg(i);
+    question = question.trimmed();
+    clock.restart();
+    c.com.Text3->setText(question);
+    QTest::mouseClick(c.com.Command2, Qt::LeftButton);
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(c.com.Text2->text().contains(question));
+    QFile log(LogFile::fileName());
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(log.readAll().contains(question.toLatin1()));
+    showLogPage();
+    QTest::mouseClick(c.log.Command21, Qt::LeftButton);
+    QVERIFY(c.log.Text16->text().contains(question));
 }
 
 int main(int argc, char *argv[])

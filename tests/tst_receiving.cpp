@@ -2,11 +2,16 @@
 #include "device/messageassembler.h"
 #include "support.h"
 #include "window/receiverouter.h"
+#include "window/widgets.h"
 #include "words/comwords.h"
 #include "words/readback.h"
 #include "words/readinggroups.h"
 
+#include <QFile>
+#include <QSignalSpy>
 #include <QTest>
+
+#include <algorithm>
 
 using namespace kz;
 using namespace kz::test;
@@ -22,6 +27,7 @@ private slots:
     void dumpLineIsReadFromItsLastTenCharacters_data();
     void dumpLineIsReadFromItsLastTenCharacters();
     void saidWordIsGivenItsWaits();
+    void endlessTextStaysBounded();
 };
 
 void TestReceiving::messageIsWholeOnceItsEndMarkArrives_data()
@@ -152,6 +158,62 @@ void TestReceiving::saidWordIsGivenItsWaits()
     const qint64 leadToSay = port->lineTimes().at(1) - port->lineTimes().at(0);
     QVERIFY2(leadToSay >= 3 * kHoldMs * 0.85, qPrintable(QString::number(leadToSay)));
     QVERIFY2(saidToEnd >= 10 * kHoldMs * 0.8, qPrintable(QString::number(saidToEnd)));
+}
+
+namespace {
+long residentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0; // not Linux: memory is judged by the buffer alone
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
+}
+} // namespace
+
+// A device that streams without an end mark: 10 MB in 100 ticks. The kept
+// text, the memory and the time a tick takes stay flat, and the user is
+// told once.
+void TestReceiving::endlessTextStaysBounded()
+{
+    WindowHarness harness(0.1);
+    QVERIFY(harness.connectWindow());
+    ReceiveRouter &router = harness.window()->receiver();
+    QSignalSpy told(&router, &ReceiveRouter::textWithoutEndMark);
+    const QByteArray chunk(100 * 1024, 'x');
+    QList<qint64> tickNs;
+    long residentAt20 = 0;
+    for (int i = 0; i < 100; ++i) {
+        harness.port()->feed(chunk);
+        QElapsedTimer clock;
+        clock.start();
+        router.tick();
+        tickNs << clock.nsecsElapsed();
+        QVERIFY(router.pending().size() <= MessageAssembler::kMaxPending);
+        if (i == 20)
+            residentAt20 = residentKb();
+    }
+    QVERIFY2(residentKb() - residentAt20 < 4096, "memory grew with the stream");
+    auto median = [](QList<qint64> ns) {
+        std::sort(ns.begin(), ns.end());
+        return ns.at(ns.size() / 2);
+    };
+    const qint64 early = median(tickNs.mid(5, 20));
+    const qint64 late = median(tickNs.mid(80, 20));
+    QVERIFY2(late < 3 * early + 2'000'000,
+             qPrintable(QStringLiteral("tick %1 ns early, %2 ns late").arg(early).arg(late)));
+    QCOMPARE(told.count(), 1);
+    QVERIFY(harness.window()->controls().com.Text2->text().contains(QStringLiteral("end mark")));
+    // A message that completes ends the stretch; the next one is told again.
+    harness.port()->feed("^");
+    router.tick();
+    QVERIFY(router.pending().isEmpty());
+    harness.port()->feed(chunk);
+    router.tick();
+    QCOMPARE(told.count(), 2);
 }
 
 QTEST_MAIN(TestReceiving)

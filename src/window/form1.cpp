@@ -59,6 +59,10 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
     m_log = new LogFile(c.log, this);
     m_questions = new QuestionDesk(c.com, c.form, m_state, *m_link, *m_log, this);
 
+    connect(m_receiver, &ReceiveRouter::textWithoutEndMark, m_questions, [this] {
+        m_questions->note(QStringLiteral("The KZ sent text without an end mark; the oldest of it "
+                                         "was dropped"));
+    });
     connect(m_connection, &Connection::lost, m_questions, [this](const QString &reason) {
         m_questions->note(QStringLiteral("Lost the connection to the KZ: ") + reason);
     });

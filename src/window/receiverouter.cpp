@@ -12,6 +12,25 @@ ReceiveRouter::ReceiveRouter(const FormParts &form, const HiddenBoxes &hidden, D
     : QObject(parent), m_hidden(hidden), m_link(link)
 {
     connect(form.Timer1, &QTimer::timeout, this, &ReceiveRouter::tick);
+    for (TextBox *copy : {m_hidden.rec, m_hidden.Text18}) {
+        connect(copy, &TextBox::changed, this, [this] {
+            if (!m_copying)
+                m_copiesStale = true;
+        });
+    }
+}
+
+void ReceiveRouter::copyPending(bool newText)
+{
+    // Writing the same text again would cost a comparison of the whole
+    // buffer on every tick; only new text or a changed copy needs it.
+    if (m_assembler.pending().isEmpty() || (!newText && !m_copiesStale))
+        return;
+    m_copying = true;
+    m_hidden.rec->setText(m_assembler.pending());
+    m_hidden.Text18->setText(m_assembler.pending());
+    m_copying = false;
+    m_copiesStale = false;
 }
 
 void ReceiveRouter::route(Step step, QWidget *page, Handler handler)
@@ -27,12 +46,16 @@ void ReceiveRouter::tick()
         return;
     m_inTick = true;
 
-    m_assembler.append(m_link.readInput());
-    if (!m_assembler.pending().isEmpty()) {
-        m_hidden.rec->setText(m_assembler.pending());
-        m_hidden.Text18->setText(m_assembler.pending());
+    const QString received = m_link.readInput();
+    m_assembler.append(received);
+    copyPending(!received.isEmpty());
+    if (m_assembler.droppedText() && !m_dropReported) {
+        m_dropReported = true;
+        emit textWithoutEndMark();
     }
     std::optional<QString> message = m_assembler.takeMessage();
+    if (message)
+        m_dropReported = false;
     if (message) {
         for (auto &[step, route] : m_routes) {
             // Each page is tested when its turn comes, not once for the tick.

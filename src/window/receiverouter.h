@@ -46,10 +46,18 @@ public:
     void tick();
 
     QString pending() const { return m_assembler.pending(); }
+    const MessageAssembler &assembler() const { return m_assembler; }
     // A tick is running (it may be inside a handler's waits).
     bool isBusy() const { return m_inTick; }
 
+signals:
+    // The KZ sent more text without an end mark than a message can hold;
+    // the oldest was dropped. Once until a message completes again.
+    void textWithoutEndMark();
+
 private:
+    void copyPending(bool newText);
+
     struct Route {
         QWidget *page;
         Handler handler;
@@ -60,6 +68,11 @@ private:
     MessageAssembler m_assembler;
     std::map<Step, Route> m_routes;
     bool m_inTick = false;
+    bool m_dropReported = false;
+    // The raw copies were changed by someone else (the upload empties
+    // Text18) and must be written again even without new text.
+    bool m_copiesStale = false;
+    bool m_copying = false;
 };
 
 } // namespace kz
