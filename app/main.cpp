@@ -6,6 +6,7 @@
 #ifdef KZ_HAVE_SIMULATOR
 #include "simulatedkz.h"
 #endif
+#include "window/endsignals.h"
 #include "window/form1.h"
 
 #include <QApplication>
@@ -90,6 +91,10 @@ int main(int argc, char *argv[])
     parser.addOption(simulatePort);
 #endif
     parser.addOption(screenshot);
+    QCommandLineOption connectAtStart(QStringLiteral("connect"),
+                                      QStringLiteral("Search for the KZ at once, as a click on "
+                                                     "\"Connect  to KZ\" does."));
+    parser.addOption(connectAtStart);
     parser.process(app);
 
     kz::PortLocator locator = kz::PortLocator::fromEnvironment();
@@ -117,9 +122,18 @@ int main(int argc, char *argv[])
         = kz::SiteSettings::fromEnvironmentAndArguments(QCoreApplication::arguments());
     kz::Form1 window(new kz::SystemSerialPort(locator), sites);
     window.show();
+    kz::closeOnEndSignals(&window);
 
     if (parser.isSet(startupReport))
         reportFirstPaint(&window);
+
+    if (parser.isSet(connectAtStart) && !parser.isSet(screenshot)) {
+        QObject::connect(&window.connection(), &kz::Connection::connected, &window, [](int port) {
+            std::printf("kz: connected on port %d\n", port);
+            std::fflush(stdout);
+        });
+        QTimer::singleShot(0, &window, [&] { window.connection().search(); });
+    }
 
     if (parser.isSet(screenshot)) {
         // Show the program working where no one can watch it: connect, then
