@@ -1,8 +1,8 @@
 // Finding the KZ: the search over ports 1 to 30, the manual open, and what
 // reaches the device on the way.
-#include "window/connection.h"
 #include "device/devicelink.h"
 #include "harness.h"
+#include "window/connection.h"
 #include "window/widgets.h"
 
 #include <QGroupBox>
@@ -29,6 +29,7 @@ private slots:
     void secondClickDuringASearchIsIgnored();
     void closingTheWindowDuringASearchEndsItPromptly();
     void unpluggedDeviceClosesThePortOnceWithoutSpinning();
+    void theKzComingBackIsFoundAgain();
 };
 
 void TestConnection::foundOnPortOneAfterOneProbe()
@@ -216,11 +217,47 @@ void TestConnection::unpluggedDeviceClosesThePortOnceWithoutSpinning()
     const double cpuMs = 1000.0 * double(std::clock() - before) / CLOCKS_PER_SEC;
     QVERIFY2(cpuMs < 60, qPrintable(QString::number(cpuMs)));
     QCOMPARE(lost.count(), 1);
-    QVERIFY(
-        h.controls().com.Text2->text().startsWith(QStringLiteral("Lost the connection to the KZ: ")));
+    QVERIFY(h.controls().com.Text2->text().startsWith(
+        QStringLiteral("Lost the KZ on port # 1: the device was unplugged.")));
     // Sends after the loss are dropped quietly.
     h.window()->link().sendCommand(QStringLiteral("@ 2 2"));
     QVERIFY(h.window()->isVisible());
+}
+
+// Unplugged during a question and plugged back in: the question ends at
+// once, the port is tried no more than once a (scaled) second, and once the
+// KZ answers again the pages reach it without a restart.
+void TestConnection::theKzComingBackIsFoundAgain()
+{
+    Harness h(0.1);
+    h.addDevice(1);
+    QVERIFY(h.connectWindow());
+    const auto &c = h.controls();
+    QTest::mouseClick(c.com.Command2, Qt::LeftButton);
+    QVERIFY(!c.com.Command2->isEnabled());
+
+    const qsizetype opensBefore = h.port()->opens.size();
+    QElapsedTimer away;
+    away.start();
+    h.removeDevices();
+    QVERIFY(waitUntil([&] { return c.com.Command2->isEnabled(); }, 2000));
+    QVERIFY(c.com.Text2->text().contains(QStringLiteral("Lost the KZ on port # 1")));
+    QVERIFY(waitUntil([&] { return h.port()->opens.size() >= opensBefore + 2; }));
+
+    sim::SimulatedKz *kz = h.addDevice(1);
+    QVERIFY(waitUntil([&] { return h.port()->isOpen(); }));
+    const qint64 awayMs = away.elapsed();
+    const qsizetype attempts = h.port()->opens.size() - opensBefore;
+    QVERIFY2(attempts <= awayMs / Pacing::scaled(1000) + 2,
+             qPrintable(QStringLiteral("%1 opens in %2 ms").arg(attempts).arg(awayMs)));
+    QVERIFY(waitUntil([&] {
+        return c.com.Text2->text().startsWith(QStringLiteral("The KZ is back on port # 1."));
+    }));
+    QCOMPARE(c.com.Text2->text().count(QStringLiteral("is back")), 1);
+
+    kz->clearReceived();
+    c.form.TabStrip1->setCurrentIndex(1); // "KZ"
+    QVERIFY(waitUntil([&] { return kz->receivedLines().contains(QStringLiteral("@ 47 1 1")); }));
 }
 
 QTEST_MAIN(TestConnection)

@@ -18,6 +18,11 @@ DeviceLink::DeviceLink(SerialPort *port, PacedTimer *timer3, PacedTimer *timer4,
     // A pacing timer's tick does nothing but stop it: the wait sees it stopped.
     connect(m_timer3, &QTimer::timeout, m_timer3, &QTimer::stop);
     connect(m_timer4, &QTimer::timeout, m_timer4, &QTimer::stop);
+    connect(m_port, &SerialPort::lost, this, [this](const QString &reason) {
+        ++m_losses;
+        wake();
+        emit portLost(reason);
+    });
 }
 
 void DeviceLink::sendCommand(const QString &text)
@@ -35,10 +40,12 @@ QString DeviceLink::readInput()
     return QString::fromLatin1(m_port->readAll());
 }
 
-WaitResult DeviceLink::interrupted() const
+WaitResult DeviceLink::interrupted(int losses) const
 {
     if (m_ending)
         return WaitResult::Ending;
+    if (m_losses != losses)
+        return WaitResult::Lost;
     if (m_cancelling)
         return WaitResult::Cancelled;
     return WaitResult::Done;
@@ -46,13 +53,14 @@ WaitResult DeviceLink::interrupted() const
 
 WaitResult DeviceLink::waitForTick(PacedTimer *timer)
 {
-    if (const WaitResult early = interrupted(); !early)
+    const int losses = m_losses;
+    if (const WaitResult early = interrupted(losses); !early)
         return early;
     // Starting a running timer would restart it and lengthen the outer wait.
     timer->setEnabled(true);
-    while (timer->isActive() && interrupted())
+    while (timer->isActive() && interrupted(losses))
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    const WaitResult result = interrupted();
+    const WaitResult result = interrupted(losses);
     // An interrupted wait leaves the timer to any outer wait on the same tick.
     if (result)
         timer->stop();
@@ -88,8 +96,9 @@ WaitResult DeviceLink::waitFor(const std::function<bool()> &condition, int deadl
     QTimer wake;
     wake.setTimerType(Qt::PreciseTimer);
     wake.setSingleShot(true);
+    const int losses = m_losses;
     for (;;) {
-        if (const WaitResult r = interrupted(); !r)
+        if (const WaitResult r = interrupted(losses); !r)
             return r;
         if (condition())
             return WaitResult::Done;

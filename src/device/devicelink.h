@@ -18,7 +18,8 @@ public:
         Done, // the time passed, or the condition held
         Deadline, // the condition did not hold before the deadline
         Cancelled, // the user left the running sequence
-        Ending // the program is ending
+        Ending, // the program is ending
+        Lost // the device went away while the wait ran
     };
     constexpr WaitResult(Outcome outcome) : m_outcome(outcome) { }
     constexpr Outcome outcome() const { return m_outcome; }
@@ -67,6 +68,10 @@ public:
     // Handles the window's pending events once, without waiting.
     static void pumpOnce();
 
+    // Every wait running when the port is lost ends at once as Lost; waits
+    // started later run as usual (their sends are dropped until it is back).
+    int losses() const { return m_losses; }
+
     // Makes every running and future wait return at once and drops sends.
     void endProgram();
     bool isEnding() const { return m_ending; }
@@ -99,10 +104,12 @@ signals:
     // A sequence was refused because another held the wire.
     void sequenceRefused();
     void sequenceRunningChanged(bool running);
+    // The port went away; the reason is in the user's words.
+    void portLost(const QString &reason);
 
 private:
     WaitResult waitForTick(PacedTimer *timer);
-    WaitResult interrupted() const;
+    WaitResult interrupted(int losses) const;
     void wake();
 
     SerialPort *m_port;
@@ -111,6 +118,7 @@ private:
     bool m_ending = false;
     bool m_sequenceRunning = false;
     bool m_cancelling = false;
+    int m_losses = 0;
 };
 
 } // namespace kz

@@ -31,6 +31,30 @@ PortSearch::Result PortSearch::run()
     return result;
 }
 
+bool PortSearch::stopAnswered()
+{
+    if (!m_link.dtimer(kProbeWait))
+        return false;
+    m_link.sendCommand(commands::kStop);
+    DeviceLink::pumpOnce();
+    if (!m_link.dtimer(kProbeWait))
+        return false;
+    DeviceLink::pumpOnce();
+    return m_link.readInput().contains(commands::kEndMark);
+}
+
+bool PortSearch::answersStop(int p)
+{
+    if (m_running || !m_link.port()->open(p))
+        return false;
+    m_running = true;
+    const bool answered = stopAnswered();
+    m_running = false;
+    if (!answered)
+        m_link.port()->close();
+    return answered;
+}
+
 // Opens port p and asks twice whether the KZ is there; the port stays open
 // when it answers.
 bool PortSearch::probe(int p, QStringList &refusals)
@@ -41,15 +65,10 @@ bool PortSearch::probe(int p, QStringList &refusals)
             refusals << QStringLiteral("Port %1: %2").arg(p).arg(port->errorText());
         return false;
     }
-    if (!m_link.dtimer(kProbeWait))
-        return false;
-    m_link.sendCommand(commands::kStop);
-    DeviceLink::pumpOnce();
-    if (!m_link.dtimer(kProbeWait))
-        return false;
-    DeviceLink::pumpOnce();
-    if (m_link.readInput().contains(commands::kEndMark))
+    if (stopAnswered())
         return true;
+    if (!m_link.port()->isOpen())
+        return false;
     DeviceLink::pumpOnce();
     if (!m_link.dtimer(kProbeWait))
         return false;

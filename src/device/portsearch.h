@@ -31,6 +31,9 @@ public:
     // Runs the whole search; the window's events keep running meanwhile.
     Result run();
     bool isRunning() const { return m_running; }
+    // Opens port p and stops the device there, as the search's first probe
+    // does. The port stays open when the KZ answers, and is closed when not.
+    bool answersStop(int port);
 
 signals:
     // Port p is about to be tried; the search pumps events once after this.
@@ -38,6 +41,7 @@ signals:
 
 private:
     bool probe(int port, QStringList &refusals);
+    bool stopAnswered();
 
     DeviceLink &m_link;
     bool m_running = false;

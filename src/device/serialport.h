@@ -29,7 +29,8 @@ public:
 
 signals:
     // The open port has gone away (device unplugged, link broken); the port
-    // has already been closed.
+    // has already been closed. The reason is one short clause in the user's
+    // words ("the device was unplugged"); errorText() keeps the detail.
     void lost(const QString &reason);
 };
 

@@ -94,11 +94,11 @@ void SystemSerialPort::onError(int error)
          && e != QSerialPort::WriteError)
         || !m_port->isOpen())
         return;
-    const QString reason = m_port->errorString();
-    m_errorText = QStringLiteral("%1: %2").arg(m_port->portName(), reason);
+    m_errorText = QStringLiteral("%1: %2").arg(m_port->portName(), m_port->errorString());
     m_port->close();
     m_port->clearError();
-    emit lost(m_errorText);
+    emit lost(e == QSerialPort::WriteError ? QStringLiteral("the device took no more text")
+                                           : QStringLiteral("the device was unplugged"));
 }
 
 } // namespace kz

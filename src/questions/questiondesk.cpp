@@ -33,6 +33,11 @@ QuestionDesk::QuestionDesk(const ComPage &page, const FormParts &form, FormState
     });
     connect(m_form.talk, &QTimer::timeout, this, &QuestionDesk::pollTick);
     connect(m_form.Timer2, &QTimer::timeout, this, &QuestionDesk::endOfResponseWindow);
+    // Without the device nothing more can be said: the answer is what came.
+    connect(&m_link, &DeviceLink::portLost, this, [this] {
+        if (isWaiting())
+            endOfResponseWindow();
+    });
 }
 
 void QuestionDesk::ask(AskedBy how)

@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTimer>
 
 namespace kz {
 
@@ -21,20 +22,23 @@ const QColor kFound(0, 255, 255);
 const QColor kNotFound(255, 255, 0);
 const QString kFoundLead = QStringLiteral("************* Controller on port #");
 const QString kStars = QStringLiteral(" *****************");
+constexpr int kReturnWatchMs = 1000;
 } // namespace
 
 Connection::Connection(const ConnectPanel &panel, const FormParts &form,
                        const PicturePanel &pictures, QWidget *firstPage, DeviceLink &link,
                        QObject *parent)
     : QObject(parent), m_panel(panel), m_form(form), m_pictures(pictures), m_firstPage(firstPage),
-      m_link(link), m_search(new PortSearch(link, this))
+      m_link(link), m_search(new PortSearch(link, this)), m_returnWatch(new QTimer(this))
 {
+    m_returnWatch->setInterval(Pacing::scaled(kReturnWatchMs));
+    connect(m_returnWatch, &QTimer::timeout, this, &Connection::lookForReturn);
     connect(m_panel.Command1, &QPushButton::clicked, this, &Connection::search);
     connect(m_panel.Command23, &QPushButton::clicked, this, &Connection::openManually);
     connect(m_panel.VScroll5, &QScrollBar::valueChanged, this,
             [this](int value) { m_panel.Text17->setText(signedField(value)); });
     connect(m_search, &PortSearch::trying, this, &Connection::showTrying);
-    connect(m_link.port(), &SerialPort::lost, this, &Connection::lost);
+    connect(&m_link, &DeviceLink::portLost, this, &Connection::portLost);
 }
 
 bool Connection::isSearching() const
@@ -100,9 +104,42 @@ void Connection::openManually()
         m_panel.Text1->setToolTip(m_link.port()->errorText());
 }
 
+void Connection::portLost(const QString &reason)
+{
+    if (!m_connected)
+        return;
+    // Nothing more is read until the KZ is back: the probe must see its
+    // answer, not the receive loop.
+    m_form.Timer1->setEnabled(false);
+    const QString notice = QStringLiteral("Lost the KZ on port #%1: %2. Plug it back in: the "
+                                          "program looks for it there every second.")
+                               .arg(signedField(m_port), reason);
+    setBackground(m_panel.Text1, kNotFound);
+    m_panel.Text1->setText(notice);
+    m_panel.Text1->setToolTip(m_link.port()->errorText());
+    m_returnWatch->start();
+    emit lost(notice);
+}
+
+void Connection::lookForReturn()
+{
+    if (m_link.isEnding() || m_search->isRunning()) {
+        return;
+    }
+    if (!m_search->answersStop(m_port))
+        return;
+    m_returnWatch->stop();
+    const QString notice = QStringLiteral("The KZ is back on port #%1.").arg(signedField(m_port));
+    setBackground(m_panel.Text1, kFound);
+    m_panel.Text1->setText(notice);
+    m_form.Timer1->setEnabled(true);
+    emit back(notice);
+}
+
 void Connection::showConnected()
 {
     m_connected = true;
+    m_port = m_link.port()->portNumber();
     m_form.Timer1->setEnabled(true);
     m_pictures.Frame2->hide();
     m_panel.Command1->setEnabled(false);

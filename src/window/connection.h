@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QStringList>
 
+class QTimer;
 class QWidget;
 
 namespace kz {
@@ -34,13 +35,16 @@ signals:
     void connected(int portNumber);
     // The search tried every port without an answer (after its message box).
     void notFound();
-    // The open port went away; the reason is for the user.
-    void lost(const QString &reason);
+    // The open port went away, or came back: a notice for the user.
+    void lost(const QString &notice);
+    void back(const QString &notice);
 
 private:
     void showTrying(int port);
     void showConnected();
     void showNotFound(const QStringList &refusals);
+    void portLost(const QString &reason);
+    void lookForReturn();
 
     const ConnectPanel &m_panel;
     const FormParts &m_form;
@@ -49,6 +53,9 @@ private:
     DeviceLink &m_link;
     PortSearch *m_search;
     bool m_connected = false;
+    int m_port = 0;
+    // While the KZ is away: one attempt a second to open its port again.
+    QTimer *m_returnWatch;
 };
 
 } // namespace kz

@@ -63,9 +63,8 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
         m_questions->note(QStringLiteral("The KZ sent text without an end mark; the oldest of it "
                                          "was dropped"));
     });
-    connect(m_connection, &Connection::lost, m_questions, [this](const QString &reason) {
-        m_questions->note(QStringLiteral("Lost the connection to the KZ: ") + reason);
-    });
+    connect(m_connection, &Connection::lost, m_questions, &QuestionDesk::note);
+    connect(m_connection, &Connection::back, m_questions, &QuestionDesk::note);
 
     // Escape leaves a running sequence (an upload, an auto tune).
     auto *leave = new QShortcut(QKeySequence(Qt::Key_Escape), this);
