@@ -1,10 +1,11 @@
-// Prints what the program costs: start-up time and memory, and the CPU it
-// uses while it waits. Everything runs at real time.
-#include "window/connection.h"
+// Prints what the program costs: start-up time and memory, the CPU it uses
+// while it waits, and how late its waits end. Everything runs at real time.
 #include "device/devicelink.h"
+#include "device/pacing.h"
 #include "device/systemserialport.h"
 #include "questions/questiondesk.h"
 #include "simulatedkz.h"
+#include "window/connection.h"
 #include "window/form1.h"
 #include "window/widgets.h"
 
@@ -12,7 +13,9 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QProcess>
+#include <QProperty>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
@@ -147,6 +150,93 @@ void questionAndAnswer()
     }
 }
 
+// How much longer than its design interval each hold waited, in ms: from
+// Timer3's start to its stop, the moments a hold begins and ends.
+class HoldOvershoots {
+public:
+    explicit HoldOvershoots(kz::PacedTimer *timer) : m_timer(timer)
+    {
+        m_clock.start();
+        m_notifier = timer->bindableActive().addNotifier([this] {
+            if (m_timer->isActive()) {
+                m_started = m_clock.nsecsElapsed();
+            } else if (m_started >= 0) {
+                m_ms << (m_clock.nsecsElapsed() - m_started) / 1e6 - m_timer->designInterval();
+                m_started = -1;
+            }
+        });
+    }
+    QList<double> take() { return std::exchange(m_ms, {}); }
+
+private:
+    kz::PacedTimer *m_timer;
+    QElapsedTimer m_clock;
+    QPropertyNotifier m_notifier;
+    qint64 m_started = -1;
+    QList<double> m_ms;
+};
+
+void printOvershoots(const char *what, QList<double> ms, double sequenceMs, int sequences,
+                     double nominalMs)
+{
+    if (ms.isEmpty()) {
+        std::printf("%s: no waits seen\n", what);
+        return;
+    }
+    std::sort(ms.begin(), ms.end());
+    std::printf("%s: %lld holds, overshoot median %.2f ms, worst %.2f ms; a whole sequence "
+                "%.1f ms on average against %.0f ms of holds\n",
+                what, static_cast<long long>(ms.size()), ms.at(ms.size() / 2), ms.last(),
+                sequenceMs / sequences, nominalMs);
+}
+
+void showTab(kz::Form1 &window, const QString &caption)
+{
+    QTabBar *tabs = window.controls().form.TabStrip1;
+    for (int i = 0; i < tabs->count(); ++i) {
+        if (tabs->tabText(i) == caption)
+            tabs->setCurrentIndex(i);
+    }
+}
+
+void modeAndSayWaits()
+{
+    QTemporaryDir folder;
+    kz::sim::SimulatedKz device;
+    device.start();
+    device.linkAs(folder.path(), 1);
+    kz::Form1 window(new kz::SystemSerialPort(kz::PortLocator::forFolder(folder.path())));
+    window.show();
+    window.connection().search();
+    if (!window.connection().isConnected()) {
+        std::printf("mode and say waits: the simulated KZ was not found\n");
+        return;
+    }
+    const auto &c = window.controls();
+    HoldOvershoots holds(c.form.Timer3);
+
+    // Each mode once; the KZ reports words meanwhile, as it does in use.
+    showTab(window, QStringLiteral("KZ"));
+    holds.take();
+    QElapsedTimer clock;
+    clock.start();
+    const QList<QPushButton *> modes {c.kzPage.Command4, c.kzPage.Command6, c.kzPage.Command7,
+                                      c.kzPage.Command8, c.kzPage.Command9, c.kzPage.Command4};
+    for (QPushButton *button : modes)
+        button->click();
+    printOvershoots("mode sequences (6)", holds.take(), clock.elapsed(), modes.size(), 3 * 250.0);
+
+    showTab(window, QStringLiteral("Word List"));
+    holds.take();
+    clock.restart();
+    const QList<int> words {0, 57, 200, 1000, 2048, 12};
+    for (int word : words) {
+        c.words.HScroll7->setValueChecked(word);
+        c.words.Command47->click();
+    }
+    printOvershoots("say requests (6)", holds.take(), clock.elapsed(), words.size(), 6 * 250.0);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -156,5 +246,6 @@ int main(int argc, char *argv[])
     startUp();
     searchOfAbsentPorts();
     questionAndAnswer();
+    modeAndSayWaits();
     return 0;
 }

@@ -54,7 +54,7 @@ void TestReceiveLoop::init()
     kz = h->addDevice(1);
     QVERIFY(h->connectWindow());
     // The stops of a tab change would otherwise come back as messages of
-    // their own ("^" reads as word 0 on the KZ page).
+    // their own.
     kz->setProbeAnswers(sim::SimulatedKz::ProbeAnswers::None);
     kz->clearReceived();
 }

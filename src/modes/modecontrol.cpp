@@ -1,11 +1,14 @@
 #include "modes/modecontrol.h"
 
+#include "device/devicelink.h"
 #include "device/format.h"
+#include "window/formstate.h"
 #include "window/pages.h"
 #include "window/receiverouter.h"
 #include "window/widgets.h"
 
 #include <QGroupBox>
+#include <QPushButton>
 
 namespace kz {
 
@@ -13,21 +16,65 @@ namespace {
 const QString kReportMark = QStringLiteral("AA = ");
 // Messages that start with a larger number are not reports.
 constexpr double kReportBelow = 256;
+// The mode in which the word display is shown.
+constexpr qint16 kWordsMode = 1;
+
+const QString kSpeakingFirst = QStringLiteral("> 47 1 1");
+const QString kSilentFirst = QStringLiteral("> 47 0 1");
 } // namespace
 
 ModeControl::ModeControl(const KzPage &page, FormState &state, DeviceLink &link,
                          ReceiveRouter &router, QObject *parent)
     : QObject(parent), m_page(page), m_state(state), m_link(link)
 {
+    const std::pair<QPushButton *, ModeStart> buttons[] = {
+        {m_page.Command4, {kSpeakingFirst, QStringLiteral("> 18 2"), 1}}, // Dictionary Mode 1
+        {m_page.Command6, {kSilentFirst, QStringLiteral("> 15 2"), 2}}, // Phonetic Mode 1
+        {m_page.Command7, {kSilentFirst, QStringLiteral("> 17 2"), 4}}, // Touch Mode
+        {m_page.Command8, {kSpeakingFirst, QStringLiteral("> 20 1 1"), 1}}, // Voice change mode
+        {m_page.Command9, {kSilentFirst, QStringLiteral("> 16 2"), 3}}, // Reverse Phonetic Mode
+    };
+    for (const auto &[button, mode] : buttons)
+        connect(button, &QPushButton::clicked, this, [this, mode] { start(mode); });
+
+    connect(m_page.Text10, &TextBox::doubleClicked, this,
+            [this] { m_page.Text10->setText(QString()); });
+
     router.route(ReceiveRouter::Step::KzReports, m_page.KZframe, [this](QString &message) {
         takeReport(message);
         return ReceiveRouter::Next::Continue;
     });
 }
 
+void ModeControl::start(const ModeStart &start)
+{
+    // A click during another sequence's waits is ignored: its lines would
+    // land between that sequence's.
+    DeviceLink::Sequence sequence(m_link);
+    if (!sequence)
+        return;
+    m_state.mode = start.mode;
+    m_link.sendCommand(start.firstCommand);
+    if (!m_link.hold() || !m_link.brk() || !m_link.hold())
+        return;
+    m_link.sendCommand(start.modeCommand);
+    modeOff();
+}
+
+void ModeControl::modeOff()
+{
+    const bool shown = m_state.mode == kWordsMode;
+    m_page.List2->setVisible(shown);
+    m_page.Text10->setVisible(shown);
+}
+
 void ModeControl::takeReport(QString &message)
 {
     if (numericValue(message) >= kReportBelow)
+        return;
+    // The bare "^" that answers every stop names no word; read as a position
+    // it would list word 0.
+    if (digitsOnly(message).isEmpty())
         return;
     const int at = message.indexOf(kReportMark);
     message = at >= 0 ? message.mid(at + kReportMark.size()) : message.mid(4);

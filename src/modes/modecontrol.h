@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
+
+class QPushButton;
 
 namespace kz {
 
@@ -9,8 +12,8 @@ class ReceiveRouter;
 struct FormState;
 struct KzPage;
 
-// The KZ page: the words the KZ reports in its modes are listed, newest on
-// top.
+// The KZ page: the five mode buttons, each stopping the KZ and starting its
+// mode, and the display of the words the KZ reports, newest on top.
 class ModeControl : public QObject {
     Q_OBJECT
 public:
@@ -18,6 +21,16 @@ public:
                 QObject *parent = nullptr);
 
 private:
+    // What a mode button sends and the `mode` it leaves behind.
+    struct ModeStart {
+        QString firstCommand;
+        QString modeCommand;
+        qint16 mode;
+    };
+
+    void start(const ModeStart &start);
+    // The word display is for the modes in which the KZ speaks words.
+    void modeOff();
     void takeReport(QString &message);
 
     const KzPage &m_page;

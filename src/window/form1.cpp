@@ -18,6 +18,8 @@
 #include "window/widgets.h"
 #include "words/comwords.h"
 #include "words/readback.h"
+#include "words/sayword.h"
+#include "words/voice.h"
 #include "words/wordlist.h"
 
 #include <QCloseEvent>
@@ -52,6 +54,8 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
     m_comWords = new ComWords(c.com, m_state, *m_link, *m_receiver, this);
     m_readBack = new ReadBack(c.words, c.com.List1, *m_link, *m_receiver, this);
     m_modes = new ModeControl(c.kzPage, m_state, *m_link, *m_receiver, this);
+    m_sayWord = new SayWord(c.words, c.com.List1, *m_link, this);
+    m_voice = new VoiceSettings(c.setup, c.com, *m_link, this);
     m_info = new InfoWindow(c.setup, *m_receiver, this);
     m_pk = new PkTest(c.pk, m_state, *m_link, *m_receiver, this);
     m_about = new AboutBrowser(c.about, sites, this);

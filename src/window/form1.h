@@ -18,8 +18,10 @@ class PkTest;
 class QuestionDesk;
 class ReadBack;
 class ReceiveRouter;
+class SayWord;
 class SerialPort;
 class TabNavigator;
+class VoiceSettings;
 struct SiteSettings;
 
 // The program's one window. It builds the controls, holds the state they
@@ -64,6 +66,8 @@ private:
     TabNavigator *m_tabs = nullptr;
     LogFile *m_log = nullptr;
     QuestionDesk *m_questions = nullptr;
+    SayWord *m_sayWord = nullptr;
+    VoiceSettings *m_voice = nullptr;
 };
 
 } // namespace kz

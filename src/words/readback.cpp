@@ -1,11 +1,13 @@
 #include "words/readback.h"
 
+#include "device/devicelink.h"
 #include "device/format.h"
 #include "window/pages.h"
 #include "window/receiverouter.h"
 #include "window/widgets.h"
 
 #include <QGroupBox>
+#include <QPushButton>
 #include <QRegularExpression>
 
 namespace kz {
@@ -13,6 +15,10 @@ namespace kz {
 namespace {
 const QString kDumpMark = QStringLiteral("Word 1 PROM");
 constexpr int kLineTail = 10;
+const QString kWaiting = QStringLiteral("Please Wait ");
+const QString kSelectDump = QStringLiteral("> 14 1");
+const QString kDumpLength = QStringLiteral("* 800");
+const QString kSendDump = QStringLiteral("> 2 1");
 } // namespace
 
 ReadBack::ReadBack(const WordListPage &page, ListBox *wordList, DeviceLink &link,
@@ -23,6 +29,23 @@ ReadBack::ReadBack(const WordListPage &page, ListBox *wordList, DeviceLink &link
         takeMessage(message);
         return ReceiveRouter::Next::Continue;
     });
+    connect(m_page.Command17, &QPushButton::clicked, this, &ReadBack::request);
+}
+
+void ReadBack::request()
+{
+    // Lines of another sequence between these would spoil the request.
+    DeviceLink::Sequence sequence(m_link);
+    if (!sequence)
+        return;
+    m_page.Text27->setText(kWaiting);
+    m_link.sendCommand(kSelectDump);
+    if (!m_link.hold())
+        return;
+    m_link.sendCommand(kDumpLength);
+    if (!m_link.holds(2))
+        return;
+    m_link.sendCommand(kSendDump);
 }
 
 QStringList ReadBack::dumpLines(const QString &dump)

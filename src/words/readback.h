@@ -13,8 +13,8 @@ class ListBox;
 class ReceiveRouter;
 struct WordListPage;
 
-// The words the KZ has spoken, read back: its dump is decoded into a
-// numbered list of words on the Word List page.
+// The words the KZ has spoken, read back: Read Words Spoken asks for them,
+// and the KZ's dump is decoded into a numbered list on the Word List page.
 class ReadBack : public QObject {
     Q_OBJECT
 public:
@@ -30,6 +30,8 @@ public:
     static std::optional<int> lineNumber(const QString &line);
 
 private:
+    // Sends the request and returns; the answer comes through the receive loop.
+    void request();
     void takeMessage(const QString &message);
 
     const WordListPage &m_page;

@@ -1,0 +1,105 @@
+#include "words/voice.h"
+
+#include "device/devicelink.h"
+#include "device/format.h"
+#include "window/pages.h"
+#include "window/widgets.h"
+
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace kz {
+
+namespace {
+const QString kLoadHeader = QStringLiteral("> 24 22");
+const QString kStore = QStringLiteral("> 23 10 10");
+
+constexpr int kDefaultVolume = 120;
+constexpr int kDefaultSpeed = 114;
+constexpr int kDefaultPitch = 89;
+constexpr int kDefaultBend = 6;
+} // namespace
+
+VoiceSettings::VoiceSettings(const SetupPage &page, const ComPage &com, DeviceLink &link,
+                             QObject *parent)
+    : QObject(parent), m_page(page), m_com(com), m_link(link)
+{
+    const std::pair<ScrollBar *, TextBox *> values[] = {{m_page.HScroll3, m_page.Text4},
+                                                        {m_page.HScroll4, m_page.Text5},
+                                                        {m_page.HScroll5, m_page.Text6},
+                                                        {m_page.HScroll6, m_page.Text7}};
+    for (const auto &[bar, box] : values)
+        connect(bar, &QScrollBar::valueChanged, box,
+                [box = box](int value) { box->setText(signedField(value)); });
+
+    connect(m_page.Command48, &QPushButton::clicked, this, &VoiceSettings::testVoice);
+    connect(m_page.Command13, &QPushButton::clicked, this, &VoiceSettings::defaultVoice);
+    connect(m_page.Command11, &QPushButton::clicked, this, &VoiceSettings::save);
+    connect(m_page.Command16, &QPushButton::clicked, this, &VoiceSettings::switchAmp);
+}
+
+void VoiceSettings::testVoice()
+{
+    // A second load, or any other sequence, would split the header from its
+    // values.
+    DeviceLink::Sequence sequence(m_link);
+    if (!sequence)
+        return;
+    load();
+}
+
+void VoiceSettings::defaultVoice()
+{
+    DeviceLink::Sequence sequence(m_link);
+    if (!sequence)
+        return;
+    m_page.HScroll3->setValueChecked(kDefaultVolume);
+    m_page.HScroll4->setValueChecked(kDefaultSpeed);
+    m_page.HScroll5->setValueChecked(kDefaultPitch);
+    m_page.HScroll6->setValueChecked(kDefaultBend);
+    DeviceLink::pumpOnce();
+    load();
+}
+
+void VoiceSettings::load()
+{
+    m_com.Text3->setText(QString());
+    m_link.sendCommand(kLoadHeader);
+    if (!m_link.hold())
+        return;
+    sendValues();
+    if (!m_link.hold())
+        return;
+    sendValues();
+}
+
+// Read afresh for each line: the values may have been moved during the wait.
+void VoiceSettings::sendValues()
+{
+    const int flag = m_com.Option2->isChecked() ? 1 : 0;
+    m_link.sendCommand(
+        QStringLiteral("@ ") + signedField(flag) + signedField(m_page.HScroll3->value())
+        + signedField(m_page.HScroll4->value()) + signedField(m_page.HScroll5->value())
+        + signedField(m_page.HScroll6->value()));
+}
+
+// One line each, but one that lands inside another sequence (between a
+// header and its values) would spoil it: refused like a sequence.
+void VoiceSettings::save()
+{
+    DeviceLink::Sequence sequence(m_link);
+    if (sequence)
+        m_link.sendCommand(kStore);
+}
+
+void VoiceSettings::switchAmp()
+{
+    DeviceLink::Sequence sequence(m_link);
+    if (!sequence)
+        return;
+    // 0 switches the amplifier on.
+    const int off = m_page.Option1[0]->isChecked() ? 0 : 1;
+    m_link.sendCommand(QStringLiteral("> 12") + signedField(off));
+}
+
+} // namespace kz
