@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-webengine-dev
-          libgl-dev)
+          libgl-dev fonts-liberation2)
 
 install_missing() {
   local missing=()

@@ -1,8 +1,8 @@
-#include "window/connection.h"
 #include "device/portlocator.h"
 #include "device/systemserialport.h"
 #include "window/browser/browserfactory.h"
 #include "window/browser/sites.h"
+#include "window/connection.h"
 #ifdef KZ_HAVE_SIMULATOR
 #include "simulatedkz.h"
 #endif
@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFile>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -95,6 +96,12 @@ int main(int argc, char *argv[])
                                       QStringLiteral("Search for the KZ at once, as a click on "
                                                      "\"Connect  to KZ\" does."));
     parser.addOption(connectAtStart);
+    QCommandLineOption pageOption(
+        QStringLiteral("page"),
+        QStringLiteral("With --screenshot: the page to show, by its tab's "
+                       "caption (\"SET UP\")."),
+        QStringLiteral("caption"));
+    parser.addOption(pageOption);
     parser.process(app);
 
     kz::PortLocator locator = kz::PortLocator::fromEnvironment();
@@ -136,19 +143,36 @@ int main(int argc, char *argv[])
     }
 
     if (parser.isSet(screenshot)) {
-        // Show the program working where no one can watch it: connect, then
-        // save what the window shows once it has painted the connected state.
+        // Show the program working where no one can watch it: connect, go to
+        // the page asked for, then save what the window shows once it has
+        // painted that state.
         const QString file = parser.value(screenshot);
-        QObject::connect(&window.connection(), &kz::Connection::connected, &window, [&](int port) {
-            QTimer::singleShot(500, &window, [&, port] {
-                const bool saved = window.grab().save(file);
-                std::printf("kz: connected on port %d; %s %s\n", port,
-                            saved ? "saved a screenshot of the window to" : "could not save",
-                            qPrintable(file));
-                std::fflush(stdout);
-                window.close();
+        const QString page = parser.value(pageOption);
+        QObject::connect(
+            &window.connection(), &kz::Connection::connected, &window, [&, file, page](int port) {
+                QTabBar *tabs = window.controls().form.TabStrip1;
+                int pageIndex = -1;
+                for (int i = 0; i < tabs->count(); ++i) {
+                    if (tabs->tabText(i) == page)
+                        pageIndex = i;
+                }
+                if (!page.isEmpty() && pageIndex < 0) {
+                    std::fprintf(stderr, "kz: no page \"%s\"\n", qPrintable(page));
+                    QCoreApplication::exit(2);
+                    return;
+                }
+                if (pageIndex >= 0)
+                    QTimer::singleShot(0, &window,
+                                       [tabs, pageIndex] { tabs->setCurrentIndex(pageIndex); });
+                QTimer::singleShot(1500, &window, [&, port, file] {
+                    const bool saved = window.grab().save(file);
+                    std::printf("kz: connected on port %d; %s %s\n", port,
+                                saved ? "saved a screenshot of the window to" : "could not save",
+                                qPrintable(file));
+                    std::fflush(stdout);
+                    window.close();
+                });
             });
-        });
         QObject::connect(&window.connection(), &kz::Connection::notFound, &window, [&] {
             std::fprintf(stderr, "kz: no KZ found\n");
             window.close();

@@ -11,6 +11,7 @@
 #include "tuning/pktest.h"
 #include "window/aboutpage.h"
 #include "window/browser/sites.h"
+#include "window/captionfit.h"
 #include "window/connection.h"
 #include "window/form1layout.h"
 #include "window/receiverouter.h"
@@ -38,13 +39,11 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
     setWindowTitle(QStringLiteral("KZ   VERSION 1.41"));
     setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
 
-    // The window's font, which every control but one uses; where MS Sans
-    // Serif is missing the system's sans serif stands in at the same size.
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(8);
-    setFont(font);
+    // The window's font, which every control but one uses, chosen by its
+    // widths where the design font is missing.
+    setFont(windowFont(8));
     buildForm1(this, c);
+    fitCaptions(this);
 
     port->setParent(this);
     port->setObjectName(QStringLiteral("com"));

@@ -1,6 +1,7 @@
 #include "window/form1layout.h"
 
 #include "device/pacing.h"
+#include "window/captionfit.h"
 #include "window/widgets.h"
 
 #include <QCheckBox>
@@ -264,10 +265,7 @@ void buildAutoTune(Form1Controls &c)
     c.setup.Label10 = label(c.setup.Picture3, "Label10",
                             QStringLiteral("0  10    20   30   40    50   60   70   80   90  100"),
                             0, 240, 3012, 252);
-    QFont small(QStringLiteral("MS Sans Serif"));
-    small.setStyleHint(QFont::SansSerif);
-    small.setPointSizeF(6.6);
-    c.setup.Label10->setFont(small);
+    c.setup.Label10->setFont(windowFont(6.6));
     c.setup.Line3 = new LineShape(QPointF(120, 480), QPointF(1440, 1080), c.setup.Picture3);
     c.setup.Line3->setObjectName(QStringLiteral("Line3"));
     c.setup.Line3->setColour(QColor(64, 64, 64));
