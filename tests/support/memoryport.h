@@ -33,6 +33,8 @@ public:
 
     // Text the device sends, read by the next readAll().
     void feed(const QByteArray &bytes) { m_incoming += bytes; }
+    // Fed text that no read has taken yet.
+    bool hasIncoming() const { return !m_incoming.isEmpty(); }
     // Only these port numbers open; empty means every one does.
     void setPresentPorts(const QList<int> &ports) { m_present = ports; }
     // The next open fails as a port in use would.
