@@ -207,8 +207,8 @@ void TestPkTest::startEndsWithoutCalibration_data()
         << "> 17 2"
         << "escape" << kStopWire << PkTest::kIdlePrompt << 0 << 150;
     QTest::newRow("page left") << "prompt"
-                               << "page" << QStringList {"@ 2 2", "P", "@ 2 2", "P"} + kStopWire
-                               << PkTest::kIdlePrompt << 0 << 250;
+                               << "page" << QStringList {"@ 2 2", "P", "@ 2 2", "P"}
+                               << PkTest::kIdlePrompt << 0 << 150;
     QTest::newRow("silent KZ") << "prompt"
                                << "" << kStopWire << PkTest::kNoReadings << deadline
                                << deadline + 300;

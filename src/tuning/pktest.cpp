@@ -171,8 +171,13 @@ void PkTest::start()
     case Ended::Silent:
         setPrompt(kNoReadings);
         break;
-    case Ended::Stopped:
     case Ended::PageLeft:
+        // The tab change has stopped the KZ already; a stop of ours would
+        // land after what the new page sent.
+        setPrompt(kIdlePrompt);
+        m_page.Command5->setText(kStart);
+        return;
+    case Ended::Stopped:
         setPrompt(kIdlePrompt);
         break;
     }

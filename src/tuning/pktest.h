@@ -19,7 +19,9 @@ struct PkPage;
 // Start holds the wire only while it sends. Its wait for the calibration
 // readings lets the wire go, so that Done can end it at once: a Done clicked
 // while a Start runs only marks the stop (cancelling the Start's sends if it
-// is sending), and the Start, once it has let go, sends the stop lines.
+// is sending), and the Start, once it has let go, sends the stop lines. A
+// silent KZ or Escape end a Start the same way; leaving the page ends it
+// without lines, since the tab change has stopped the KZ.
 class PkTest : public QObject {
     Q_OBJECT
 public:
