@@ -47,14 +47,13 @@ PkTest::PkTest(const PkPage &page, FormState &state, DeviceLink &link, ReceiveRo
 {
     router.route(ReceiveRouter::Step::PkReading, m_page.pkframe, [this](QString &message) {
         const QString digits = digitsOnly(message).left(kReadingDigits);
+        m_delivering = true;
+        m_page.pktext->setText(digits);
+        m_delivering = false;
         // The answer to a stop is a bare end mark: no reading at all, not 0.
-        if (const auto reading = tune::pkReading(digits)) {
-            m_delivering = true;
-            m_page.pktext->setText(digits);
-            m_delivering = false;
-            // Counted even when the digits repeat and the box does not change.
+        // Repeated digits leave the box as it was and count all the same.
+        if (const auto reading = tune::pkReading(digits))
             takeReading(*reading);
-        }
         return ReceiveRouter::Next::Continue;
     });
     connect(m_page.pktext, &TextBox::changed, this, [this] {
