@@ -7,6 +7,7 @@
 #include "simulatedkz.h"
 #include "window/connection.h"
 #include "window/form1.h"
+#include "window/receiverouter.h"
 #include "window/widgets.h"
 
 #include <QApplication>
@@ -190,14 +191,7 @@ void printOvershoots(const char *what, QList<double> ms, double sequenceMs, int 
                 sequenceMs / sequences, nominalMs);
 }
 
-void showTab(kz::Form1 &window, const QString &caption)
-{
-    QTabBar *tabs = window.controls().form.TabStrip1;
-    for (int i = 0; i < tabs->count(); ++i) {
-        if (tabs->tabText(i) == caption)
-            tabs->setCurrentIndex(i);
-    }
-}
+void showPage(kz::Form1 &window, const QString &caption);
 
 void modeAndSayWaits()
 {
@@ -216,7 +210,7 @@ void modeAndSayWaits()
     HoldOvershoots holds(c.form.Timer3);
 
     // Each mode once; the KZ reports words meanwhile, as it does in use.
-    showTab(window, QStringLiteral("KZ"));
+    showPage(window, QStringLiteral("KZ"));
     holds.take();
     QElapsedTimer clock;
     clock.start();
@@ -226,7 +220,7 @@ void modeAndSayWaits()
         button->click();
     printOvershoots("mode sequences (6)", holds.take(), clock.elapsed(), modes.size(), 3 * 250.0);
 
-    showTab(window, QStringLiteral("Word List"));
+    showPage(window, QStringLiteral("Word List"));
     holds.take();
     clock.restart();
     const QList<int> words {0, 57, 200, 1000, 2048, 12};
@@ -235,6 +229,126 @@ void modeAndSayWaits()
         c.words.Command47->click();
     }
     printOvershoots("say requests (6)", holds.take(), clock.elapsed(), words.size(), 6 * 250.0);
+}
+
+// Chooses a page by its tab, as a click would, and lets the tab's own waits end.
+void showPage(kz::Form1 &window, const QString &caption)
+{
+    QTabBar *tabs = window.controls().form.TabStrip1;
+    for (int i = 0; i < tabs->count(); ++i) {
+        if (tabs->tabText(i) == caption)
+            tabs->setCurrentIndex(i);
+    }
+    QElapsedTimer settle;
+    settle.start();
+    runUntil([&] { return settle.elapsed() > 1000 && !window.receiver().isBusy(); });
+}
+
+// Calls back on every paint of a widget.
+class PaintWatch : public QObject {
+public:
+    PaintWatch(QWidget *widget, std::function<void()> painted) : m_painted(std::move(painted))
+    {
+        widget->installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            m_painted();
+        return false;
+    }
+
+private:
+    std::function<void()> m_painted;
+};
+
+void autoTuneAndPkTest()
+{
+    QTemporaryDir folder;
+    kz::sim::SimulatedKz device;
+    device.start();
+    device.linkAs(folder.path(), 1);
+    kz::Form1 window(new kz::SystemSerialPort(kz::PortLocator::forFolder(folder.path())));
+    window.show();
+    window.connection().search();
+    if (!window.connection().isConnected()) {
+        std::printf("auto tune: the simulated KZ was not found\n");
+        return;
+    }
+
+    // A whole auto tune, the KZ answering every reading at once.
+    showPage(window, QStringLiteral("SET UP"));
+    QElapsedTimer clock;
+    double passesCpu = 0;
+    qint64 passesMs = 0;
+    auto saveStarts
+        = QObject::connect(&window.link(), &kz::DeviceLink::commandSent, [&](const QString &line) {
+              if (line == QLatin1String("> 40 2") && passesMs == 0) {
+                  passesMs = clock.elapsed();
+                  passesCpu = cpuMs();
+              }
+          });
+    const double before = cpuMs();
+    clock.start();
+    window.controls().setup.Command14->click();
+    const qint64 totalMs = clock.elapsed();
+    const double saveCpu = cpuMs() - passesCpu;
+    passesCpu -= before;
+    QObject::disconnect(saveStarts);
+    std::printf("auto tune at real time (simulated KZ in this process, answering at once): "
+                "%.1f s in all; 100 passes %.1f s, %.0f ms per pass, CPU %.0f ms (%.2f%% of one "
+                "core); Save Settings %.2f s, CPU %.0f ms (%.2f%%); %d readings; \"%s\"\n",
+                totalMs / 1000.0, passesMs / 1000.0, passesMs / 100.0, passesCpu,
+                100.0 * passesCpu / passesMs, (totalMs - passesMs) / 1000.0, saveCpu,
+                100.0 * saveCpu / (totalMs - passesMs), device.readingsSent(),
+                qPrintable(window.controls().setup.Text9->text()));
+
+    // The PK test: from a reading reaching the port to the line redrawn.
+    showPage(window, QStringLiteral("PK"));
+    device.setReadingSeed(7);
+    window.controls().pk.Command5->click(); // returns once calibrated
+    QList<qint64> delays;
+    qint64 firstUndrawn = -1;
+    QElapsedTimer tracking;
+    tracking.start();
+    auto readings = QObject::connect(&device, &kz::sim::SimulatedKz::sent, [&] {
+        if (firstUndrawn < 0)
+            firstUndrawn = tracking.elapsed();
+    });
+    // The tick's share: from the tick that took the reading to the redraw.
+    qint64 lastTick = -1;
+    QList<qint64> tickToPaint;
+    auto ticks = QObject::connect(window.controls().form.Timer1, &QTimer::timeout,
+                                  [&] { lastTick = tracking.elapsed(); });
+    PaintWatch watch(window.controls().pk.Line1, [&] {
+        if (firstUndrawn < 0)
+            return;
+        delays << tracking.elapsed() - firstUndrawn;
+        tickToPaint << tracking.elapsed() - lastTick;
+        firstUndrawn = -1;
+    });
+    const double pkBefore = cpuMs();
+    runUntil([&] { return tracking.elapsed() > 10000; });
+    const double pkCpu = cpuMs() - pkBefore;
+    QObject::disconnect(readings);
+    QObject::disconnect(ticks);
+    window.controls().pk.Command5->click(); // Done
+    if (delays.isEmpty()) {
+        std::printf("PK test: the line was never redrawn\n");
+        return;
+    }
+    std::sort(delays.begin(), delays.end());
+    std::sort(tickToPaint.begin(), tickToPaint.end());
+    std::printf("PK test, reading reaching the port to the line redrawn: median %lld ms, max %lld "
+                "ms over %lld redraws (Timer1 ticks every 200 ms); CPU while tracking %.2f%% of "
+                "one core\n",
+                static_cast<long long>(delays.at(delays.size() / 2)),
+                static_cast<long long>(delays.last()), static_cast<long long>(delays.size()),
+                100.0 * pkCpu / tracking.elapsed());
+    std::printf("  of which the tick that took the reading to the redraw: median %lld ms, max %lld "
+                "ms (the rest is the wait for the tick)\n",
+                static_cast<long long>(tickToPaint.at(tickToPaint.size() / 2)),
+                static_cast<long long>(tickToPaint.last()));
 }
 
 } // namespace
@@ -247,5 +361,6 @@ int main(int argc, char *argv[])
     searchOfAbsentPorts();
     questionAndAnswer();
     modeAndSayWaits();
+    autoTuneAndPkTest();
     return 0;
 }

@@ -7,8 +7,10 @@
 #include "modes/modecontrol.h"
 #include "questions/logfile.h"
 #include "questions/questiondesk.h"
+#include "tuning/autotune.h"
 #include "tuning/infowindow.h"
 #include "tuning/pktest.h"
+#include "tuning/sensitivity.h"
 #include "window/aboutpage.h"
 #include "window/browser/sites.h"
 #include "window/captionfit.h"
@@ -57,6 +59,8 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
     m_voice = new VoiceSettings(c.setup, c.com, *m_link, this);
     m_info = new InfoWindow(c.setup, *m_receiver, this);
     m_pk = new PkTest(c.pk, m_state, *m_link, *m_receiver, this);
+    m_sensitivity = new Sensitivity(c.setup, m_state, *m_link, this);
+    m_autoTune = new AutoTune(c.setup, m_state, *m_link, *m_sensitivity, this);
     m_about = new AboutBrowser(c.about, sites, this);
     m_tabs = new TabNavigator(c, *m_link, *m_about, this);
     m_log = new LogFile(c.log, this);

@@ -8,6 +8,7 @@
 namespace kz {
 
 class AboutBrowser;
+class AutoTune;
 class ComWords;
 class Connection;
 class DeviceLink;
@@ -20,6 +21,7 @@ class ReadBack;
 class ReceiveRouter;
 class SayWord;
 class SerialPort;
+class Sensitivity;
 class TabNavigator;
 class VoiceSettings;
 struct SiteSettings;
@@ -44,6 +46,9 @@ public:
     AboutBrowser &about() { return *m_about; }
     LogFile &log() { return *m_log; }
     QuestionDesk &questions() { return *m_questions; }
+    Sensitivity &sensitivity() { return *m_sensitivity; }
+    AutoTune &autoTune() { return *m_autoTune; }
+    PkTest &pkTest() { return *m_pk; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -62,6 +67,8 @@ private:
     ModeControl *m_modes = nullptr;
     InfoWindow *m_info = nullptr;
     PkTest *m_pk = nullptr;
+    Sensitivity *m_sensitivity = nullptr;
+    AutoTune *m_autoTune = nullptr;
     AboutBrowser *m_about = nullptr;
     TabNavigator *m_tabs = nullptr;
     LogFile *m_log = nullptr;

@@ -33,6 +33,7 @@ public:
 
     // Text the device sends, read by the next readAll().
     void feed(const QByteArray &bytes) { m_incoming += bytes; }
+    // Fed text that no read has taken yet.
     bool hasUnread() const { return !m_incoming.isEmpty(); }
     // Only these port numbers open; empty means every one does.
     void setPresentPorts(const QList<int> &ports) { m_present = ports; }

@@ -1,0 +1,136 @@
+#include "tuning/autotune.h"
+
+#include "device/commands.h"
+#include "device/devicelink.h"
+#include "device/format.h"
+#include "tuning/sensitivity.h"
+#include "window/formstate.h"
+#include "window/pages.h"
+#include "window/widgets.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+namespace kz {
+
+using namespace tune;
+
+const QString AutoTune::kNoReading = QStringLiteral("Auto tune stopped: no reading from the KZ");
+const QString AutoTune::kCancelled = QStringLiteral("Auto tune stopped: cancelled");
+const QString AutoTune::kSaveCancelled
+    = QStringLiteral("Auto tune stopped: cancelled while saving the settings");
+
+namespace {
+const QString kReadingRequests[kReadingsPerPass]
+    = {QStringLiteral("> 11 1"), QStringLiteral("> 11 2"), QStringLiteral("> 11 3")};
+const QString kPassLead = QStringLiteral("Pass # ");
+const QString kComplete = QStringLiteral("complete ");
+// The needle's free end moves 4 twips per unit of level.
+constexpr double kNeedleScale = 4;
+
+QColor gaugeColour(GaugeColour colour)
+{
+    switch (colour) {
+    case GaugeColour::Red:
+        return QColor(255, 0, 0);
+    case GaugeColour::Yellow:
+        return QColor(255, 255, 0);
+    case GaugeColour::Cyan:
+    case GaugeColour::Unchanged:
+        break;
+    }
+    return QColor(0, 255, 255);
+}
+} // namespace
+
+AutoTune::AutoTune(const SetupPage &page, FormState &state, DeviceLink &link,
+                   Sensitivity &sensitivity, QObject *parent)
+    : QObject(parent), m_page(page), m_state(state), m_link(link), m_sensitivity(sensitivity)
+{
+    connect(page.Command14, &QPushButton::clicked, this, &AutoTune::run);
+}
+
+WaitResult AutoTune::read(int n, double &reading)
+{
+    m_page.Text9->setText(QString());
+    m_link.sendCommand(kReadingRequests[n]);
+    if (n == 0)
+        DeviceLink::pumpOnce();
+    const WaitResult r = m_link.waitFor(
+        [this] { return m_page.Text9->text().contains(commands::kEndMark); }, kReadingWaitMs);
+    if (r)
+        reading = readingOf(m_page.Text9->text());
+    return r;
+}
+
+void AutoTune::showPass(int pass, double level, GaugeColour colour)
+{
+    const QPointF freeEnd = m_page.Line3->from();
+    m_page.Line3->setFrom(QPointF(static_cast<float>(kNeedleScale * level), freeEnd.y()));
+    if (colour != GaugeColour::Unchanged)
+        setBackground(m_page.Picture3, gaugeColour(colour));
+}
+
+void AutoTune::showStopped(const QString &why)
+{
+    m_page.Text9->setText(why);
+}
+
+void AutoTune::run()
+{
+    // A second click during a run, or a click during another sequence, is ignored.
+    DeviceLink::Sequence wire(m_link);
+    if (!wire)
+        return;
+    PassTally tally;
+    for (int pass = 1; pass <= kPasses; ++pass) {
+        double level = 0;
+        for (int n = 0; n < kReadingsPerPass; ++n) {
+            double reading = 0;
+            const WaitResult r = read(n, reading);
+            if (r == WaitResult::Ending)
+                return;
+            if (!r) {
+                // Nothing is set and nothing saved from a run cut short.
+                showStopped(r == WaitResult::Deadline ? kNoReading : kCancelled);
+                return;
+            }
+            level += reading;
+        }
+        DeviceLink::pumpOnce();
+        showPass(pass, level, tally.add(level));
+        DeviceLink::pumpOnce();
+        m_page.Label9->setText(kPassLead + signedField(pass));
+    }
+    const WaitResult r = finish(tally);
+    if (r == WaitResult::Cancelled)
+        showStopped(kSaveCancelled);
+}
+
+WaitResult AutoTune::finish(const PassTally &tally)
+{
+    const double average = tally.average();
+    m_page.Label9->setText(kComplete);
+    m_page.Text9->setText(QString());
+    m_page.Text9->setText(summary(tally.lowest(), tally.highest(), average));
+
+    const TuneResult result = tuneSettings(tally.highest(), tally.lowest(), average, m_state.gain);
+    for (int i = 0; i < kSettingCount; ++i) {
+        const Setting s = settingAt(i);
+        // A value the bar refuses leaves the bar and its box as they were.
+        if (const auto value = acceptedValue(s.row, result.values[std::size_t(i)]))
+            m_sensitivity.bar(s)->setValueChecked(*value);
+    }
+    m_state.gain = result.gain;
+
+    DeviceLink::pumpOnce();
+    if (const WaitResult r = m_sensitivity.sendSettings(); !r)
+        return r;
+    DeviceLink::pumpOnce();
+    m_page.Text9->setText(QString());
+    m_page.Text9->setText(summary(tally.lowest(), result.highest, average));
+    return WaitResult::Done;
+}
+
+} // namespace kz

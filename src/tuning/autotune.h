@@ -1,0 +1,47 @@
+#pragma once
+
+#include "tuning/tunemath.h"
+
+#include <QObject>
+
+namespace kz {
+
+class DeviceLink;
+class Sensitivity;
+class WaitResult;
+struct FormState;
+struct SetupPage;
+
+// Measures the level the KZ reports over a hundred passes, derives the
+// twelve sensitivity values from it and saves them to the KZ. The readings
+// come back through the information window, which the receive loop feeds
+// while the SET UP page is shown.
+class AutoTune : public QObject {
+    Q_OBJECT
+public:
+    // Design time a reading may take before the run gives up.
+    static constexpr int kReadingWaitMs = 5000;
+    static const QString kNoReading;
+    static const QString kCancelled;
+    static const QString kSaveCancelled;
+
+    AutoTune(const SetupPage &page, FormState &state, DeviceLink &link, Sensitivity &sensitivity,
+             QObject *parent = nullptr);
+
+    void run();
+    // The end of a run from its levels: summaries, the twelve values, Save
+    // Settings. The caller holds the wire.
+    WaitResult finish(const tune::PassTally &tally);
+
+private:
+    WaitResult read(int n, double &reading);
+    void showPass(int pass, double level, tune::GaugeColour colour);
+    void showStopped(const QString &why);
+
+    const SetupPage &m_page;
+    FormState &m_state;
+    DeviceLink &m_link;
+    Sensitivity &m_sensitivity;
+};
+
+} // namespace kz

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "tuning/tunemath.h"
+
+#include <QObject>
+
+#include <array>
+
+namespace kz {
+
+class DeviceLink;
+class ScrollBar;
+class TextBox;
+class WaitResult;
+struct FormState;
+struct SetupPage;
+
+// The twelve sensitivity values of the SET UP page: each bar writes its box,
+// the Low GAIN box sets the window's gain, and the buttons save the values to
+// the KZ, restore the sample values and ask for the firmware version.
+class Sensitivity : public QObject {
+    Q_OBJECT
+public:
+    Sensitivity(const SetupPage &page, FormState &state, DeviceLink &link,
+                QObject *parent = nullptr);
+
+    ScrollBar *bar(tune::Setting s) const { return m_bars[std::size_t(tune::indexOf(s))]; }
+    TextBox *box(tune::Setting s) const { return m_boxes[std::size_t(tune::indexOf(s))]; }
+
+    // Sends the three sets and then the selected level's set again. The
+    // caller holds the wire.
+    WaitResult sendSettings();
+
+    void saveSettings();
+    void restoreDefaults();
+    void firmwareVersion();
+
+private:
+    WaitResult sendLevel(tune::Level level);
+    WaitResult sendActiveLevel();
+
+    const SetupPage &m_page;
+    FormState &m_state;
+    DeviceLink &m_link;
+    std::array<ScrollBar *, tune::kSettingCount> m_bars {};
+    std::array<TextBox *, tune::kSettingCount> m_boxes {};
+};
+
+} // namespace kz

@@ -1,0 +1,296 @@
+// The PK test on a port in memory: Start's prompts and lines, the
+// calibration, the line, and every way a Start can end.
+#include "support.h"
+#include "tuning/pktest.h"
+#include "window/receiverouter.h"
+#include "window/widgets.h"
+#include "wire.h"
+
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+
+using namespace kz;
+using namespace kz::test;
+
+namespace {
+constexpr double kScale = 0.1;
+const QString kHoldPrompt = QStringLiteral("Pick up the KZ or Put your hand over the KZ");
+const QString kAdjustPrompt = QStringLiteral("Please wait while the KZ Adjusts");
+const QString kMovePrompt = QStringLiteral("The Line will start to move right or left \r\n"
+                                           " Try to keep in in the center by thought only");
+const QString kDonePrompt = QStringLiteral(" When Your Done press the Done Button ");
+const QStringList kStopWire = {"@ 2 2", "P", "> 12 0", "P"};
+
+// Start's lines and pauses, up to and including `until` when given.
+QStringList startWire(const QString &until = {})
+{
+    const QStringList all
+        = QStringList {"> 47 1 1"} + paused(11, "> 12 1") + paused(1, "> 17 2") + paused(11);
+    return until.isEmpty() ? all : all.mid(0, all.indexOf(until) + 1);
+}
+
+QList<QByteArray> readings(const QList<int> &values)
+{
+    QList<QByteArray> out;
+    for (int v : values)
+        out << QByteArray::number(v) + '^';
+    return out;
+}
+} // namespace
+
+class TestPkTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void startPromptsThenTakesTenReadings_data();
+    void startPromptsThenTakesTenReadings();
+    void routedReadingsMoveTheLine_data();
+    void routedReadingsMoveTheLine();
+    void startEndsWithoutCalibration_data();
+    void startEndsWithoutCalibration();
+    void afterDoneReadingsStillMoveTheLineAndStartBeginsAgain();
+
+private:
+    void showPage(const QString &caption);
+    void start();
+    // Feeds each message on a tick of its own, once the one before was read.
+    void feed(const QList<QByteArray> &messages);
+    bool settled() const;
+    const PkPage &page() const { return h->controls().pk; }
+
+    WindowHarness *h = nullptr;
+    QList<QByteArray> m_queue;
+    QStringList m_prompts;
+};
+
+void TestPkTest::init()
+{
+    h = new WindowHarness(kScale);
+    QVERIFY(h->connectWindow());
+    showPage(QStringLiteral("PK"));
+    m_queue.clear();
+    m_prompts.clear();
+    // After the receive loop's own handling of the tick.
+    connect(h->controls().form.Timer1, &QTimer::timeout, this, [this] {
+        if (!m_queue.isEmpty() && !h->port()->hasUnread())
+            h->port()->feed(m_queue.takeFirst());
+    });
+    connect(page().Text15, &TextBox::changed, this, [this] { m_prompts << page().Text15->text(); });
+}
+
+void TestPkTest::cleanup()
+{
+    delete h;
+    h = nullptr;
+}
+
+void TestPkTest::showPage(const QString &caption)
+{
+    QTabBar *tabs = h->controls().form.TabStrip1;
+    for (int i = 0; i < tabs->count(); ++i) {
+        if (tabs->tabText(i) == caption)
+            tabs->setCurrentIndex(i);
+    }
+    QVERIFY(waitUntil([this] { return settled(); }));
+}
+
+void TestPkTest::start()
+{
+    QCOMPARE(page().Command5->text(), QStringLiteral("Start"));
+    QTest::mouseClick(page().Command5, Qt::LeftButton);
+}
+
+void TestPkTest::feed(const QList<QByteArray> &messages)
+{
+    m_queue << messages;
+}
+
+bool TestPkTest::settled() const
+{
+    return m_queue.isEmpty() && !h->port()->hasUnread() && !h->window()->receiver().isBusy()
+        && h->window()->receiver().pending().isEmpty();
+}
+
+void TestPkTest::startPromptsThenTakesTenReadings_data()
+{
+    QTest::addColumn<QList<int>>("calibration");
+    QTest::addColumn<int>("avg");
+    QTest::addColumn<int>("next");
+    QTest::addColumn<double>("x");
+    // Equal readings leave the reading box as it was; each counts all the same.
+    QList<int> down(9, 452);
+    down << 457;
+    QTest::newRow("sum 4525 gives 452") << down << 452 << 500 << 3888.0;
+    QList<int> up(9, 453);
+    up << 458;
+    QTest::newRow("sum 4535 gives 454") << up << 454 << 400 << 3786.0;
+}
+
+void TestPkTest::startPromptsThenTakesTenReadings()
+{
+    QFETCH(QList<int>, calibration);
+    QFETCH(int, avg);
+    QFETCH(int, next);
+    QFETCH(double, x);
+    connect(page().Text15, &TextBox::changed, this, [&, this] {
+        if (page().Text15->text() == kMovePrompt)
+            feed(readings(calibration));
+    });
+    WireRecorder wire(h->window());
+    start();
+    QCOMPARE(wire.events, startWire());
+    QStringList expected {kHoldPrompt, kAdjustPrompt, kMovePrompt};
+    for (int star = 1; star <= 10; ++star)
+        expected << kMovePrompt + QString(star, u'*');
+    expected << kDonePrompt;
+    QCOMPARE(m_prompts, expected);
+    QCOMPARE(h->window()->state().av, qint16(10));
+    QCOMPARE(h->window()->state().avg, qint16(avg));
+    QCOMPARE(h->window()->state().mode, qint16(20));
+    QCOMPARE(page().Command5->text(), QStringLiteral("Done"));
+    QCOMPARE(page().Line1->from().x(), 3840.0);
+
+    feed(readings({next}));
+    QVERIFY(waitUntil([this] { return settled(); }));
+    QCOMPARE(page().Line1->from(), QPointF(x, 240));
+    QCOMPARE(page().Line1->to(), QPointF(3840, 1920));
+}
+
+void TestPkTest::routedReadingsMoveTheLine_data()
+{
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<double>("x");
+    QTest::newRow("first three digits") << QByteArray("1234^") << 3873.0;
+    QTest::newRow("digits among text") << QByteArray("A7b^") << 3757.0;
+    // The answer to a stop: no reading, the line stays where it was.
+    QTest::newRow("bare end mark") << QByteArray("^") << 3870.0;
+    QTest::newRow("text without digits") << QByteArray("Done^") << 3870.0;
+}
+
+void TestPkTest::routedReadingsMoveTheLine()
+{
+    QFETCH(QByteArray, message);
+    QFETCH(double, x);
+    h->window()->state().av = 10;
+    h->window()->state().avg = 90;
+    feed({"120^"});
+    QVERIFY(waitUntil([this] { return settled(); }));
+    QCOMPARE(page().Line1->from().x(), 3870.0);
+    feed({message});
+    QVERIFY(waitUntil([this] { return settled(); }));
+    QCOMPARE(page().Line1->from().x(), x);
+    QCOMPARE(h->window()->state().avg, qint16(90));
+}
+
+void TestPkTest::startEndsWithoutCalibration_data()
+{
+    QTest::addColumn<QString>("when"); // a line sent, "stars" (3 readings taken) or "prompt"
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QStringList>("tail"); // the wire after Start's lines
+    QTest::addColumn<QString>("prompt");
+    QTest::addColumn<int>("minMs");
+    QTest::addColumn<int>("maxMs");
+    const int deadline = qRound(PkTest::kCalibrationWaitMs * kScale);
+    QTest::newRow("Done while sending") << "> 12 1"
+                                        << "done" << kStopWire << PkTest::kIdlePrompt << 0 << 150;
+    QTest::newRow("Done while calibrating")
+        << "stars"
+        << "done" << kStopWire << PkTest::kIdlePrompt << 0 << 150;
+    QTest::newRow("Escape while sending")
+        << "> 17 2"
+        << "escape" << kStopWire << PkTest::kIdlePrompt << 0 << 150;
+    QTest::newRow("page left") << "prompt"
+                               << "page" << QStringList {"@ 2 2", "P", "@ 2 2", "P"}
+                               << PkTest::kIdlePrompt << 0 << 150;
+    QTest::newRow("silent KZ") << "prompt"
+                               << "" << kStopWire << PkTest::kNoReadings << deadline
+                               << deadline + 300;
+}
+
+void TestPkTest::startEndsWithoutCalibration()
+{
+    QFETCH(QString, when);
+    QFETCH(QString, action);
+    QFETCH(QStringList, tail);
+    QFETCH(QString, prompt);
+    QFETCH(int, minMs);
+    QFETCH(int, maxMs);
+    QElapsedTimer sinceTrigger;
+    auto act = [&, this] {
+        sinceTrigger.start();
+        if (action == QLatin1String("done"))
+            QTest::mouseClick(page().Command5, Qt::LeftButton);
+        else if (action == QLatin1String("escape"))
+            QTest::keyClick(h->window(), Qt::Key_Escape);
+        else if (action == QLatin1String("page"))
+            showPage(QStringLiteral("COM"));
+    };
+    bool triggered = false;
+    auto trigger = [&, this] {
+        if (triggered)
+            return;
+        triggered = true;
+        QTimer::singleShot(0, this, act);
+    };
+    connect(&h->window()->link(), &DeviceLink::commandSent, this, [&](const QString &line) {
+        if (line == when)
+            trigger();
+    });
+    connect(page().Text15, &TextBox::changed, this, [&, this] {
+        const QString text = page().Text15->text();
+        if (text == kMovePrompt && when == QLatin1String("stars"))
+            feed(readings({1, 2, 3}));
+        if (text == kMovePrompt && when == QLatin1String("prompt"))
+            trigger();
+        if (text == kMovePrompt + QStringLiteral("***") && when == QLatin1String("stars"))
+            trigger();
+    });
+    WireRecorder wire(h->window());
+    start();
+    const qint64 took = sinceTrigger.elapsed();
+    QVERIFY(triggered);
+    QVERIFY2(took >= minMs && took < maxMs, qPrintable(QString::number(took)));
+    const QString until = when.startsWith(u'>') ? when : QString();
+    QCOMPARE(wire.events, startWire(until) + tail);
+    QCOMPARE(page().Text15->text(), prompt);
+    QCOMPARE(page().Command5->text(), QStringLiteral("Start"));
+    QVERIFY(!h->window()->pkTest().isStarting());
+    QVERIFY(!h->window()->link().isSequenceRunning());
+    QCOMPARE(page().Line1->from().x(), 3840.0);
+}
+
+void TestPkTest::afterDoneReadingsStillMoveTheLineAndStartBeginsAgain()
+{
+    connect(page().Text15, &TextBox::changed, this, [this] {
+        if (page().Text15->text() == kMovePrompt)
+            feed(readings(QList<int>(10, 100)));
+    });
+    start();
+    QCOMPARE(h->window()->state().avg, qint16(100));
+
+    WireRecorder wire(h->window());
+    QTest::mouseClick(page().Command5, Qt::LeftButton);
+    QCOMPARE(wire.events, kStopWire);
+    QCOMPARE(page().Command5->text(), QStringLiteral("Start"));
+    // The KZ's answer to the stop arrives as a bare end mark.
+    QVERIFY(waitUntil([this] { return settled(); }));
+    QCOMPARE(page().Line1->from().x(), 3840.0);
+    feed(readings({130}));
+    QVERIFY(waitUntil([this] { return settled(); }));
+    QCOMPARE(page().Line1->from().x(), 3870.0);
+
+    // A new Start begins a new calibration: readings add stars again.
+    m_prompts.clear();
+    start();
+    QCOMPARE(h->window()->state().av, qint16(10));
+    QCOMPARE(m_prompts.mid(3, 2),
+             (QStringList {kMovePrompt + QStringLiteral("*"), kMovePrompt + QStringLiteral("**")}));
+    QCOMPARE(page().Line1->from().x(), 3870.0);
+}
+
+QTEST_MAIN(TestPkTest)
+#include "tst_pktest.moc"

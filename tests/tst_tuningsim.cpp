@@ -1,0 +1,124 @@
+// Save Settings, auto tune, firmware version and the PK test end to end,
+// against the simulated KZ on a pseudo-terminal.
+#include "harness.h"
+#include "window/receiverouter.h"
+#include "window/widgets.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+
+using namespace kz;
+using namespace kz::test;
+
+class TestTuningSim : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void autoTuneSavesTheWorkedExample();
+    void firmwareVersionShowsInTheInformationWindow();
+    void pkTestCalibratesOnTheStreamAndDoneStopsIt();
+
+private:
+    void showPage(const QString &caption);
+
+    Harness *h = nullptr;
+    sim::SimulatedKz *kz = nullptr;
+};
+
+void TestTuningSim::init()
+{
+    h = new Harness(0.05);
+    kz = h->addDevice(1);
+    QVERIFY(h->connectWindow());
+}
+
+void TestTuningSim::cleanup()
+{
+    delete h;
+    h = nullptr;
+}
+
+void TestTuningSim::showPage(const QString &caption)
+{
+    // The tab's stops go unanswered, so that no stray end mark follows.
+    kz->setProbeAnswers(sim::SimulatedKz::ProbeAnswers::None);
+    QTabBar *tabs = h->controls().form.TabStrip1;
+    for (int i = 0; i < tabs->count(); ++i) {
+        if (tabs->tabText(i) == caption)
+            tabs->setCurrentIndex(i);
+    }
+    const ReceiveRouter &router = h->window()->receiver();
+    QVERIFY(waitUntil([&] { return !router.isBusy() && router.pending().isEmpty(); }));
+    kz->setProbeAnswers(sim::SimulatedKz::ProbeAnswers::Both);
+    kz->clearReceived();
+}
+
+void TestTuningSim::autoTuneSavesTheWorkedExample()
+{
+    showPage(QStringLiteral("SET UP"));
+    // Every reading 100: every pass level 300.
+    QTest::mouseClick(h->controls().setup.Command14, Qt::LeftButton);
+    QCOMPARE(kz->readingsSent(), 300);
+    QCOMPARE(h->controls().setup.Text9->text(),
+             QStringLiteral("Min =  300 Max =  300 Delta =  0 Average = 300"));
+    QCOMPARE(h->controls().setup.Label9->text(), QStringLiteral("complete "));
+    const QStringList lines = kz->receivedLines();
+    const QStringList settings = lines.mid(300);
+    QCOMPARE(settings.size(), 24);
+    QCOMPARE(settings.mid(0, 6),
+             (QStringList {"> 40 2", "*  240", "* 5", "*  20", "*  3", "> 46 1 1"}));
+    QCOMPARE(settings.mid(18),
+             (QStringList {"> 40 2", "*  240", "* 5", "*  20", "*  3", "> 43 1"}));
+}
+
+void TestTuningSim::firmwareVersionShowsInTheInformationWindow()
+{
+    showPage(QStringLiteral("SET UP"));
+    kz->setFirmwareVersion(QStringLiteral("KZ FIRMWARE 9.99"));
+    QTest::mouseClick(h->controls().setup.Command10, Qt::LeftButton);
+    // The last line goes without a pause after it.
+    QVERIFY(waitUntil([&] { return kz->receivedLines().size() == 4; }));
+    QCOMPARE(kz->receivedLines(), (QStringList {"@ 2 2", "@ 2 2", "> 27 10 10", "> 27 10 10"}));
+    QVERIFY(waitUntil([&] {
+        return h->controls().setup.Text9->text().endsWith(QStringLiteral("KZ FIRMWARE 9.99^"));
+    }));
+}
+
+void TestTuningSim::pkTestCalibratesOnTheStreamAndDoneStopsIt()
+{
+    showPage(QStringLiteral("PK"));
+    const PkPage &pk = h->controls().pk;
+    QTest::mouseClick(pk.Command5, Qt::LeftButton);
+    QCOMPARE(kz->mode(), sim::SimulatedKz::Mode::Touch);
+    QVERIFY(!kz->ampOn());
+    QCOMPARE(h->window()->state().avg, qint16(100));
+    QCOMPARE(pk.Text15->text(), QStringLiteral(" When Your Done press the Done Button "));
+
+    kz->setSteadyReading(130);
+    QVERIFY(waitUntil([&] { return pk.Line1->from().x() == 3870.0; }));
+    bool stopAnswered = false;
+    bool takenSince = false;
+    connect(kz, &sim::SimulatedKz::sent, this, [&](const QByteArray &text) {
+        if (text == "^")
+            stopAnswered = true;
+    });
+    connect(h->controls().hidden.rec, &TextBox::changed, this, [&] {
+        if (stopAnswered)
+            takenSince = true;
+    });
+    QTest::mouseClick(pk.Command5, Qt::LeftButton);
+    QCOMPARE(kz->mode(), sim::SimulatedKz::Mode::None);
+    QVERIFY(kz->ampOn());
+    QCOMPARE(pk.Command5->text(), QStringLiteral("Start"));
+    // The stop's answer, a bare end mark, reaches the PK page and is no reading.
+    QVERIFY(waitUntil([&] { return takenSince && !h->window()->receiver().isBusy(); }));
+    QVERIFY(h->controls().hidden.rec->text().endsWith(u'^'));
+    QCOMPARE(pk.Line1->from().x(), 3870.0);
+}
+
+QTEST_MAIN(TestTuningSim)
+#include "tst_tuningsim.moc"
