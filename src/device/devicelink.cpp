@@ -58,11 +58,15 @@ WaitResult DeviceLink::waitForTick(PacedTimer *timer)
         return early;
     // Starting a running timer would restart it and lengthen the outer wait.
     timer->setEnabled(true);
+    int &waiters = timer == m_timer3 ? m_holdWaiters : m_hold1Waiters;
+    ++waiters;
     while (timer->isActive() && interrupted(losses))
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    --waiters;
     const WaitResult result = interrupted(losses);
-    // An interrupted wait leaves the timer to any outer wait on the same tick.
-    if (result)
+    // An interrupted wait leaves the tick to an outer wait on the same
+    // timer; with none left, a running tick would cut the next wait short.
+    if (result || waiters == 0)
         timer->stop();
     return result;
 }

@@ -119,6 +119,9 @@ private:
     bool m_sequenceRunning = false;
     bool m_cancelling = false;
     int m_losses = 0;
+    // Waits in progress on Timer3 and Timer4.
+    int m_holdWaiters = 0;
+    int m_hold1Waiters = 0;
 };
 
 } // namespace kz
