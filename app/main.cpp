@@ -1,3 +1,5 @@
+#include "report.h"
+
 #include "device/connection.h"
 #include "device/portlocator.h"
 #include "device/systemserialport.h"
@@ -10,49 +12,9 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
-
-namespace {
-
-// Peak resident memory in kB, where the system tells it.
-long peakResidentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
-// For the benchmark: one line when the window has painted for the first
-// time, then the program ends.
-void reportFirstPaint(QWidget *window)
-{
-    struct Watcher : QObject {
-        bool eventFilter(QObject *, QEvent *event) override
-        {
-            if (event->type() == QEvent::Paint && !done) {
-                done = true;
-                QTimer::singleShot(0, [] {
-                    std::printf("kz: first paint; peak resident %ld kB\n", peakResidentKb());
-                    std::fflush(stdout);
-                    QCoreApplication::quit();
-                });
-            }
-            return false;
-        }
-        bool done = false;
-    };
-    window->installEventFilter(new Watcher);
-}
-
-} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -82,7 +44,12 @@ int main(int argc, char *argv[])
     QCommandLineOption startupReport(QStringLiteral("startup-report"),
                                      QStringLiteral("Print when the window first paints, with "
                                                     "the memory used, and quit."));
+    QCommandLineOption aboutReport(QStringLiteral("about-report"),
+                                   QStringLiteral("Open the About page, print the memory used "
+                                                  "once its page has loaded, and quit. Needs a "
+                                                  "KZ to connect to, as with --simulate."));
     parser.addOption(startupReport);
+    parser.addOption(aboutReport);
     parser.addOption(siteHost);
     parser.addOption(pdfHost);
 #ifdef KZ_HAVE_SIMULATOR
@@ -119,14 +86,20 @@ int main(int argc, char *argv[])
     window.show();
 
     if (parser.isSet(startupReport))
-        reportFirstPaint(&window);
+        kz::reportFirstPaint(window);
 
-    if (parser.isSet(screenshot)) {
-        // Show the program working where no one can watch it: connect, then
-        // save what the window shows once it has painted the connected state.
-        const QString file = parser.value(screenshot);
+    // The screenshot and the About page report need the KZ connected, as a
+    // user would: its pages show only then.
+    if (parser.isSet(screenshot) || parser.isSet(aboutReport)) {
         QObject::connect(&window.connection(), &kz::Connection::connected, &window, [&](int port) {
-            QTimer::singleShot(500, &window, [&, port] {
+            if (parser.isSet(aboutReport)) {
+                kz::reportAboutPage(window);
+                return;
+            }
+            // Show the program working where no one can watch it: save what
+            // the window shows once it has painted the connected state.
+            const QString file = parser.value(screenshot);
+            QTimer::singleShot(500, &window, [&, port, file] {
                 const bool saved = window.grab().save(file);
                 std::printf("kz: connected on port %d; %s %s\n", port,
                             saved ? "saved a screenshot of the window to" : "could not save",
