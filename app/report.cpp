@@ -14,6 +14,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
 namespace kz {
 
 namespace {
@@ -80,6 +84,18 @@ void quitSoon()
 
 } // namespace
 
+double cpuMs()
+{
+#ifdef Q_OS_UNIX
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    auto ms = [](const timeval &t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+#else
+    return -1;
+#endif
+}
+
 long peakResidentKb()
 {
     return fieldNumber(readProcFile(QStringLiteral("/proc/self/status")), "VmHWM");
@@ -106,8 +122,9 @@ void reportFirstPaint(Form1 &window)
                 done = true;
                 // After the paint, so that its memory counts.
                 QTimer::singleShot(0, [] {
-                    std::printf("kz: first paint; peak resident %ld kB; GL driver %s\n",
-                                peakResidentKb(), glDriverLoaded() ? "loaded" : "not loaded");
+                    std::printf(
+                        "kz: first paint; peak resident %ld kB; CPU %.1f ms; GL driver %s\n",
+                        peakResidentKb(), cpuMs(), glDriverLoaded() ? "loaded" : "not loaded");
                     quitSoon();
                 });
             }
