@@ -6,10 +6,11 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
+# libfontconfig-dev: kz reads the font configuration on a second core at start.
 # xvfb (with xauth for xvfb-run): a real X display where there is none, so
 # that start-up is measured, and tested, as it is on a desktop.
 packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-webengine-dev
-          libgl-dev xvfb xauth)
+          libgl-dev libfontconfig-dev xvfb xauth)
 
 install_missing() {
   local missing=()

@@ -40,6 +40,18 @@ void runUntil(const std::function<bool()> &done)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
+// The programs measured: the ones built with the benchmark, unless
+// KZ_BENCH_KZ or KZ_BENCH_BARE_WINDOW name others (another build, to compare).
+QString kzProgram()
+{
+    return qEnvironmentVariable("KZ_BENCH_KZ", QStringLiteral(KZ_APP_PATH));
+}
+
+QString bareWindowProgram()
+{
+    return qEnvironmentVariable("KZ_BENCH_BARE_WINDOW", QStringLiteral(KZ_BARE_WINDOW_PATH));
+}
+
 struct Platform {
     QString name; // as QT_QPA_PLATFORM takes it
     QString display; // for xcb
@@ -108,9 +120,8 @@ void startUp(const Platform &platform, int runs)
     QString kzLine, bareLine;
     // Taken in turn, so that both meet the same load on the machine.
     for (int run = 0; run < runs; ++run) {
-        const StartUp kz = startOnce(QStringLiteral(KZ_APP_PATH),
-                                     {QStringLiteral("--startup-report")}, platform);
-        const StartUp bare = startOnce(QStringLiteral(KZ_BARE_WINDOW_PATH), bareArgs, platform);
+        const StartUp kz = startOnce(kzProgram(), {QStringLiteral("--startup-report")}, platform);
+        const StartUp bare = startOnce(bareWindowProgram(), bareArgs, platform);
         if (kz.ms < 0 || bare.ms < 0) {
             std::printf("  run %d: no first-paint line (kz: \"%s\", bare: \"%s\")\n", run,
                         qPrintable(kz.line), qPrintable(bare.line));
@@ -151,8 +162,7 @@ void aboutPage(const Platform &platform)
 {
     QProcess kz;
     kz.setProcessEnvironment(environmentFor(platform));
-    kz.start(QStringLiteral(KZ_APP_PATH),
-             {QStringLiteral("--simulate"), QStringLiteral("--about-report")});
+    kz.start(kzProgram(), {QStringLiteral("--simulate"), QStringLiteral("--about-report")});
     kz.waitForFinished(60000);
     for (const QByteArray &line : kz.readAllStandardOutput().split('\n')) {
         if (line.startsWith("kz: About page"))
@@ -162,6 +172,8 @@ void aboutPage(const Platform &platform)
 
 void startUpEverywhere(int runs)
 {
+    std::printf("kz: %s\nbare window: %s\n", qPrintable(kzProgram()),
+                qPrintable(bareWindowProgram()));
     std::printf("offscreen (QT_QPA_PLATFORM=offscreen):\n");
     const Platform offscreen {QStringLiteral("offscreen"), {}};
     startUp(offscreen, runs);
