@@ -2,11 +2,15 @@
 # Sets up, builds and runs the KZ program on Debian 12.
 #   ./kz.sh run    install what is missing, build, start kz with a simulated KZ
 #   ./kz.sh test   install what is missing, build, run every test
+#   ./kz.sh bench  install what is missing, build, print the measurements
 set -euo pipefail
 cd "$(dirname "$0")"
 
+# libfontconfig-dev: kz reads the font configuration on a second core at start.
+# xvfb (with xauth for xvfb-run): a real X display where there is none, so
+# that start-up is measured, and tested, as it is on a desktop.
 packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-webengine-dev
-          libgl-dev fonts-liberation2)
+          libgl-dev libfontconfig-dev xvfb xauth fonts-liberation2)
 
 install_missing() {
   local missing=()
@@ -46,8 +50,13 @@ case "${1:-}" in
     cd build
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2
     ;;
+  bench)
+    install_missing
+    build
+    ./build/bench/kz-bench "${@:2}"
+    ;;
   *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|bench [runs] [--startup-only]" >&2
     exit 2
     ;;
 esac

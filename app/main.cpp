@@ -1,3 +1,5 @@
+#include "report.h"
+
 #include "device/portlocator.h"
 #include "device/systemserialport.h"
 #include "window/browser/browserfactory.h"
@@ -11,53 +13,24 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFile>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 
-namespace {
-
-// Peak resident memory in kB, where the system tells it.
-long peakResidentKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
-
-// For the benchmark: one line when the window has painted for the first
-// time, then the program ends.
-void reportFirstPaint(QWidget *window)
-{
-    struct Watcher : QObject {
-        bool eventFilter(QObject *, QEvent *event) override
-        {
-            if (event->type() == QEvent::Paint && !done) {
-                done = true;
-                QTimer::singleShot(0, [] {
-                    std::printf("kz: first paint; peak resident %ld kB\n", peakResidentKb());
-                    std::fflush(stdout);
-                    QCoreApplication::quit();
-                });
-            }
-            return false;
-        }
-        bool done = false;
-    };
-    window->installEventFilter(new Watcher);
-}
-
-} // namespace
+#ifdef KZ_HAVE_FONTCONFIG
+#include <fontconfig/fontconfig.h>
+#include <thread>
+#endif
 
 int main(int argc, char *argv[])
 {
+#ifdef KZ_HAVE_FONTCONFIG
+    // Reading the font configuration is the largest single cost before the
+    // first paint, and needs nothing from Qt: it runs on another core while
+    // Qt sets up, and Qt's own FcInit() then finds it done.
+    std::jthread fonts([] { FcInit(); });
+#endif
     kz::prepareBrowserEnvironment();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kz"));
@@ -84,7 +57,12 @@ int main(int argc, char *argv[])
     QCommandLineOption startupReport(QStringLiteral("startup-report"),
                                      QStringLiteral("Print when the window first paints, with "
                                                     "the memory used, and quit."));
+    QCommandLineOption aboutReport(QStringLiteral("about-report"),
+                                   QStringLiteral("Open the About page, print the memory used "
+                                                  "once its page has loaded, and quit. Needs a "
+                                                  "KZ to connect to, as with --simulate."));
     parser.addOption(startupReport);
+    parser.addOption(aboutReport);
     parser.addOption(siteHost);
     parser.addOption(pdfHost);
 #ifdef KZ_HAVE_SIMULATOR
@@ -127,14 +105,17 @@ int main(int argc, char *argv[])
 
     const kz::SiteSettings sites
         = kz::SiteSettings::fromEnvironmentAndArguments(QCoreApplication::arguments());
+#ifdef KZ_HAVE_FONTCONFIG
+    fonts.join();
+#endif
     kz::Form1 window(new kz::SystemSerialPort(locator), sites);
     window.show();
     kz::closeOnEndSignals(&window);
 
     if (parser.isSet(startupReport))
-        reportFirstPaint(&window);
+        kz::reportFirstPaint(window);
 
-    if (parser.isSet(connectAtStart) && !parser.isSet(screenshot)) {
+    if (parser.isSet(connectAtStart) && !parser.isSet(screenshot) && !parser.isSet(aboutReport)) {
         QObject::connect(&window.connection(), &kz::Connection::connected, &window, [](int port) {
             std::printf("kz: connected on port %d\n", port);
             std::fflush(stdout);
@@ -142,7 +123,13 @@ int main(int argc, char *argv[])
         QTimer::singleShot(0, &window, [&] { window.connection().search(); });
     }
 
-    if (parser.isSet(screenshot)) {
+    if (parser.isSet(aboutReport)) {
+        QObject::connect(&window.connection(), &kz::Connection::connected, &window,
+                         [&] { kz::reportAboutPage(window); });
+        QTimer::singleShot(0, &window, [&] { window.connection().search(); });
+    }
+
+    if (parser.isSet(screenshot) && !parser.isSet(aboutReport)) {
         // Show the program working where no one can watch it: connect, go to
         // the page asked for, then save what the window shows once it has
         // painted that state.

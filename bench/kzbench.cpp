@@ -7,15 +7,19 @@
 #include "simulatedkz.h"
 #include "window/connection.h"
 #include "window/form1.h"
+#include "window/form1layout.h"
 #include "window/receiverouter.h"
 #include "window/widgets.h"
+#include "xserver.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QProcess>
 #include <QProperty>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -39,27 +43,155 @@ void runUntil(const std::function<bool()> &done)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-void startUp()
+// The programs measured: the ones built with the benchmark, unless
+// KZ_BENCH_KZ or KZ_BENCH_BARE_WINDOW name others (another build, to compare).
+QString kzProgram()
 {
-    QList<double> times;
-    QString lastLine;
-    for (int run = 0; run < 5; ++run) {
-        QProcess kz;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        kz.setProcessEnvironment(env);
-        QElapsedTimer clock;
-        clock.start();
-        kz.start(QStringLiteral(KZ_APP_PATH), {QStringLiteral("--startup-report")});
-        kz.waitForFinished(10000);
-        times << clock.elapsed();
-        lastLine = QString::fromLocal8Bit(kz.readAllStandardOutput()).trimmed();
+    return qEnvironmentVariable("KZ_BENCH_KZ", QStringLiteral(KZ_APP_PATH));
+}
+
+QString bareWindowProgram()
+{
+    return qEnvironmentVariable("KZ_BENCH_BARE_WINDOW", QStringLiteral(KZ_BARE_WINDOW_PATH));
+}
+
+struct Platform {
+    QString name; // as QT_QPA_PLATFORM takes it
+    QString display; // for xcb
+};
+
+QProcessEnvironment environmentFor(const Platform &platform)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), platform.name);
+    if (!platform.display.isEmpty())
+        env.insert(QStringLiteral("DISPLAY"), platform.display);
+    return env;
+}
+
+struct StartUp {
+    double ms = -1; // process start to the first-paint line
+    double cpuMs = -1; // as the program tells it
+    long peakKb = -1;
+    QString line;
+};
+
+// Runs program until it prints its first-paint line; the time runs to that
+// line, not to the end of the process.
+StartUp startOnce(const QString &program, const QStringList &args, const Platform &platform)
+{
+    QProcess process;
+    process.setProcessEnvironment(environmentFor(platform));
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    StartUp result;
+    QElapsedTimer clock;
+    clock.start();
+    process.start(program, args);
+    QByteArray out;
+    QDeadlineTimer deadline(20000);
+    while (!out.contains("first paint") && process.waitForReadyRead(deadline.remainingTime()))
+        out += process.readAllStandardOutput();
+    if (out.contains("first paint"))
+        result.ms = clock.nsecsElapsed() / 1e6;
+    process.waitForFinished(10000);
+    out += process.readAllStandardOutput();
+    for (const QByteArray &line : out.split('\n')) {
+        if (line.contains("first paint")) {
+            result.line = QString::fromLocal8Bit(line).trimmed();
+            static const QRegularExpression peak(QStringLiteral("peak resident (\\d+) kB"));
+            static const QRegularExpression cpu(QStringLiteral("CPU ([\\d.]+) ms"));
+            result.peakKb = peak.match(result.line).captured(1).toLong();
+            result.cpuMs = cpu.match(result.line).captured(1).toDouble();
+        }
     }
-    std::sort(times.begin(), times.end());
-    std::printf("start-up to first paint (process start to its report, median of 5): %.0f ms "
-                "(min %.0f, max %.0f)\n",
-                times.at(2), times.first(), times.last());
-    std::printf("  the program said: %s\n", qPrintable(lastLine));
+    return result;
+}
+
+template<typename T> T median(QList<T> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? T(-1) : values.at(values.size() / 2);
+}
+
+void startUp(const Platform &platform, int runs)
+{
+    const QString bareSize = QString::number(kz::twipsToPixels(kz::kClientWidthTwips));
+    const QStringList bareArgs {bareSize,
+                                QString::number(kz::twipsToPixels(kz::kClientHeightTwips))};
+    QList<double> kzMs, bareMs, kzCpu, bareCpu;
+    QList<long> kzKb, bareKb;
+    QString kzLine, bareLine;
+    // Taken in turn, so that both meet the same load on the machine.
+    for (int run = 0; run < runs; ++run) {
+        const StartUp kz = startOnce(kzProgram(), {QStringLiteral("--startup-report")}, platform);
+        const StartUp bare = startOnce(bareWindowProgram(), bareArgs, platform);
+        if (kz.ms < 0 || bare.ms < 0) {
+            std::printf("  run %d: no first-paint line (kz: \"%s\", bare: \"%s\")\n", run,
+                        qPrintable(kz.line), qPrintable(bare.line));
+            continue;
+        }
+        kzMs << kz.ms;
+        bareMs << bare.ms;
+        kzCpu << kz.cpuMs;
+        bareCpu << bare.cpuMs;
+        kzKb << kz.peakKb;
+        bareKb << bare.peakKb;
+        kzLine = kz.line;
+        bareLine = bare.line;
+    }
+    if (kzMs.isEmpty())
+        return;
+    const double kzTime = median(kzMs), bareTime = median(bareMs);
+    const long kzPeak = median(kzKb), barePeak = median(bareKb);
+    std::printf(
+        "  start to first paint, median of %lld: kz %.0f ms (min %.0f, max %.0f), bare "
+        "%sx%s window %.0f ms (min %.0f, max %.0f): ratio %.2f\n",
+        static_cast<long long>(kzMs.size()), kzTime, *std::min_element(kzMs.begin(), kzMs.end()),
+        *std::max_element(kzMs.begin(), kzMs.end()), qPrintable(bareArgs.at(0)),
+        qPrintable(bareArgs.at(1)), bareTime, *std::min_element(bareMs.begin(), bareMs.end()),
+        *std::max_element(bareMs.begin(), bareMs.end()), kzTime / bareTime);
+    std::printf("  CPU time to first paint, median: kz %.0f ms, bare window %.0f ms: ratio %.2f\n",
+                median(kzCpu), median(bareCpu), median(kzCpu) / median(bareCpu));
+    std::printf("  peak resident at first paint, median: kz %ld kB, bare window %ld kB: ratio "
+                "%.2f\n",
+                kzPeak, barePeak, double(kzPeak) / barePeak);
+    std::printf("  kz said: %s\n  the bare window said: %s\n", qPrintable(kzLine),
+                qPrintable(bareLine));
+}
+
+// The program's memory once the About page is up, its browser's helper
+// processes included.
+void aboutPage(const Platform &platform)
+{
+    QProcess kz;
+    kz.setProcessEnvironment(environmentFor(platform));
+    kz.start(kzProgram(), {QStringLiteral("--simulate"), QStringLiteral("--about-report")});
+    kz.waitForFinished(60000);
+    for (const QByteArray &line : kz.readAllStandardOutput().split('\n')) {
+        if (line.startsWith("kz: About page"))
+            std::printf("  %s\n", line.constData());
+    }
+}
+
+void startUpEverywhere(int runs)
+{
+    std::printf("kz: %s\nbare window: %s\n", qPrintable(kzProgram()),
+                qPrintable(bareWindowProgram()));
+    std::printf("offscreen (QT_QPA_PLATFORM=offscreen):\n");
+    const Platform offscreen {QStringLiteral("offscreen"), {}};
+    startUp(offscreen, runs);
+    aboutPage(offscreen);
+
+    kz::test::XServer x;
+    if (!x.start()) {
+        std::printf("real display: skipped, Xvfb could not be started (./kz.sh installs it)\n");
+        return;
+    }
+    std::printf("real display (QT_QPA_PLATFORM=xcb) on Xvfb %s, started by kz-bench:\n",
+                qPrintable(x.display()));
+    const Platform xcb {QStringLiteral("xcb"), x.display()};
+    startUp(xcb, runs);
+    aboutPage(xcb);
 }
 
 void searchOfAbsentPorts()
@@ -357,7 +489,13 @@ int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    startUp();
+    // kz-bench [RUNS] [--startup-only]: RUNS of each program on each platform.
+    QStringList args = QCoreApplication::arguments();
+    const bool startUpOnly = args.removeAll(QStringLiteral("--startup-only")) > 0;
+    const int runs = qMax(1, args.value(1, QStringLiteral("10")).toInt());
+    startUpEverywhere(runs);
+    if (startUpOnly)
+        return 0;
     searchOfAbsentPorts();
     questionAndAnswer();
     modeAndSayWaits();

@@ -1,12 +1,15 @@
 #include "window/browser/browserfactory.h"
 #include "window/browser/browserview.h"
 #include "window/browser/sites.h"
+#include "xserver.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QOpenGLContext>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextDocument>
@@ -102,8 +105,8 @@ private slots:
     void pluginSearchPath();
     void pluginLoading();
     void fallbackView();
-    void unpreparedApplication();
     void embeddedView();
+    void firstPaintOnRealDisplay();
 };
 
 void TestBrowser::siteHosts_data()
@@ -192,8 +195,11 @@ void TestBrowser::siteAddresses()
 
 void TestBrowser::environmentPreparation()
 {
-    // main() below prepared the environment before the application existed.
-    QVERIFY(QCoreApplication::testAttribute(Qt::AA_ShareOpenGLContexts));
+    // main() below prepared the environment before the application existed,
+    // as the program does, and that made nothing that loads the GL driver:
+    // the shared context comes with the embedded browser.
+    QVERIFY(!QCoreApplication::testAttribute(Qt::AA_ShareOpenGLContexts));
+    QVERIFY(!QOpenGLContext::globalShareContext());
     {
         EnvironmentOverride backend("QSG_RHI_BACKEND", std::nullopt);
         kz::prepareBrowserEnvironment();
@@ -280,6 +286,8 @@ void TestBrowser::pluginLoading()
 
     QVERIFY(!kz::loadBrowserPlugin({empty.path(), broken.path()}, &path, &error));
     QVERIFY2(error.contains(QStringLiteral("libkzwebbrowser.so")), qPrintable(error));
+    // A file that is no plugin costs no OpenGL context.
+    QVERIFY(!QOpenGLContext::globalShareContext());
 
     if (!pluginWasBuilt())
         QSKIP("The WebEngine plugin was not built");
@@ -289,6 +297,8 @@ void TestBrowser::pluginLoading()
     QVERIFY2(plugin, qPrintable(error));
     QVERIFY2(path.startsWith(builtPluginDir()), qPrintable(path));
     QVERIFY(error.isEmpty());
+    // Without it Qt WebEngine would crash on its first page.
+    QVERIFY(QOpenGLContext::globalShareContext());
 }
 
 void TestBrowser::fallbackView()
@@ -331,30 +341,6 @@ void TestBrowser::fallbackView()
     view->navigate(QUrl());
     QCOMPARE(view->loadState(), LoadState::Failed);
     QVERIFY(!open->isEnabled());
-}
-
-void TestBrowser::unpreparedApplication()
-{
-    if (!pluginWasBuilt())
-        QSKIP("The WebEngine plugin was not built");
-    if (kz::browserPluginLoaded())
-        QSKIP("Needs to run before the embedded browser is first created");
-    // As if main() had not called prepareBrowserEnvironment(): Qt WebEngine
-    // would crash on the first page, so the address goes to the system's
-    // browser instead.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts, false);
-    auto restore = qScopeGuard([] { QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); });
-    EnvironmentOverride webEngineWanted("KZ_NO_WEBENGINE", std::nullopt);
-
-    QString error;
-    QVERIFY(!kz::loadBrowserPlugin({builtPluginDir()}, nullptr, &error));
-    QVERIFY2(error.contains(QStringLiteral("AA_ShareOpenGLContexts")), qPrintable(error));
-
-    QTest::ignoreMessage(QtWarningMsg,
-                         QRegularExpression(QStringLiteral("^Embedded web browser unavailable")));
-    std::unique_ptr<BrowserView> view(kz::createBrowserView(nullptr));
-    QVERIFY(view && !view->isEmbedded());
-    QVERIFY(!kz::browserPluginLoaded());
 }
 
 void TestBrowser::embeddedView()
@@ -415,9 +401,26 @@ void TestBrowser::embeddedView()
     QTRY_COMPARE_WITH_TIMEOUT(view->loadState(), LoadState::Failed, kLoadTimeoutMs);
 }
 
+void TestBrowser::firstPaintOnRealDisplay()
+{
+    // Offscreen, Qt makes no OpenGL context at start whatever is asked of it;
+    // on an X display it does, and loads the whole GL driver with it.
+    kz::test::XServer x;
+    if (!x.start())
+        QSKIP("No X server: Xvfb is not installed or did not start");
+    QProcess kz;
+    kz.setProcessEnvironment(x.environment());
+    kz.start(QStringLiteral(KZ_APP_PATH), {QStringLiteral("--startup-report")});
+    QVERIFY2(kz.waitForFinished(kLoadTimeoutMs), qPrintable(kz.errorString()));
+    const QString report = QString::fromLocal8Bit(kz.readAllStandardOutput());
+    QVERIFY2(report.contains(QStringLiteral("kz: first paint;")),
+             qPrintable(report + QString::fromLocal8Bit(kz.readAllStandardError())));
+    QVERIFY2(report.contains(QStringLiteral("GL driver not loaded")), qPrintable(report));
+}
+
 int main(int argc, char *argv[])
 {
-    // As the program's main() does; it must come before the application.
+    // As the program's main() does.
     kz::prepareBrowserEnvironment();
     QApplication app(argc, argv);
     TestBrowser test;

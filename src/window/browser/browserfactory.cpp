@@ -5,9 +5,18 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QJsonObject>
 #include <QPluginLoader>
 #include <QtGlobal>
+#include <QtGui/qtguiglobal.h>
+#if QT_CONFIG(opengl)
+#include <QOpenGLContext>
+
+// Exported by Qt GUI but declared only in its private headers: the setter
+// behind QOpenGLContext::globalShareContext().
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext *context);
+#endif
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -48,9 +57,36 @@ void prepareBrowserEnvironment()
     // other systems do not.
     if (!qEnvironmentVariableIsSet("QSG_RHI_BACKEND"))
         qputenv("QSG_RHI_BACKEND", "opengl");
-    // Qt rejects this attribute, with a warning, once the application exists.
-    if (!QCoreApplication::instance())
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Deliberately not Qt::AA_ShareOpenGLContexts: set before the application
+    // exists, it makes Qt create an OpenGL context at start, which loads the
+    // whole GL driver (some 60 MB with Mesa) before anything is drawn.
+    // provideSharedOpenGLContext() creates that context when it is needed.
+}
+
+bool provideSharedOpenGLContext()
+{
+#if QT_CONFIG(opengl)
+    if (QOpenGLContext::globalShareContext())
+        return true;
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return false;
+    // As Qt does at start when asked to: the context is installed even if it
+    // cannot be created (no OpenGL, as offscreen), and Qt WebEngine then draws
+    // without a GPU. Without any context it crashes on its first page.
+    auto *context = new QOpenGLContext;
+    context->setFormat(QSurfaceFormat::defaultFormat());
+    context->create();
+    qt_gl_set_global_share_context(context);
+    // Post routines run in reverse order of registration, so this one comes
+    // after Qt WebEngine, loaded later, has let go of the context.
+    qAddPostRoutine([] {
+        delete QOpenGLContext::globalShareContext();
+        qt_gl_set_global_share_context(nullptr);
+    });
+    return true;
+#else
+    return false;
+#endif
 }
 
 QStringList browserPluginSearchPath()
@@ -90,13 +126,11 @@ BrowserPlugin *loadBrowserPlugin(const QStringList &dirs, QString *path, QString
                             .arg(loader.fileName(), iid, QLatin1StringView(KZ_BROWSER_PLUGIN_IID));
             continue;
         }
-        // Without shared contexts requested before the application was made,
-        // Qt WebEngine crashes on its first page rather than failing politely.
-        if (QCoreApplication::instance()
-            && !QCoreApplication::testAttribute(Qt::AA_ShareOpenGLContexts)) {
-            problems << QStringLiteral("%1: not loaded, as prepareBrowserEnvironment() was not "
-                                       "called before the application was created "
-                                       "(Qt::AA_ShareOpenGLContexts is unset)")
+        // Qt WebEngine needs the shared context before its first page, and
+        // looks for it as soon as it is loaded.
+        if (!provideSharedOpenGLContext()) {
+            problems << QStringLiteral("%1: not loaded, as there is no shared OpenGL context "
+                                       "for Qt WebEngine")
                             .arg(loader.fileName());
             break;
         }

@@ -10,10 +10,18 @@ namespace kz {
 class BrowserPlugin;
 class BrowserView;
 
-// To be called by main() before the QApplication exists. Qt WebEngine, when it
-// arrives in a plugin, needs shared OpenGL contexts requested up front, and as
-// root its sandbox refuses to start unless told not to run.
+// To be called by main(), before or after the QApplication is made. Sets the
+// environment Qt WebEngine reads when it is loaded: as root its sandbox
+// refuses to start unless told not to run. Creates nothing and costs nothing
+// at start.
 void prepareBrowserEnvironment();
+
+// Makes sure Qt's global shared OpenGL context exists, which Qt WebEngine
+// needs and Qt makes at start only when Qt::AA_ShareOpenGLContexts was set
+// before the application. Made here, on first need, the GL driver stays out of
+// a program that never shows a web page. Needs a QGuiApplication and its
+// thread; returns false without one, or where Qt has no OpenGL.
+bool provideSharedOpenGLContext();
 
 // The embedded browser from the "kzwebbrowser" plugin when it can be loaded,
 // else the view that hands the address to the system's browser. The
@@ -32,8 +40,8 @@ QStringList browserPluginSearchPath();
 
 // Loads the plugin from the first of dirs that holds a usable one, without
 // keeping anything. On failure returns null and, when a candidate file was
-// found but refused, says why in *error. Refuses to load Qt WebEngine into an
-// application created without prepareBrowserEnvironment().
+// found but refused, says why in *error. Provides the shared OpenGL context
+// just before it loads a library.
 BrowserPlugin *loadBrowserPlugin(const QStringList &dirs, QString *path = nullptr,
                                  QString *error = nullptr);
 
