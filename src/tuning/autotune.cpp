@@ -93,7 +93,8 @@ void AutoTune::run()
                 return;
             if (!r) {
                 // Nothing is set and nothing saved from a run cut short.
-                showStopped(r == WaitResult::Deadline ? kNoReading : kCancelled);
+                const bool silent = r == WaitResult::Deadline || r == WaitResult::Lost;
+                showStopped(silent ? kNoReading : kCancelled);
                 return;
             }
             level += reading;

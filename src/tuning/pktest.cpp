@@ -97,7 +97,8 @@ PkTest::Ended PkTest::endedBy(WaitResult r) const
         return Ended::Stopped;
     if (tune::PkCalibration {m_state.av, m_state.avg}.isCalibrated())
         return Ended::Calibrated;
-    if (r == WaitResult::Deadline)
+    // A KZ that went away sends no readings either.
+    if (r == WaitResult::Deadline || r == WaitResult::Lost)
         return Ended::Silent;
     return m_page.pkframe->isHidden() ? Ended::PageLeft : Ended::Calibrated;
 }
