@@ -7,6 +7,7 @@
 
 #include <QGroupBox>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTest>
 #include <ctime>
@@ -151,7 +152,9 @@ void TestConnection::manualOpenConnectsWithoutAProbe()
     QVERIFY(c.form.Timer1->isActive());
     QVERIFY(c.form.TabStrip1->isVisible());
     QVERIFY(c.connect.Frame1->isHidden());
-    QTest::qWait(50);
+    // Two receive-loop ticks later still nothing has been sent.
+    QSignalSpy ticks(c.form.Timer1, &QTimer::timeout);
+    QVERIFY(waitUntil([&] { return ticks.count() >= 2; }));
     QVERIFY(kz->receivedBytes().isEmpty());
 }
 
@@ -212,8 +215,10 @@ void TestConnection::unpluggedDeviceClosesThePortOnceWithoutSpinning()
     QSignalSpy lost(h.port(), &SerialPort::lost);
     h.removeDevices();
     QVERIFY(waitUntil([&] { return !h.port()->isOpen(); }));
+    // Idle while the port is looked for again, three attempts long.
+    const qsizetype opens = h.port()->opens.size();
     const std::clock_t before = std::clock();
-    QTest::qWait(300);
+    QVERIFY(waitUntil([&] { return h.port()->opens.size() >= opens + 3; }));
     const double cpuMs = 1000.0 * double(std::clock() - before) / CLOCKS_PER_SEC;
     QVERIFY2(cpuMs < 60, qPrintable(QString::number(cpuMs)));
     QCOMPARE(lost.count(), 1);
