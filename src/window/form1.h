@@ -20,6 +20,7 @@ class ReadBack;
 class ReceiveRouter;
 class SerialPort;
 class TabNavigator;
+class WordListUpload;
 struct SiteSettings;
 
 // The program's one window. It builds the controls, holds the state they
@@ -42,6 +43,7 @@ public:
     AboutBrowser &about() { return *m_about; }
     LogFile &log() { return *m_log; }
     QuestionDesk &questions() { return *m_questions; }
+    WordListUpload &upload() { return *m_upload; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -64,6 +66,7 @@ private:
     TabNavigator *m_tabs = nullptr;
     LogFile *m_log = nullptr;
     QuestionDesk *m_questions = nullptr;
+    WordListUpload *m_upload = nullptr;
 };
 
 } // namespace kz
