@@ -17,6 +17,7 @@
 #include <QTabBar>
 #include <QTest>
 
+#include <memory>
 #include <optional>
 
 using namespace kz;
@@ -33,10 +34,8 @@ constexpr double kTimeScale = 0.02;
 
 const QString kStop = commands::kStop;
 
-int addressOf(int block)
-{
-    return WordListUpload::kFirstAddress + 64 * block;
-}
+// How an upload is made to end early.
+enum class Ending { Unanswered, CancelButton, Escape };
 
 bool isValueLine(const QString &line)
 {
@@ -114,7 +113,6 @@ public:
         return page().List3->isVisible() && page().Frame6->isVisible()
             && h.controls().form.TabStrip1->isVisible() && !page().uploadCancel->isVisible();
     }
-    QStringList linesAfter(int index) const { return lines.mid(index); }
 
     Harness h;
     sim::SimulatedKz *kz = nullptr;
@@ -127,25 +125,13 @@ public:
     std::function<void(const QString &)> onLine;
     std::optional<Outcome> outcome;
     int endBlock = -1;
-};
-
-// What one whole upload did, kept for the checks that follow it.
-struct WholeUpload {
-    bool done = false;
     bool inTime = false;
-    QStringList lines;
-    QList<qint64> times;
-    QList<std::pair<int, QString>> titles;
-    QMap<int, int> store;
-    std::optional<Outcome> outcome;
     bool hiddenWhileRunning = false;
-    bool restored = false;
-    QString title;
-    int timer4Interval = 0;
-    qint64 ms = 0;
 };
 
 } // namespace
+
+Q_DECLARE_METATYPE(Ending)
 
 class TestUpload : public QObject {
     Q_OBJECT
@@ -158,46 +144,35 @@ private slots:
     void endsWithTwoStopsAndThePageShownAgain();
     void valuesGoAtTheirOwnPaceOnceTheFirstBlockIsOpen();
     void answerWithoutEndMarkLetsEveryLaterBlockPass();
-    void unansweredBlockEndsTheUploadAfterFiveSeconds();
-    void cancelEndsTheUploadAsAnUnansweredBlockDoes_data();
-    void cancelEndsTheUploadAsAnUnansweredBlockDoes();
-    void secondClickDuringTheUploadIsRefused_data();
+    void earlyEndStopsTheKzAndShowsThePageAgain_data();
+    void earlyEndStopsTheKzAndShowsThePageAgain();
     void secondClickDuringTheUploadIsRefused();
     void closingTheWindowEndsTheUploadAtOnce();
 
 private:
     // One whole upload, run by the first check that needs it.
-    const WholeUpload &whole();
-    WholeUpload m_whole;
+    UploadBench &whole();
+    std::unique_ptr<UploadBench> m_whole;
 };
 
-const WholeUpload &TestUpload::whole()
+UploadBench &TestUpload::whole()
 {
-    if (m_whole.done)
-        return m_whole;
-    m_whole.done = true;
-    UploadBench b;
+    if (m_whole)
+        return *m_whole;
+    m_whole = std::make_unique<UploadBench>();
+    UploadBench &b = *m_whole;
     if (!b.ready)
-        return m_whole;
+        return b;
     QObject::connect(b.h.window(), &QWidget::windowTitleChanged, [&] {
         if (b.values == 11)
-            m_whole.hiddenWhileRunning = b.page().List3->isHidden() && b.page().Frame6->isHidden()
+            b.hiddenWhileRunning = b.page().List3->isHidden() && b.page().Frame6->isHidden()
                 && b.h.controls().form.TabStrip1->isHidden() && b.page().uploadCancel->isVisible();
     });
     QElapsedTimer clock;
     clock.start();
-    m_whole.inTime = b.click(120000);
-    m_whole.ms = clock.elapsed();
-    qInfo("whole upload at time scale %g: %lld ms", kTimeScale, m_whole.ms);
-    m_whole.lines = b.lines;
-    m_whole.times = b.times;
-    m_whole.titles = b.titles;
-    m_whole.store = b.kz->store();
-    m_whole.outcome = b.outcome;
-    m_whole.restored = b.pageRestored();
-    m_whole.title = b.h.window()->windowTitle();
-    m_whole.timer4Interval = b.h.controls().form.Timer4->designInterval();
-    return m_whole;
+    b.inTime = b.click(120000);
+    qInfo("whole upload at time scale %g: %lld ms", kTimeScale, clock.elapsed());
+    return b;
 }
 
 void TestUpload::linesOfABlock_data()
@@ -220,7 +195,7 @@ void TestUpload::linesOfABlock()
 {
     QFETCH(int, block);
     QFETCH(QStringList, lines);
-    const WholeUpload &w = whole();
+    const UploadBench &w = whole();
     QVERIFY(w.inTime);
     QCOMPARE(w.outcome, Outcome::Complete);
     // 641 blocks of a header, an address and 32 values, then the two stops.
@@ -233,11 +208,12 @@ void TestUpload::storeHoldsElementsUpTo20511AndNothingBeyond()
     QMap<int, int> expected;
     for (int i = 0; i <= 20511; ++i)
         expected.insert(17664 + 2 * i, phone(i));
-    const WholeUpload &w = whole();
-    QCOMPARE(w.store.size(), expected.size());
-    QCOMPARE(w.store.firstKey(), 17664);
-    QCOMPARE(w.store.lastKey(), 17664 + 2 * 20511);
-    QCOMPARE(w.store, expected);
+    const UploadBench &w = whole();
+    const QMap<int, int> store = w.kz->store();
+    QCOMPARE(store.size(), expected.size());
+    QCOMPARE(store.firstKey(), 17664);
+    QCOMPARE(store.lastKey(), 17664 + 2 * 20511);
+    QCOMPARE(store, expected);
 }
 
 void TestUpload::titleShowsTheProgress_data()
@@ -263,7 +239,7 @@ void TestUpload::titleShowsTheProgress()
 {
     QFETCH(int, values);
     QFETCH(QStringList, titles);
-    const WholeUpload &w = whole();
+    const UploadBench &w = whole();
     QStringList shown;
     for (const auto &[count, title] : w.titles) {
         if (count == values)
@@ -276,24 +252,24 @@ void TestUpload::titleShowsTheProgress()
 
 void TestUpload::endsWithTwoStopsAndThePageShownAgain()
 {
-    const WholeUpload &w = whole();
+    const UploadBench &w = whole();
     QVERIFY(w.hiddenWhileRunning);
     QCOMPARE(w.lines.mid(w.lines.size() - 3),
              (QStringList {QStringLiteral("* ") + signedField(phone(20511)), kStop, kStop}));
-    QVERIFY(w.restored);
-    QCOMPARE(w.title, QStringLiteral("Upload Complete"));
+    QVERIFY(w.pageRestored());
+    QCOMPARE(w.h.window()->windowTitle(), QStringLiteral("Upload Complete"));
 }
 
 void TestUpload::valuesGoAtTheirOwnPaceOnceTheFirstBlockIsOpen()
 {
-    const WholeUpload &w = whole();
+    const UploadBench &w = whole();
     QVERIFY(w.times.size() > 3);
     // The first block's header waits at Timer4's start-up interval.
     const int startUp = Pacing::scaled(125);
     QVERIFY2(w.times[1] - w.times[0] >= startUp, qPrintable(QString::number(w.times[1])));
     QVERIFY2(w.times[2] - w.times[1] >= startUp, qPrintable(QString::number(w.times[2])));
     // A later upload keeps the value pace from its first wait.
-    QCOMPARE(w.timer4Interval, WordListUpload::kValueHoldMs);
+    QCOMPARE(w.h.controls().form.Timer4->designInterval(), WordListUpload::kValueHoldMs);
 }
 
 void TestUpload::answerWithoutEndMarkLetsEveryLaterBlockPass()
@@ -323,128 +299,110 @@ void TestUpload::answerWithoutEndMarkLetsEveryLaterBlockPass()
     QCOMPARE(b.h.window()->receiver().pending(), QStringLiteral("OK"));
 }
 
-void TestUpload::unansweredBlockEndsTheUploadAfterFiveSeconds()
+void TestUpload::earlyEndStopsTheKzAndShowsThePageAgain_data()
 {
-    UploadBench b;
-    QVERIFY(b.ready);
-    QObject::connect(b.kz, &sim::SimulatedKz::lineReceived, [&](const QString &l) {
-        if (l == WordListUpload::blockAddressLine(2))
-            b.kz->setBlockAnswer({});
-    });
-    int holds = 0;
-    int holdsBeforeStop = -1;
-    QElapsedTimer sinceLastValue;
-    qint64 waited = -1;
-    QObject::connect(b.h.controls().form.Timer3, &QTimer::timeout, [&] { ++holds; });
-    b.onLine = [&](const QString &l) {
-        if (l == kStop && waited < 0) {
-            waited = sinceLastValue.elapsed();
-            holdsBeforeStop = holds;
-        } else if (b.values == 3 * 32 && isValueLine(l)) {
-            sinceLastValue.start();
-            holds = 0;
-        }
-    };
-    QVERIFY(b.click());
-    QCOMPARE(b.outcome, Outcome::NoAnswer);
-    QCOMPARE(b.endBlock, 2);
-    QCOMPARE(b.h.window()->windowTitle(),
-             QStringLiteral("Upload stopped: no answer from the KZ at block 2"));
-    QCOMPARE(holdsBeforeStop, WordListUpload::kAnswerHolds);
-    QVERIFY2(waited >= Pacing::scaled(5000), qPrintable(QString::number(waited)));
-    QCOMPARE(b.kz->store().size(), 3 * 32);
-    QCOMPARE(b.lines.last(2), (QStringList {kStop, kStop}));
-    QCOMPARE(b.lines.count(kStop), 2);
-    QCOMPARE(holds, WordListUpload::kAnswerHolds + 2); // the stops keep their waits
-    QVERIFY(b.pageRestored());
+    QTest::addColumn<Ending>("how");
+    QTest::addColumn<Outcome>("outcome");
+    QTest::addColumn<int>("stored"); // values in the store
+    QTest::addColumn<QString>("title");
+    QTest::newRow("block 3 unanswered") << Ending::Unanswered << Outcome::NoAnswer << 4 * 32
+                                        << "Upload stopped: no answer from the KZ at block 3";
+    QTest::newRow("Cancel button")
+        << Ending::CancelButton << Outcome::Cancelled << 3 * 32 << "Upload cancelled at block 3";
+    QTest::newRow("Escape") << Ending::Escape << Outcome::Cancelled << 3 * 32
+                            << "Upload cancelled at block 3";
 }
 
-void TestUpload::cancelEndsTheUploadAsAnUnansweredBlockDoes_data()
+void TestUpload::earlyEndStopsTheKzAndShowsThePageAgain()
 {
-    QTest::addColumn<bool>("escape");
-    QTest::newRow("Cancel button") << false;
-    QTest::newRow("Escape") << true;
-}
-
-void TestUpload::cancelEndsTheUploadAsAnUnansweredBlockDoes()
-{
-    QFETCH(bool, escape);
+    QFETCH(Ending, how);
+    QFETCH(Outcome, outcome);
+    QFETCH(int, stored);
+    QFETCH(QString, title);
     UploadBench b;
     QVERIFY(b.ready);
     QWidget *window = b.h.window();
     window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window));
-    qsizetype cancelledAt = -1;
-    int holdsAfter = 0;
-    QObject::connect(b.h.controls().form.Timer3, &QTimer::timeout, [&] { ++holdsAfter; });
-    b.atBlock(3, [&] {
-        cancelledAt = b.lines.size();
-        holdsAfter = 0;
-        if (escape)
-            QTest::keyClick(window, Qt::Key_Escape);
-        else
-            QTest::mouseClick(b.page().uploadCancel, Qt::LeftButton);
-    });
+    // Counted from the cancel, or from the last value of the unanswered block.
+    qsizetype endedAt = -1;
+    int holds = 0;
+    int holdsBeforeStop = -1;
+    QElapsedTimer sinceEnd;
+    qint64 beforeStop = -1;
+    QObject::connect(b.h.controls().form.Timer3, &QTimer::timeout, [&] { ++holds; });
+    auto endHere = [&] {
+        endedAt = b.lines.size();
+        holds = 0;
+        sinceEnd.start();
+    };
+    if (how == Ending::Unanswered) {
+        QObject::connect(b.kz, &sim::SimulatedKz::lineReceived, [&](const QString &l) {
+            if (l == WordListUpload::blockAddressLine(3))
+                b.kz->setBlockAnswer({});
+        });
+        b.onLine = [&](const QString &l) {
+            if (l == kStop && beforeStop < 0) {
+                beforeStop = sinceEnd.elapsed();
+                holdsBeforeStop = holds;
+            } else if (b.values == stored && isValueLine(l)) {
+                endHere();
+            }
+        };
+    } else {
+        b.atBlock(3, [&] {
+            endHere();
+            if (how == Ending::Escape)
+                QTest::keyClick(window, Qt::Key_Escape);
+            else
+                QTest::mouseClick(b.page().uploadCancel, Qt::LeftButton);
+        });
+    }
     QVERIFY(b.click());
-    QCOMPARE(b.outcome, Outcome::Cancelled);
+    QCOMPARE(b.outcome, outcome);
     QCOMPARE(b.endBlock, 3);
-    QCOMPARE(window->windowTitle(), QStringLiteral("Upload cancelled at block 3"));
+    QCOMPARE(window->windowTitle(), title);
+    QCOMPARE(b.kz->store().size(), stored);
     // Nothing more of the block; the stops go out with their waits.
-    QCOMPARE(b.linesAfter(cancelledAt), (QStringList {kStop, kStop}));
-    QCOMPARE(holdsAfter, 2);
-    QCOMPARE(b.kz->store().size(), 3 * 32);
+    QCOMPARE(b.lines.mid(endedAt), (QStringList {kStop, kStop}));
     QVERIFY(b.pageRestored());
     QVERIFY(!b.h.window()->link().isSequenceRunning());
-}
-
-void TestUpload::secondClickDuringTheUploadIsRefused_data()
-{
-    QTest::addColumn<bool>("duringStops");
-    QTest::newRow("while blocks go out") << false;
-    QTest::newRow("between the closing stops") << true;
+    if (how == Ending::Unanswered) {
+        QCOMPARE(holdsBeforeStop, WordListUpload::kAnswerHolds);
+        QVERIFY2(beforeStop >= Pacing::scaled(5000), qPrintable(QString::number(beforeStop)));
+        QCOMPARE(holds, WordListUpload::kAnswerHolds + 2);
+    } else {
+        QCOMPARE(holds, 2);
+    }
 }
 
 void TestUpload::secondClickDuringTheUploadIsRefused()
 {
-    QFETCH(bool, duringStops);
     UploadBench b;
     QVERIFY(b.ready);
     QSignalSpy refused(&b.h.window()->link(), &DeviceLink::sequenceRefused);
     int finishedCount = 0;
     QObject::connect(&b.upload(), &WordListUpload::finished, [&] { ++finishedCount; });
-    bool clicked = false;
-    auto secondClick = [&] {
-        if (!std::exchange(clicked, true))
-            QTest::mouseClick(b.page().Command24, Qt::LeftButton);
-    };
-    auto cancelAtBlock3 = [&] {
+    auto secondClick = [&] { QTest::mouseClick(b.page().Command24, Qt::LeftButton); };
+    // Once while the blocks go out, once between the closing stops.
+    b.atBlock(1, [&] {
+        secondClick();
         b.atBlock(3, [&] {
             b.page().uploadCancel->click();
-            if (duringStops) {
-                b.onLine = [&](const QString &l) {
-                    if (l == kStop)
-                        QTimer::singleShot(0, secondClick);
-                };
-            }
+            b.onLine = [&](const QString &l) {
+                if (l == kStop && refused.count() == 1)
+                    QTimer::singleShot(0, secondClick);
+            };
         });
-    };
-    if (duringStops) {
-        cancelAtBlock3();
-    } else {
-        b.atBlock(1, [&] {
-            secondClick();
-            cancelAtBlock3();
-        });
-    }
+    });
     QVERIFY(b.click());
-    QVERIFY(clicked);
-    QCOMPARE(refused.count(), 1);
+    QCOMPARE(refused.count(), 2);
     QCOMPARE(finishedCount, 1);
     QCOMPARE(b.lines.count(WordListUpload::blockAddressLine(0)), 1);
     QCOMPARE(b.lines.count(WordListUpload::blockOpenLine()), 4);
     QCOMPARE(b.lines.last(3), (QStringList {WordListUpload::blockAddressLine(3), kStop, kStop}));
     QCOMPARE(b.kz->store().size(), 3 * 32);
-    QCOMPARE(b.kz->store().lastKey(), addressOf(2) + 62);
+    QCOMPARE(b.kz->store().lastKey(), 17664 + 2 * (3 * 32 - 1));
 }
 
 void TestUpload::closingTheWindowEndsTheUploadAtOnce()
