@@ -244,25 +244,31 @@ void wordListUpload(int blocks)
             storeLine = QString::fromLatin1(line);
     }
 
-    const int measured = std::min(blocks, Upload::kBlocks);
-    if (marks.size() <= measured) {
-        std::printf("upload: ended after %lld blocks\n", static_cast<long long>(marks.size()));
-        return;
-    }
-    const Mark &first = marks.at(0);
-    const Mark &last = marks.at(measured);
-    const double wallMs = (last.ns - first.ns) / 1e6;
-    const double cpu = last.cpu - first.cpu;
-    const int answerHolds = last.holds - first.holds;
-    // Up to the first stop the last block's header is not there: one hold1 less.
-    const double due = prescribedMs(measured, answerHolds) - (measured == Upload::kBlocks ? 15 : 0);
-    std::printf("upload, first %d blocks (first line to the %s): wall %.3f s, prescribed waits "
-                "%.3f s (%d answer holds of 250 ms), wall %+.2f%% of prescribed; CPU %.0f ms "
-                "(%.2f%% of one core)\n",
-                measured,
-                measured == Upload::kBlocks ? "first closing stop" : "next block's header",
-                wallMs / 1000, due / 1000, answerHolds, 100.0 * (wallMs - due) / due, cpu,
-                100.0 * cpu / wallMs);
+    // The figures over the first `measured` blocks: to the next block's
+    // header, or for all of them to the first closing stop.
+    auto report = [&](int measured) {
+        if (marks.size() <= measured) {
+            std::printf("upload: ended after %lld blocks\n", static_cast<long long>(marks.size()));
+            return;
+        }
+        const bool all = measured == Upload::kBlocks;
+        const Mark &first = marks.at(0);
+        const Mark &last = marks.at(measured);
+        const double wallMs = (last.ns - first.ns) / 1e6;
+        const double cpu = last.cpu - first.cpu;
+        const int answerHolds = last.holds - first.holds;
+        // Up to the first stop no header follows: one hold1 less.
+        const double due = prescribedMs(measured, answerHolds) - (all ? Upload::kValueHoldMs : 0);
+        std::printf("upload, first %d blocks (first line to the %s): wall %.3f s, prescribed "
+                    "waits %.3f s (%d answer holds of 250 ms), wall %+.2f%% of prescribed; CPU "
+                    "%.0f ms (%.2f%% of one core)\n",
+                    measured, all ? "first closing stop" : "next block's header", wallMs / 1000,
+                    due / 1000, answerHolds, 100.0 * (wallMs - due) / due, cpu,
+                    100.0 * cpu / wallMs);
+    };
+    report(std::min(blocks, 40));
+    if (blocks > 40)
+        report(std::min(blocks, Upload::kBlocks));
     if (outcome == Upload::Outcome::Complete)
         std::printf("upload, whole click (to \"Upload Complete\" and both stops): wall %.1f s, "
                     "CPU %.0f ms (%.2f%% of one core)\n",
