@@ -1,5 +1,7 @@
 // Prints what the program costs: start-up time and memory, the CPU it uses
 // while it waits, and how late its waits end. Everything runs at real time.
+// `--upload` measures the word-list upload instead (about eight minutes;
+// `--upload 40` its first 40 blocks).
 #include "device/devicelink.h"
 #include "device/pacing.h"
 #include "device/systemserialport.h"
@@ -10,11 +12,13 @@
 #include "window/form1layout.h"
 #include "window/receiverouter.h"
 #include "window/widgets.h"
+#include "words/upload.h"
 #include "xserver.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMessageBox>
 #include <QProcess>
 #include <QProperty>
@@ -22,9 +26,11 @@
 #include <QRegularExpression>
 #include <QTabBar>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <sys/resource.h>
 
 namespace {
@@ -483,6 +489,126 @@ void autoTuneAndPkTest()
                 static_cast<long long>(tickToPaint.last()));
 }
 
+// The waits the upload prescribes from the first line of block 0 to the first
+// line of block `blocks`: two start-up hold1s of 125 ms, 15-ms hold1s (one per
+// value, four per block: after the answer, before the next header and after
+// each of its lines), and the 250-ms holds of the answer waits.
+double prescribedMs(int blocks, int holds)
+{
+    using U = kz::WordListUpload;
+    const int fastHold1s = blocks * (U::kBlockValues + 4) - 2;
+    return 2 * 125.0 + fastHold1s * double(U::kValueHoldMs) + holds * 250.0;
+}
+
+// The upload against kz-sim in a process of its own, so that the CPU counted
+// is the program's alone. Measures the first `blocks` blocks, then cancels
+// the upload, or the whole upload when `blocks` is 641.
+void wordListUpload(int blocks)
+{
+    using Upload = kz::WordListUpload;
+    QTemporaryDir folder;
+    QProcess sim;
+    sim.setStandardOutputFile(folder.filePath(QStringLiteral("sim.out")));
+    sim.start(QStringLiteral(KZ_SIM_PATH),
+              {QStringLiteral("--dir"), folder.path(), QStringLiteral("--port"),
+               QStringLiteral("1"), QStringLiteral("--print-store")});
+    QElapsedTimer started;
+    started.start();
+    while (!QFile::exists(folder.filePath(QStringLiteral("COM1"))) && started.elapsed() < 5000)
+        QThread::msleep(20);
+    kz::Form1 window(new kz::SystemSerialPort(kz::PortLocator::forFolder(folder.path())));
+    window.show();
+    window.connection().search();
+    if (!window.connection().isConnected()) {
+        std::printf("upload: the simulated KZ was not found\n");
+        return;
+    }
+    const kz::Form1Controls &c = window.controls();
+    for (int i = 0; i < c.form.TabStrip1->count(); ++i) {
+        if (c.form.TabStrip1->tabText(i) == QLatin1String("Word List"))
+            c.form.TabStrip1->setCurrentIndex(i);
+    }
+    // The answers to the tab's stops pass the receive loop before the upload
+    // starts, so that none of them counts as a block's answer.
+    QElapsedTimer settle;
+    settle.start();
+    runUntil([&] { return settle.elapsed() > 1000 && window.receiver().pending().isEmpty(); });
+
+    // At the first line of each block and at the first closing stop: time,
+    // answer-wait holds so far, CPU.
+    struct Mark {
+        qint64 ns;
+        int holds;
+        double cpu;
+    };
+    QList<Mark> marks;
+    int holds = 0;
+    bool stopped = false;
+    QElapsedTimer clock;
+    QObject::connect(c.form.Timer3, &QTimer::timeout, [&] {
+        if (!stopped)
+            ++holds;
+    });
+    QObject::connect(&window.link(), &kz::DeviceLink::commandSent, [&](const QString &line) {
+        if (line == Upload::blockOpenLine() && !stopped) {
+            marks.append({clock.nsecsElapsed(), holds, cpuMs()});
+            if (marks.size() == blocks + 1)
+                window.link().cancelSequence();
+        } else if (line == QLatin1String("@ 2 2") && !stopped) {
+            stopped = true;
+            marks.append({clock.nsecsElapsed(), holds, cpuMs()});
+        }
+    });
+    std::optional<Upload::Outcome> outcome;
+    QObject::connect(&window.upload(), &Upload::finished, [&](Upload::Outcome o) { outcome = o; });
+
+    const double cpuBefore = cpuMs();
+    clock.start();
+    c.words.Command24->click();
+    const qint64 wholeNs = clock.nsecsElapsed();
+    const double wholeCpu = cpuMs() - cpuBefore;
+    sim.terminate();
+    sim.waitForFinished(5000);
+    QFile simOut(folder.filePath(QStringLiteral("sim.out")));
+    simOut.open(QIODevice::ReadOnly);
+    QString storeLine;
+    for (const QByteArray &line : simOut.readAll().split('\n')) {
+        if (line.startsWith("store: "))
+            storeLine = QString::fromLatin1(line);
+    }
+
+    // The figures over the first `measured` blocks: to the next block's
+    // header, or for all of them to the first closing stop.
+    auto report = [&](int measured) {
+        if (marks.size() <= measured) {
+            std::printf("upload: ended after %lld blocks\n", static_cast<long long>(marks.size()));
+            return;
+        }
+        const bool all = measured == Upload::kBlocks;
+        const Mark &first = marks.at(0);
+        const Mark &last = marks.at(measured);
+        const double wallMs = (last.ns - first.ns) / 1e6;
+        const double cpu = last.cpu - first.cpu;
+        const int answerHolds = last.holds - first.holds;
+        // Up to the first stop no header follows: one hold1 less.
+        const double due = prescribedMs(measured, answerHolds) - (all ? Upload::kValueHoldMs : 0);
+        std::printf("upload, first %d blocks (first line to the %s): wall %.3f s, prescribed "
+                    "waits %.3f s (%d answer holds of 250 ms), wall %+.2f%% of prescribed; CPU "
+                    "%.0f ms (%.2f%% of one core)\n",
+                    measured, all ? "first closing stop" : "next block's header", wallMs / 1000,
+                    due / 1000, answerHolds, 100.0 * (wallMs - due) / due, cpu,
+                    100.0 * cpu / wallMs);
+    };
+    report(std::min(blocks, 40));
+    if (blocks > 40)
+        report(std::min(blocks, Upload::kBlocks));
+    if (outcome == Upload::Outcome::Complete)
+        std::printf("upload, whole click (to \"Upload Complete\" and both stops): wall %.1f s, "
+                    "CPU %.0f ms (%.2f%% of one core)\n",
+                    wholeNs / 1e9, wholeCpu, 100.0 * wholeCpu / (wholeNs / 1e6));
+    std::printf("  kz-sim says: %s\n", qPrintable(storeLine));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -491,6 +617,13 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // kz-bench [RUNS] [--startup-only]: RUNS of each program on each platform.
     QStringList args = QCoreApplication::arguments();
+    // --upload [blocks]: the word-list upload, whole or over its first blocks.
+    if (const qsizetype at = args.indexOf(QStringLiteral("--upload")); at > 0) {
+        bool given = false;
+        const int blocks = args.value(at + 1).toInt(&given);
+        wordListUpload(given && blocks > 0 ? blocks : kz::WordListUpload::kBlocks);
+        return 0;
+    }
     const bool startUpOnly = args.removeAll(QStringLiteral("--startup-only")) > 0;
     const int runs = qMax(1, args.value(1, QStringLiteral("10")).toInt());
     startUpEverywhere(runs);

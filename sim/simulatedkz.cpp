@@ -403,7 +403,7 @@ void SimulatedKz::handleValue(double value)
         m_store.insert(m_uploadAddress + 2 * m_valuesTaken, qRound(value));
         if (++m_valuesTaken == kUploadValueCount) {
             m_context = Context::Idle;
-            reply("^");
+            reply(m_blockAnswer);
         }
         break;
     case Context::Sensitivity:

@@ -112,6 +112,11 @@ public:
     // a slot never written before it reads 0.
     QMap<int, QList<int>> storeRows() const;
 
+    // What the device answers when a block of the word-list upload is full:
+    // "^" by default; an empty answer leaves the block unanswered.
+    void setBlockAnswer(const QByteArray &answer) { m_blockAnswer = answer; }
+    QByteArray blockAnswer() const { return m_blockAnswer; }
+
     // Delay before answers to commands; 0 writes them at once.
     void setReplyDelayMs(int ms) { m_replyDelayMs = qMax(0, ms); }
     int replyDelayMs() const { return m_replyDelayMs; }
@@ -186,6 +191,7 @@ private:
     int m_uploadAddress = 0;
     int m_valuesTaken = 0;
     QMap<int, int> m_store;
+    QByteArray m_blockAnswer = "^";
 
     Voice m_voice;
     Voice m_storedVoice;

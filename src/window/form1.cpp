@@ -23,6 +23,7 @@
 #include "words/readback.h"
 #include "words/sayword.h"
 #include "words/voice.h"
+#include "words/upload.h"
 #include "words/wordlist.h"
 
 #include <QCloseEvent>
@@ -54,6 +55,7 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
     m_receiver = new ReceiveRouter(c.form, c.hidden, *m_link, this);
     m_comWords = new ComWords(c.com, m_state, *m_link, *m_receiver, this);
     m_readBack = new ReadBack(c.words, c.com.List1, *m_link, *m_receiver, this);
+    m_upload = new WordListUpload(c.words, c.hidden, c.form, *m_link, this);
     m_modes = new ModeControl(c.kzPage, m_state, *m_link, *m_receiver, this);
     m_sayWord = new SayWord(c.words, c.com.List1, *m_link, this);
     m_voice = new VoiceSettings(c.setup, c.com, *m_link, this);

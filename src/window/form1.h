@@ -24,6 +24,7 @@ class SerialPort;
 class Sensitivity;
 class TabNavigator;
 class VoiceSettings;
+class WordListUpload;
 struct SiteSettings;
 
 // The program's one window. It builds the controls, holds the state they
@@ -49,6 +50,7 @@ public:
     Sensitivity &sensitivity() { return *m_sensitivity; }
     AutoTune &autoTune() { return *m_autoTune; }
     PkTest &pkTest() { return *m_pk; }
+    WordListUpload &upload() { return *m_upload; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -75,6 +77,7 @@ private:
     QuestionDesk *m_questions = nullptr;
     SayWord *m_sayWord = nullptr;
     VoiceSettings *m_voice = nullptr;
+    WordListUpload *m_upload = nullptr;
 };
 
 } // namespace kz

@@ -335,6 +335,9 @@ void buildWordListPage(QWidget *f, Form1Controls &c)
     c.words.Text28 = text(c.words.setupframe, "Text28", QStringLiteral("Text28"), 5640, 1680, 1452,
                           372, {}, TextBox::MultiLineScrolled);
     c.words.Text28->hide();
+    c.words.uploadCancel = button(c.words.setupframe, "uploadCancel", QStringLiteral("Cancel"),
+                                  2760, 2160, 2292, 372, QStringLiteral("Stop the upload (Esc)"));
+    c.words.uploadCancel->hide();
 }
 
 void buildKzPage(QWidget *f, Form1Controls &c)

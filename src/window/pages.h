@@ -161,6 +161,7 @@ struct WordListPage {
     QCheckBox *Check5 = nullptr;
     ListBox *List3 = nullptr;
     TextBox *Text28 = nullptr;
+    QPushButton *uploadCancel = nullptr; // shown only while an upload runs
 };
 
 // PK page.

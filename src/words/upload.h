@@ -1,0 +1,73 @@
+#pragma once
+
+#include "device/devicelink.h"
+
+#include <QObject>
+#include <QString>
+
+namespace kz {
+
+struct FormParts;
+struct HiddenBoxes;
+struct WordListPage;
+
+// Writes the phoneme table into the KZ's store, so that the device says word
+// n from row n. The values go in blocks of 32, each answered by the device
+// before the next opens; the window's title shows the progress. While it
+// runs, no word can be said and no other page chosen.
+class WordListUpload : public QObject {
+    Q_OBJECT
+public:
+    enum class Outcome {
+        Complete,
+        NoAnswer, // a block went unanswered for kAnswerHolds holds
+        Cancelled,
+        Ending, // the window was closed
+    };
+    Q_ENUM(Outcome)
+
+    static constexpr int kBlockValues = 32;
+    static constexpr int kFirstAddress = 17664;
+    // Each value takes two addresses.
+    static constexpr int kBlockStride = 2 * kBlockValues;
+    static constexpr int kBlocks = 641;
+    static constexpr int kValues = kBlocks * kBlockValues;
+    // The pace of a value once the first block is open; the first two holds
+    // go at Timer4's start-up interval.
+    static constexpr int kValueHoldMs = 15;
+    // 5 s of 250-ms holds without an answer ends the upload.
+    static constexpr int kAnswerHolds = 20;
+
+    WordListUpload(const WordListPage &page, const HiddenBoxes &hidden, const FormParts &form,
+                   DeviceLink &link, QObject *parent = nullptr);
+
+    // The click handler of "Re-Load Word List": returns when the upload has
+    // ended. Refused while another sequence holds the wire.
+    void run();
+    bool isRunning() const { return m_running; }
+
+    // The title after `values` values with `passes` blocks answered: the
+    // words written in tenths, " 1.1" or " 2".
+    static QString progressTitle(int values, int passes);
+    static QString blockOpenLine();
+    static QString blockAddressLine(int block);
+    static QString valueLine(int element);
+
+signals:
+    // `block` is the block that was being sent when the upload ended.
+    void finished(kz::WordListUpload::Outcome outcome, int block);
+
+private:
+    Outcome sendBlocks(int &block);
+    WaitResult openBlock(int block);
+    WaitResult awaitAnswer();
+    void finish(Outcome outcome, int block);
+
+    const WordListPage &m_page;
+    const HiddenBoxes &m_hidden;
+    const FormParts &m_form;
+    DeviceLink &m_link;
+    bool m_running = false;
+};
+
+} // namespace kz
