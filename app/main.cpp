@@ -10,6 +10,7 @@
 #endif
 #include "window/endsignals.h"
 #include "window/form1.h"
+#include "window/tabnavigator.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -137,20 +138,11 @@ int main(int argc, char *argv[])
         const QString page = parser.value(pageOption);
         QObject::connect(
             &window.connection(), &kz::Connection::connected, &window, [&, file, page](int port) {
-                QTabBar *tabs = window.controls().form.TabStrip1;
-                int pageIndex = -1;
-                for (int i = 0; i < tabs->count(); ++i) {
-                    if (tabs->tabText(i) == page)
-                        pageIndex = i;
-                }
-                if (!page.isEmpty() && pageIndex < 0) {
+                if (!page.isEmpty() && !window.tabs().choose(page)) {
                     std::fprintf(stderr, "kz: no page \"%s\"\n", qPrintable(page));
                     QCoreApplication::exit(2);
                     return;
                 }
-                if (pageIndex >= 0)
-                    QTimer::singleShot(0, &window,
-                                       [tabs, pageIndex] { tabs->setCurrentIndex(pageIndex); });
                 QTimer::singleShot(1500, &window, [&, port, file] {
                     const bool saved = window.grab().save(file);
                     std::printf("kz: connected on port %d; %s %s\n", port,

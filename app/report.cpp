@@ -3,6 +3,7 @@
 #include "window/aboutpage.h"
 #include "window/browser/browserview.h"
 #include "window/form1.h"
+#include "window/tabnavigator.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -137,12 +138,6 @@ void reportFirstPaint(Form1 &window)
 
 void reportAboutPage(Form1 &window)
 {
-    QTabBar *tabs = window.controls().form.TabStrip1;
-    int about = -1;
-    for (int i = 0; i < tabs->count(); ++i) {
-        if (tabs->tabText(i) == QLatin1String("About The KZ"))
-            about = i;
-    }
     QElapsedTimer clock;
     clock.start();
     auto *poll = new QTimer(&window);
@@ -169,8 +164,8 @@ void reportAboutPage(Form1 &window)
         });
     });
     // Once the window is up, as a user's click would come.
-    QTimer::singleShot(0, &window, [tabs, about, poll] {
-        tabs->setCurrentIndex(about);
+    QTimer::singleShot(0, &window, [&window, poll] {
+        window.tabs().choose(QStringLiteral("About The KZ"));
         poll->start(50);
     });
 }

@@ -11,6 +11,7 @@
 #include "window/form1.h"
 #include "window/form1layout.h"
 #include "window/receiverouter.h"
+#include "window/tabnavigator.h"
 #include "window/widgets.h"
 #include "words/upload.h"
 #include "xserver.h"
@@ -372,11 +373,7 @@ void modeAndSayWaits()
 // Chooses a page by its tab, as a click would, and lets the tab's own waits end.
 void showPage(kz::Form1 &window, const QString &caption)
 {
-    QTabBar *tabs = window.controls().form.TabStrip1;
-    for (int i = 0; i < tabs->count(); ++i) {
-        if (tabs->tabText(i) == caption)
-            tabs->setCurrentIndex(i);
-    }
+    window.tabs().choose(caption);
     QElapsedTimer settle;
     settle.start();
     runUntil([&] { return settle.elapsed() > 1000 && !window.receiver().isBusy(); });
@@ -524,10 +521,7 @@ void wordListUpload(int blocks)
         return;
     }
     const kz::Form1Controls &c = window.controls();
-    for (int i = 0; i < c.form.TabStrip1->count(); ++i) {
-        if (c.form.TabStrip1->tabText(i) == QLatin1String("Word List"))
-            c.form.TabStrip1->setCurrentIndex(i);
-    }
+    window.tabs().choose(QStringLiteral("Word List"));
     // The answers to the tab's stops pass the receive loop before the upload
     // starts, so that none of them counts as a block's answer.
     QElapsedTimer settle;

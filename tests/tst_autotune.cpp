@@ -4,6 +4,7 @@
 #include "tuning/autotune.h"
 #include "tuning/sensitivity.h"
 #include "window/receiverouter.h"
+#include "window/tabnavigator.h"
 #include "window/widgets.h"
 #include "wire.h"
 
@@ -83,11 +84,7 @@ void TestAutoTune::cleanup()
 
 void TestAutoTune::showPage(const QString &caption)
 {
-    QTabBar *tabs = h->controls().form.TabStrip1;
-    for (int i = 0; i < tabs->count(); ++i) {
-        if (tabs->tabText(i) == caption)
-            tabs->setCurrentIndex(i);
-    }
+    h->window()->tabs().choose(caption);
     QVERIFY(waitUntil([&] {
         return !h->window()->receiver().isBusy() && h->window()->receiver().pending().isEmpty();
     }));

@@ -1,8 +1,8 @@
 // The log of questions and answers: the form of its entries, writing them,
 // and the Log File page's Read Log and Clear Log.
-#include "support.h"
 #include "questions/logfile.h"
 #include "questions/questiondesk.h"
+#include "support.h"
 #include "window/widgets.h"
 
 #include <QApplication>

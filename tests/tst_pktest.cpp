@@ -3,6 +3,7 @@
 #include "support.h"
 #include "tuning/pktest.h"
 #include "window/receiverouter.h"
+#include "window/tabnavigator.h"
 #include "window/widgets.h"
 #include "wire.h"
 
@@ -90,11 +91,7 @@ void TestPkTest::cleanup()
 
 void TestPkTest::showPage(const QString &caption)
 {
-    QTabBar *tabs = h->controls().form.TabStrip1;
-    for (int i = 0; i < tabs->count(); ++i) {
-        if (tabs->tabText(i) == caption)
-            tabs->setCurrentIndex(i);
-    }
+    h->window()->tabs().choose(caption);
     QVERIFY(waitUntil([this] { return settled(); }));
 }
 

@@ -67,11 +67,7 @@ void TestReceiveLoop::cleanup()
 
 void TestReceiveLoop::showPage(const QString &caption)
 {
-    QTabBar *tabs = h->controls().form.TabStrip1;
-    for (int i = 0; i < tabs->count(); ++i) {
-        if (tabs->tabText(i) == caption)
-            tabs->setCurrentIndex(i);
-    }
+    h->window()->tabs().choose(caption);
     QVERIFY(waitUntil([&] { return !router().isBusy(); }));
     kz->clearReceived();
 }

@@ -5,6 +5,7 @@
 #include "device/pacing.h"
 #include "support.h"
 #include "window/receiverouter.h"
+#include "window/tabnavigator.h"
 #include "window/widgets.h"
 #include "words/wordlist.h"
 
@@ -79,11 +80,7 @@ void TestRequests::cleanup()
 
 void TestRequests::showPage(const QString &caption)
 {
-    QTabBar *tabs = h->controls().form.TabStrip1;
-    for (int i = 0; i < tabs->count(); ++i) {
-        if (tabs->tabText(i) == caption)
-            tabs->setCurrentIndex(i);
-    }
+    h->window()->tabs().choose(caption);
     h->port()->clearWritten();
 }
 

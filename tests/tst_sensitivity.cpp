@@ -3,6 +3,7 @@
 #include "support.h"
 #include "tuning/sensitivity.h"
 #include "window/receiverouter.h"
+#include "window/tabnavigator.h"
 #include "window/widgets.h"
 #include "wire.h"
 
@@ -65,11 +66,7 @@ void TestSensitivity::cleanup()
 
 void TestSensitivity::showPage(const QString &caption)
 {
-    QTabBar *tabs = h->controls().form.TabStrip1;
-    for (int i = 0; i < tabs->count(); ++i) {
-        if (tabs->tabText(i) == caption)
-            tabs->setCurrentIndex(i);
-    }
+    h->window()->tabs().choose(caption);
     QVERIFY(waitUntil([&] { return !h->window()->receiver().isBusy(); }));
     h->port()->clearWritten();
 }

@@ -7,8 +7,8 @@
 
 #include <QGroupBox>
 #include <QPushButton>
-#include <QTabBar>
 #include <QSignalSpy>
+#include <QTabBar>
 #include <QTest>
 
 using namespace kz;
@@ -81,8 +81,8 @@ QWidget *TestTabs::shownPage() const
 {
     const auto &c = h->controls();
     QWidget *shown = nullptr;
-    for (QGroupBox *page : {c.com.comframe, c.kzPage.KZframe, c.setup.Controlframe, c.words.setupframe, c.pk.pkframe,
-                            c.about.Aboutframe, c.log.Frame10}) {
+    for (QGroupBox *page : {c.com.comframe, c.kzPage.KZframe, c.setup.Controlframe,
+                            c.words.setupframe, c.pk.pkframe, c.about.Aboutframe, c.log.Frame10}) {
         if (!page->isHidden()) {
             if (shown)
                 return nullptr; // more than one: not a valid state

@@ -2,6 +2,7 @@
 // against the simulated KZ on a pseudo-terminal.
 #include "harness.h"
 #include "window/receiverouter.h"
+#include "window/tabnavigator.h"
 #include "window/widgets.h"
 
 #include <QGroupBox>
@@ -46,11 +47,7 @@ void TestTuningSim::showPage(const QString &caption)
 {
     // The tab's stops go unanswered, so that no stray end mark follows.
     kz->setProbeAnswers(sim::SimulatedKz::ProbeAnswers::None);
-    QTabBar *tabs = h->controls().form.TabStrip1;
-    for (int i = 0; i < tabs->count(); ++i) {
-        if (tabs->tabText(i) == caption)
-            tabs->setCurrentIndex(i);
-    }
+    h->window()->tabs().choose(caption);
     const ReceiveRouter &router = h->window()->receiver();
     QVERIFY(waitUntil([&] { return !router.isBusy() && router.pending().isEmpty(); }));
     kz->setProbeAnswers(sim::SimulatedKz::ProbeAnswers::Both);

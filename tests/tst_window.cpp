@@ -1,7 +1,7 @@
 // The window as it stands before anything happens: controls, places,
 // captions, design-time properties.
-#include "support.h"
 #include "device/pacing.h"
+#include "support.h"
 #include "window/widgets.h"
 
 #include <QAccessible>
@@ -278,7 +278,8 @@ void TestWindow::optionGroupsPerContainer()
     QCOMPARE(c.setup.Option1[1]->property("index").toInt(), 1);
     // Choosing in one group leaves the others alone.
     c.com.Option2->click();
-    QVERIFY(c.com.Option2->isChecked() && !c.com.Option7->isChecked() && !c.com.Option8->isChecked());
+    QVERIFY(c.com.Option2->isChecked() && !c.com.Option7->isChecked()
+            && !c.com.Option8->isChecked());
     QVERIFY(c.setup.Option4->isChecked() && c.setup.Option1[0]->isChecked());
     c.setup.Option1[1]->click();
     QVERIFY(!c.setup.Option1[0]->isChecked());
@@ -295,10 +296,11 @@ void TestWindow::scrollBarsWithLargerMinimumShowLargeValuesOnTop()
         int lo, hi, value;
         bool inverted;
     };
-    const QList<Bar> bars {{c.connect.VScroll5, 1, 30, 3, false},   {c.setup.VScroll1, 20, 1024, 75, true},
-                           {c.setup.VScroll2, 1, 255, 254, true}, {c.setup.VScroll3, 5, 255, 5, true},
-                           {c.setup.VScroll4, 1, 10, 1, true},    {c.setup.VScroll13, 20, 1024, 75, true},
-                           {c.setup.HScroll5, 0, 254, 89, false}, {c.words.HScroll7, 0, 2048, 200, false}};
+    const QList<Bar> bars {
+        {c.connect.VScroll5, 1, 30, 3, false}, {c.setup.VScroll1, 20, 1024, 75, true},
+        {c.setup.VScroll2, 1, 255, 254, true}, {c.setup.VScroll3, 5, 255, 5, true},
+        {c.setup.VScroll4, 1, 10, 1, true},    {c.setup.VScroll13, 20, 1024, 75, true},
+        {c.setup.HScroll5, 0, 254, 89, false}, {c.words.HScroll7, 0, 2048, 200, false}};
     for (const Bar &b : bars) {
         QCOMPARE(b.bar->minimum(), b.lo);
         QCOMPARE(b.bar->maximum(), b.hi);

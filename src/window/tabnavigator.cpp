@@ -34,6 +34,18 @@ TabNavigator::TabNavigator(const Form1Controls &controls, DeviceLink &link, Abou
     connect(c.form.TabStrip1, &QTabBar::currentChanged, this, &TabNavigator::tabClicked);
 }
 
+bool TabNavigator::choose(const QString &caption)
+{
+    QTabBar *tabs = c.form.TabStrip1;
+    for (int i = 0; i < tabs->count(); ++i) {
+        if (tabs->tabText(i) == caption) {
+            tabs->setCurrentIndex(i);
+            return true;
+        }
+    }
+    return false;
+}
+
 void TabNavigator::tabClicked()
 {
     for (QGroupBox *page : {c.words.setupframe, c.setup.Controlframe, c.com.comframe,

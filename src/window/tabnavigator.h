@@ -18,6 +18,9 @@ public:
 
     // The click handler; the caption of the selected tab decides the page.
     void tabClicked();
+    // Chooses the tab with this caption, as a click on it would. False when
+    // there is none.
+    bool choose(const QString &caption);
 
 private:
     const Form1Controls &c;
