@@ -234,20 +234,34 @@ void runOfHolds(kz::DeviceLink &link)
                 cpu, 100.0 * cpu / clock.elapsed());
 }
 
+// The window connected to a simulated KZ in this process, on port 1.
+struct SimulatedSession {
+    QTemporaryDir folder;
+    kz::sim::SimulatedKz device;
+    std::unique_ptr<kz::Form1> window;
+
+    bool connect(const char *what)
+    {
+        device.start();
+        device.linkAs(folder.path(), 1);
+        window = std::make_unique<kz::Form1>(
+            new kz::SystemSerialPort(kz::PortLocator::forFolder(folder.path())));
+        window->show();
+        window->connection().search();
+        if (!window->connection().isConnected())
+            std::printf("%s: the simulated KZ was not found\n", what);
+        return window->connection().isConnected();
+    }
+};
+
 void questionAndAnswer()
 {
-    QTemporaryDir folder;
-    QDir::setCurrent(folder.path()); // the log goes there
-    kz::sim::SimulatedKz device;
-    device.start();
-    device.linkAs(folder.path(), 1);
-    kz::Form1 window(new kz::SystemSerialPort(kz::PortLocator::forFolder(folder.path())));
-    window.show();
-    window.connection().search();
-    if (!window.connection().isConnected()) {
-        std::printf("question: the simulated KZ was not found\n");
+    SimulatedSession session;
+    QDir::setCurrent(session.folder.path()); // the log goes there
+    if (!session.connect("question"))
         return;
-    }
+    kz::sim::SimulatedKz &device = session.device;
+    kz::Form1 &window = *session.window;
     runOfHolds(window.link());
 
     // From the end mark of a reading reaching the port to the say request.
@@ -334,17 +348,11 @@ void showPage(kz::Form1 &window, const QString &caption);
 
 void modeAndSayWaits()
 {
-    QTemporaryDir folder;
-    kz::sim::SimulatedKz device;
-    device.start();
-    device.linkAs(folder.path(), 1);
-    kz::Form1 window(new kz::SystemSerialPort(kz::PortLocator::forFolder(folder.path())));
-    window.show();
-    window.connection().search();
-    if (!window.connection().isConnected()) {
-        std::printf("mode and say waits: the simulated KZ was not found\n");
+    SimulatedSession session;
+    if (!session.connect("mode and say waits"))
         return;
-    }
+    kz::sim::SimulatedKz &device = session.device;
+    kz::Form1 &window = *session.window;
     const auto &c = window.controls();
     HoldOvershoots holds(c.form.Timer3);
 
@@ -399,17 +407,11 @@ private:
 
 void autoTuneAndPkTest()
 {
-    QTemporaryDir folder;
-    kz::sim::SimulatedKz device;
-    device.start();
-    device.linkAs(folder.path(), 1);
-    kz::Form1 window(new kz::SystemSerialPort(kz::PortLocator::forFolder(folder.path())));
-    window.show();
-    window.connection().search();
-    if (!window.connection().isConnected()) {
-        std::printf("auto tune: the simulated KZ was not found\n");
+    SimulatedSession session;
+    if (!session.connect("auto tune"))
         return;
-    }
+    kz::sim::SimulatedKz &device = session.device;
+    kz::Form1 &window = *session.window;
 
     // A whole auto tune, the KZ answering every reading at once.
     showPage(window, QStringLiteral("SET UP"));
