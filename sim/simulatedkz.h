@@ -111,6 +111,9 @@ public:
     // sits at kWordStoreAddress + 2 i. A row ends at its last written slot;
     // a slot never written before it reads 0.
     QMap<int, QList<int>> storeRows() const;
+    // The codes the device speaks for a word: each element as the last
+    // upload wrote it, the built-in phoneme table where none has.
+    QList<int> wordRow(int number) const;
 
     // Delay before answers to commands; 0 writes them at once.
     void setReplyDelayMs(int ms) { m_replyDelayMs = qMax(0, ms); }
@@ -123,6 +126,10 @@ public:
 
 signals:
     void lineReceived(const QString &line);
+    // The device speaks a word now: said on request or reported in a mode.
+    // arrivedNs is the steady-clock time at which the request was read, or
+    // the report made.
+    void speaks(int number, bool reversed, qint64 arrivedNs);
     // Every piece of text handed to the port, answers and unsolicited alike.
     void sent(const QByteArray &text);
 
@@ -159,6 +166,7 @@ private:
     QByteArray m_receivedBytes;
     QStringList m_receivedLines;
     QByteArray m_partialLine;
+    qint64 m_readAtNs = 0;
     QByteArray m_pendingOutput;
 
     ProbeAnswers m_probeAnswers = ProbeAnswers::Both;
