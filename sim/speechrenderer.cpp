@@ -236,10 +236,10 @@ bool start(Engine &e)
     return true;
 }
 
-// The form of each sound said, and how many eSpeak phonemes it takes.
+// The text eSpeak is given, and the phonemes of each sound in it.
 struct SegmentText {
     QByteArray text;
-    QList<int> phonemeCounts;
+    QList<QByteArrayList> phonemes;
 };
 
 SegmentText segmentText(const QList<SpeechStep> &sounds)
@@ -259,7 +259,7 @@ SegmentText segmentText(const QList<SpeechStep> &sounds)
         if (i > 0)
             result.text += '|';
         result.text += form;
-        result.phonemeCounts.append(static_cast<int>(form.count('|')) + 1);
+        result.phonemes.append(form.split('|'));
     }
     result.text += "]]";
     return result;
@@ -274,7 +274,7 @@ bool isBreak(const QByteArray &name)
 // Where each sound's samples begin and end, or empty when eSpeak's phonemes
 // cannot be matched to the sounds one for one.
 std::optional<std::vector<std::pair<int, int>>>
-soundSpans(const Synthesised &out, const QList<int> &phonemeCounts, int sampleRate)
+soundSpans(const Synthesised &out, const QList<QByteArrayList> &phonemes, int sampleRate)
 {
     std::vector<std::pair<int, int>> spans;
     const auto &marks = out.phonemes;
@@ -284,16 +284,25 @@ soundSpans(const Synthesised &out, const QList<int> &phonemeCounts, int sampleRa
                                 : total;
     };
     std::size_t m = 0;
-    for (const int count : phonemeCounts) {
+    for (const QByteArrayList &names : phonemes) {
         int begin = -1;
-        for (int taken = 0; taken < count; ++m) {
+        for (const QByteArray &name : names) {
+            for (; m < marks.size(); ++m) {
+                const QByteArray &heard = marks[m].name;
+                // eSpeak links an r-coloured vowel to a vowel after it with
+                // an R of its own: the end of the sound before.
+                const bool linkingR
+                    = begin < 0 && !spans.empty() && heard.startsWith('r') && !name.startsWith('r');
+                if (linkingR)
+                    spans.back().second = sampleAt(m + 1);
+                else if (!isBreak(heard))
+                    break;
+            }
             if (m >= marks.size())
                 return std::nullopt;
-            if (isBreak(marks[m].name))
-                continue;
             if (begin < 0)
                 begin = sampleAt(m);
-            ++taken;
+            ++m;
         }
         spans.emplace_back(begin, std::max(begin, sampleAt(m)));
     }
@@ -304,7 +313,11 @@ soundSpans(const Synthesised &out, const QList<int> &phonemeCounts, int sampleRa
     return spans;
 }
 
-std::optional<QString> synthesise(Engine &e, const QList<SpeechStep> &sounds, Audio &audio)
+// Says the sounds as one word, with pauseBeforeMs[i] of silence cut in
+// before sound i: a pause keeps the word's flow on both sides, as it does
+// on the device. Appends the samples to audio.
+std::optional<QString> sayWord(Engine &e, const QList<SpeechStep> &sounds,
+                               const QList<int> &pauseBeforeMs, Audio &audio)
 {
     const SegmentText segment = segmentText(sounds);
     Synthesised out;
@@ -318,29 +331,58 @@ std::optional<QString> synthesise(Engine &e, const QList<SpeechStep> &sounds, Au
             .arg(status)
             .arg(QString::fromLatin1(segment.text));
 
-    const bool shaped = std::any_of(sounds.begin(), sounds.end(), [](const SpeechStep &s) {
-        return s.length != 1.0 || s.stress != SpeechStep::Stress::Plain;
-    });
-    if (shaped) {
-        const auto spans = soundSpans(out, segment.phonemeCounts, e.sampleRate);
-        if (!spans) {
-            qCDebug(lcSpeech) << "sounds left as they are: eSpeak's phonemes do not match"
-                              << segment.text;
-        } else {
-            // From the end, so that the spans still to do keep their place.
-            for (qsizetype i = sounds.size() - 1; i >= 0; --i) {
-                const auto [begin, end] = (*spans)[static_cast<std::size_t>(i)];
-                const SpeechStep &sound = sounds[i];
-                if (end <= begin
-                    || (sound.length == 1.0 && sound.stress == SpeechStep::Stress::Plain))
-                    continue;
+    auto plain = [](const SpeechStep &s) {
+        return s.length == 1.0 && s.stress == SpeechStep::Stress::Plain;
+    };
+    const bool paused = std::any_of(pauseBeforeMs.begin() + 1, pauseBeforeMs.end(),
+                                    [](int ms) { return ms > 0; });
+    const bool shaped = !std::all_of(sounds.begin(), sounds.end(), plain);
+    const auto spans
+        = paused || shaped ? soundSpans(out, segment.phonemes, e.sampleRate) : std::nullopt;
+    auto heard = [&out] {
+        QByteArrayList names;
+        for (const auto &phoneme : out.phonemes)
+            names << phoneme.name;
+        return names.join(' ');
+    };
+    if (paused && !spans) {
+        // Where the sounds lie is unknown: say the parts between the pauses
+        // as words of their own instead.
+        qCDebug(lcSpeech) << "pauses put between words: eSpeak's phonemes" << heard()
+                          << "do not match" << segment.text;
+        qsizetype from = 0;
+        for (qsizetype i = 1; i <= sounds.size(); ++i) {
+            if (i < sounds.size() && pauseBeforeMs[i] == 0)
+                continue;
+            const qsizetype count = i - from;
+            if (const auto failure
+                = sayWord(e, sounds.mid(from, count), QList<int>(count, 0), audio))
+                return failure;
+            if (i < sounds.size())
+                audio.samples.resize(audio.samples.size()
+                                     + std::size_t(msToSamples(pauseBeforeMs[i], e.sampleRate)));
+            from = i;
+        }
+        return std::nullopt;
+    }
+    if (shaped && !spans)
+        qCDebug(lcSpeech) << "sounds left as they are: eSpeak's phonemes" << heard()
+                          << "do not match" << segment.text;
+    if (spans) {
+        // From the end, so that the spans still to do keep their place.
+        for (qsizetype i = sounds.size() - 1; i >= 0; --i) {
+            const auto [begin, end] = (*spans)[static_cast<std::size_t>(i)];
+            if (end > begin && !plain(sounds[i])) {
                 const auto first = out.samples.begin() + begin;
                 const auto last = out.samples.begin() + end;
                 const std::vector<qint16> piece
-                    = shapeSound(std::vector<qint16>(first, last), sound, e.sampleRate);
+                    = shapeSound(std::vector<qint16>(first, last), sounds[i], e.sampleRate);
                 out.samples.erase(first, last);
                 out.samples.insert(out.samples.begin() + begin, piece.begin(), piece.end());
             }
+            if (i > 0 && pauseBeforeMs[i] > 0)
+                out.samples.insert(out.samples.begin() + begin,
+                                   std::size_t(msToSamples(pauseBeforeMs[i], e.sampleRate)), 0);
         }
     }
     audio.samples.insert(audio.samples.end(), out.samples.begin(), out.samples.end());
@@ -383,30 +425,35 @@ std::optional<Audio> SpeechRenderer::render(const QList<int> &codes, bool revers
     }
     applyVoice(m_voice);
 
-    Audio audio;
-    audio.sampleRate = e.sampleRate;
+    // The pauses gathered before each sound; those before the first and
+    // after the last are silence at either end.
     QList<SpeechStep> sounds;
-    auto flush = [&]() -> bool {
-        if (sounds.isEmpty())
-            return true;
-        const auto failure = synthesise(e, sounds, audio);
-        sounds.clear();
-        if (failure && error)
-            *error = *failure;
-        return !failure;
-    };
+    QList<int> pauseBeforeMs;
+    int pending = 0;
     for (const SpeechStep &step : steps) {
-        if (!step.isPause()) {
-            sounds.append(step);
+        if (step.isPause()) {
+            pending += step.pauseMs;
             continue;
         }
-        if (!flush())
-            return std::nullopt;
-        audio.samples.resize(audio.samples.size()
-                             + static_cast<std::size_t>(msToSamples(step.pauseMs, e.sampleRate)));
+        sounds.append(step);
+        pauseBeforeMs.append(pending);
+        pending = 0;
     }
-    if (!flush())
-        return std::nullopt;
+
+    Audio audio;
+    audio.sampleRate = e.sampleRate;
+    auto silence = [&](int ms) {
+        audio.samples.resize(audio.samples.size() + std::size_t(msToSamples(ms, e.sampleRate)));
+    };
+    if (!sounds.isEmpty()) {
+        silence(pauseBeforeMs.front());
+        if (const auto failure = sayWord(e, sounds, pauseBeforeMs, audio)) {
+            if (error)
+                *error = *failure;
+            return std::nullopt;
+        }
+    }
+    silence(pending);
     return audio;
 }
 
