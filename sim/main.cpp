@@ -155,6 +155,8 @@ int main(int argc, char *argv[])
 
     kz::sim::SimulatedKz kz;
 
+    if (!parser.isSet(wavOption) && !parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("a FILE is only taken with --wav N"));
     if (parser.isSet(wavOption)) {
         bool ok = false;
         const int row = parser.value(wavOption).toInt(&ok);

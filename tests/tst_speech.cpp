@@ -34,6 +34,7 @@ constexpr double kAudibleRms = 300;
 constexpr double kJitterMs = 20;
 constexpr char kMarkerAnswer[] = "KZ FIRMWARE 2.10^";
 
+// In a _data function it skips the whole test once.
 #define REQUIRE_SPEECH()                                                                           \
     do {                                                                                           \
         QString why;                                                                               \
@@ -288,6 +289,7 @@ void TestSpeech::stretchKeepsPitchAndLevel()
 
 void TestSpeech::everySoundIsHeard_data()
 {
+    REQUIRE_SPEECH();
     QTest::addColumn<int>("code");
     for (int code = kz::sim::kFirstSound; code <= kz::sim::kLastSound; ++code)
         QTest::addRow("%d %s", code, kz::sim::allophoneSound(code)->name) << code;
@@ -296,7 +298,6 @@ void TestSpeech::everySoundIsHeard_data()
 // A phoneme name eSpeak does not know is skipped without a word.
 void TestSpeech::everySoundIsHeard()
 {
-    REQUIRE_SPEECH();
     QFETCH(int, code);
     const Rendered sound = render({code});
     QVERIFY2(sound.ok, qPrintable(sound.error));
@@ -350,6 +351,7 @@ void TestSpeech::wholeTableRendersInTime()
 
 void TestSpeech::pauseLengthensTheRow_data()
 {
+    REQUIRE_SPEECH();
     QTest::addColumn<QList<int>>("without");
     QTest::addColumn<QList<int>>("with");
     QTest::addColumn<int>("ms");
@@ -367,7 +369,6 @@ void TestSpeech::pauseLengthensTheRow_data()
 
 void TestSpeech::pauseLengthensTheRow()
 {
-    REQUIRE_SPEECH();
     QFETCH(QList<int>, without);
     QFETCH(QList<int>, with);
     QFETCH(int, ms);
@@ -395,6 +396,7 @@ void TestSpeech::fastAndSlowChangeTheNextSound()
 
 void TestSpeech::stressAndRelaxMoveThePitch_data()
 {
+    REQUIRE_SPEECH();
     QTest::addColumn<int>("control");
     QTest::addColumn<int>("sound");
     QTest::addColumn<double>("pitchRatio");
@@ -406,7 +408,6 @@ void TestSpeech::stressAndRelaxMoveThePitch_data()
 
 void TestSpeech::stressAndRelaxMoveThePitch()
 {
-    REQUIRE_SPEECH();
     QFETCH(int, control);
     QFETCH(int, sound);
     QFETCH(double, pitchRatio);
@@ -421,6 +422,7 @@ void TestSpeech::stressAndRelaxMoveThePitch()
 
 void TestSpeech::saidWordIsSpokenFromTheStore_data()
 {
+    REQUIRE_SPEECH();
     QTest::addColumn<QByteArray>("upload");
     QTest::addColumn<bool>("reversed");
     QTest::addColumn<QList<int>>("row");
@@ -435,7 +437,6 @@ void TestSpeech::saidWordIsSpokenFromTheStore_data()
 
 void TestSpeech::saidWordIsSpokenFromTheStore()
 {
-    REQUIRE_SPEECH();
     QFETCH(QByteArray, upload);
     QFETCH(bool, reversed);
     QFETCH(QList<int>, row);
@@ -491,6 +492,7 @@ void TestSpeech::withoutOutputSaysSoOnce()
 
 void TestSpeech::kzSimWritesARowAsWav_data()
 {
+    REQUIRE_SPEECH();
     QTest::addColumn<QString>("row");
     QTest::addColumn<bool>("written");
     QTest::newRow("MUSE") << "3" << true;
@@ -501,7 +503,6 @@ void TestSpeech::kzSimWritesARowAsWav_data()
 
 void TestSpeech::kzSimWritesARowAsWav()
 {
-    REQUIRE_SPEECH();
     QFETCH(QString, row);
     QFETCH(bool, written);
     QTemporaryDir folder;
