@@ -94,7 +94,7 @@ QList<SpeechStep> speechSteps(const QList<int> &codes, bool reversed)
             steps.append(pending);
             pending = SpeechStep {};
         } else if (const auto ms = pauseLengthMs(code)) {
-            // A pause of no length would only split the word in two.
+            // Pause 0 lasts no time and leaves the word whole.
             if (*ms > 0)
                 steps.append(SpeechStep {0, *ms});
         } else if (code == kFastCode) {
@@ -116,8 +116,8 @@ std::vector<qint16> stretchSpeech(const qint16 *samples, int count, double facto
 {
     const int target = std::max(0, static_cast<int>(std::lround(count * factor)));
     const int window = std::max(4, sampleRate / 50);
-    // Too short to hold a period of the voice twice: a burst or a closure,
-    // whose pitch no one hears.
+    // Too short for overlapping pieces: a burst or a closure, whose pitch no
+    // one hears, is simply resampled.
     if (count < 2 * window)
         return resampled(samples, count, target);
 
