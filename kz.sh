@@ -11,6 +11,7 @@ cd "$(dirname "$0")"
 # that start-up is measured, and tested, as it is on a desktop.
 packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-webengine-dev
           libgl-dev libfontconfig-dev xvfb xauth fonts-liberation2)
+packages+=(libespeak-ng-dev qt6-multimedia-dev) # the simulated KZ's speech (--speak, --wav)
 
 install_missing() {
   local missing=()

@@ -7,6 +7,7 @@
 #include "window/connection.h"
 #ifdef KZ_HAVE_SIMULATOR
 #include "simulatedkz.h"
+#include "speaker.h"
 #endif
 #include "window/endsignals.h"
 #include "window/form1.h"
@@ -69,6 +70,9 @@ int main(int argc, char *argv[])
 #ifdef KZ_HAVE_SIMULATOR
     parser.addOption(simulate);
     parser.addOption(simulatePort);
+    QCommandLineOption speak(QStringLiteral("speak"),
+                             QStringLiteral("With --simulate: hear the words the KZ says."));
+    parser.addOption(speak);
 #endif
     parser.addOption(screenshot);
     QCommandLineOption connectAtStart(QStringLiteral("connect"),
@@ -96,6 +100,13 @@ int main(int argc, char *argv[])
         if (!simulated->start(&error) || !simulated->linkAs(simFolder.path(), portNumber, &error)) {
             std::fprintf(stderr, "kz: cannot start the simulated KZ: %s\n", qPrintable(error));
             return 1;
+        }
+        if (parser.isSet(speak)) {
+            auto *speaker = new kz::sim::Speaker(simulated.get(), kz::sim::systemAudioOutput(),
+                                                 simulated.get());
+            QObject::connect(speaker, &kz::sim::Speaker::notice, [](const QString &text) {
+                std::fprintf(stderr, "kz: speech: %s\n", qPrintable(text));
+            });
         }
         locator = kz::PortLocator::forFolder(simFolder.path());
         std::printf("kz: simulated KZ on port %d (%s)\n", portNumber,

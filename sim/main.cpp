@@ -1,4 +1,8 @@
 #include "simulatedkz.h"
+#include "speaker.h"
+#include "speechrenderer.h"
+#include "wavfile.h"
+#include "words/phonetable.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -131,8 +135,17 @@ int main(int argc, char *argv[])
     const QCommandLineOption printStoreOption(
         QStringLiteral("print-store"),
         QStringLiteral("Print the store and the words said on exit (also on SIGUSR1)."));
+    const QCommandLineOption speakOption(
+        QStringLiteral("speak"),
+        QStringLiteral("Speak the words said and reported, through the audio output."));
+    const QCommandLineOption wavOption(
+        QStringLiteral("wav"),
+        QStringLiteral("Write row N of the phoneme table to the WAV file FILE and exit."),
+        QStringLiteral("N"));
     parser.addOptions({dirOption, portOption, probeOption, readingsOption, seedOption, reportOption,
-                       printStoreOption});
+                       printStoreOption, speakOption, wavOption});
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("With --wav: the file."),
+                                 QStringLiteral("[FILE]"));
     parser.process(app);
 
     auto fail = [](const QString &message) {
@@ -141,6 +154,29 @@ int main(int argc, char *argv[])
     };
 
     kz::sim::SimulatedKz kz;
+
+    if (!parser.isSet(wavOption) && !parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("a FILE is only taken with --wav N"));
+    if (parser.isSet(wavOption)) {
+        bool ok = false;
+        const int row = parser.value(wavOption).toInt(&ok);
+        if (!ok || row < 0 || row >= kz::kPhoneRows)
+            return fail(
+                QStringLiteral("--wav needs a row number from 0 to %1").arg(kz::kPhoneRows - 1));
+        if (parser.positionalArguments().size() != 1)
+            return fail(QStringLiteral("--wav N needs one FILE to write"));
+        const QString file = parser.positionalArguments().constFirst();
+        QString error;
+        const auto audio = kz::sim::SpeechRenderer().render(kz.wordRow(row), false, &error);
+        if (!audio || !kz::sim::writeWav(file, *audio, &error))
+            return fail(error);
+        printLine(QStringLiteral("row %1 (%2): %3 s to %4")
+                      .arg(row)
+                      .arg(joined(kz.wordRow(row)))
+                      .arg(audio->seconds(), 0, 'f', 3)
+                      .arg(file));
+        return 0;
+    }
 
     bool portOk = false;
     const int port = parser.value(portOption).toInt(&portOk);
@@ -201,6 +237,13 @@ int main(int argc, char *argv[])
     const QString folder = parser.value(dirOption);
     if (!kz.linkAs(folder, port, &error))
         return fail(error);
+
+    std::unique_ptr<kz::sim::Speaker> speaker;
+    if (parser.isSet(speakOption)) {
+        speaker = std::make_unique<kz::sim::Speaker>(&kz, kz::sim::systemAudioOutput());
+        QObject::connect(speaker.get(), &kz::sim::Speaker::notice,
+                         [](const QString &text) { printLine(QStringLiteral("speech: ") + text); });
+    }
 
     QObject::connect(&kz, &kz::sim::SimulatedKz::lineReceived,
                      [](const QString &line) { printLine(QStringLiteral("<- ") + line); });

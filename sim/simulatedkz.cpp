@@ -2,6 +2,7 @@
 
 #include "device/format.h"
 #include "device/pacing.h"
+#include "words/phonetable.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -10,6 +11,7 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #if defined(__APPLE__)
@@ -36,6 +38,13 @@ constexpr int kUploadValueCount = 32;
 constexpr int kSensitivityValueCount = 4;
 // Only reached if the master reports a hang-up despite the slave held open.
 constexpr int kResumeAfterHangUpMs = 200;
+
+qint64 steadyNowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 void setError(QString *error, const QString &text)
 {
@@ -246,9 +255,22 @@ QMap<int, QList<int>> SimulatedKz::storeRows() const
     return rows;
 }
 
+QList<int> SimulatedKz::wordRow(int number) const
+{
+    QList<int> row;
+    row.reserve(kRowLength);
+    for (int slot = 0; slot < kRowLength; ++slot) {
+        const int element = number * kRowLength + slot;
+        const auto stored = m_store.constFind(kWordStoreAddress + 2 * element);
+        row.append(stored != m_store.cend() ? stored.value() : kz::phone(element));
+    }
+    return row;
+}
+
 void SimulatedKz::sendModeReport(int wordNumber)
 {
     m_spoken.append({wordNumber, false});
+    emit speaks(wordNumber, false, steadyNowNs());
     write("AA = " + QByteArray::number(wordNumber) + '^');
 }
 
@@ -263,6 +285,7 @@ void SimulatedKz::readMaster()
     for (;;) {
         const ssize_t count = ::read(m_masterFd, buffer, sizeof buffer);
         if (count > 0) {
+            m_readAtNs = steadyNowNs();
             const QByteArray chunk(buffer, count);
             m_receivedBytes += chunk;
             for (const char c : chunk) {
@@ -392,8 +415,10 @@ void SimulatedKz::handleAddress(const QStringList &fields)
 
 void SimulatedKz::sayWord(int number, bool reversed)
 {
-    if (number >= 0 && number <= kMaxWordNumber)
-        m_spoken.append({number, reversed});
+    if (number < 0 || number > kMaxWordNumber)
+        return;
+    m_spoken.append({number, reversed});
+    emit speaks(number, reversed, m_readAtNs);
 }
 
 void SimulatedKz::handleValue(double value)

@@ -111,6 +111,9 @@ public:
     // sits at kWordStoreAddress + 2 i. A row ends at its last written slot;
     // a slot never written before it reads 0.
     QMap<int, QList<int>> storeRows() const;
+    // The codes the device speaks for a word: each element as the last
+    // upload wrote it, the built-in phoneme table where none has.
+    QList<int> wordRow(int number) const;
 
     // What the device answers when a block of the word-list upload is full:
     // "^" by default; an empty answer leaves the block unanswered.
@@ -128,6 +131,10 @@ public:
 
 signals:
     void lineReceived(const QString &line);
+    // The device speaks a word now: said on request or reported in a mode.
+    // arrivedNs is the steady-clock time at which the request was read, or
+    // the report made.
+    void speaks(int number, bool reversed, qint64 arrivedNs);
     // Every piece of text handed to the port, answers and unsolicited alike.
     void sent(const QByteArray &text);
 
@@ -164,6 +171,7 @@ private:
     QByteArray m_receivedBytes;
     QStringList m_receivedLines;
     QByteArray m_partialLine;
+    qint64 m_readAtNs = 0;
     QByteArray m_pendingOutput;
 
     ProbeAnswers m_probeAnswers = ProbeAnswers::Both;
