@@ -38,7 +38,7 @@ Form1::Form1(SerialPort *port, QWidget *parent) : Form1(port, SiteSettings(), pa
 Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("KZ   VERSION 1.41"));
+    setWindowTitle(QStringLiteral("KZ   VERSION " KZ_VERSION));
     setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
 
     // The window's font, which every control but one uses, chosen by its
