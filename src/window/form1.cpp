@@ -16,6 +16,7 @@
 #include "window/captionfit.h"
 #include "window/connection.h"
 #include "window/form1layout.h"
+#include "window/programicon.h"
 #include "window/receiverouter.h"
 #include "window/tabnavigator.h"
 #include "window/widgets.h"
@@ -39,6 +40,7 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("KZ   VERSION " KZ_VERSION));
+    setWindowIcon(programIcon());
     setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
 
     // The window's font, which every control but one uses, chosen by its
