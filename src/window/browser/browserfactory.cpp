@@ -124,15 +124,20 @@ QStringList browserPluginSearchPath()
     const QString fromEnvironment = qEnvironmentVariable("KZ_PLUGIN_DIR");
     if (!fromEnvironment.isEmpty())
         dirs << QDir(fromEnvironment).absolutePath();
+    const QString builtIn = QStringLiteral(KZ_PLUGIN_DIR);
+    bool inBuildTree = true;
     if (QCoreApplication::instance()) {
         const QString programDir = QCoreApplication::applicationDirPath();
         dirs << programDir + QStringLiteral("/plugins");
         const QString installed = QStringLiteral(KZ_INSTALLED_PLUGIN_DIR);
         if (!installed.isEmpty())
             dirs << QDir::cleanPath(programDir + QLatin1Char('/') + installed);
+        // An installed copy must not take a plugin from the folder it was
+        // built in, of another version perhaps.
+        const QString buildDir = QDir::cleanPath(builtIn + QStringLiteral("/.."));
+        inBuildTree = programDir == buildDir || programDir.startsWith(buildDir + QLatin1Char('/'));
     }
-    const QString builtIn = QStringLiteral(KZ_PLUGIN_DIR);
-    if (!builtIn.isEmpty())
+    if (!builtIn.isEmpty() && inBuildTree)
         dirs << builtIn;
     dirs.removeDuplicates();
     return dirs;

@@ -36,7 +36,8 @@ QString browserPluginPath();
 
 // Where the plugin is looked for, in order: $KZ_PLUGIN_DIR, "plugins" beside
 // the program, the installed plugin folder relative to the program's
-// (../lib/kz/plugins from bin/), and the build's plugin folder.
+// (../lib/kz/plugins from bin/), and, for a program in the build tree (the
+// tests), the build's plugin folder.
 QStringList browserPluginSearchPath();
 
 // The file loadBrowserPlugin() would try first: the first in dirs whose
