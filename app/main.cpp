@@ -124,6 +124,8 @@ int main(int argc, char *argv[])
 #endif
     kz::prepareBrowserEnvironment();
     QApplication app(argc, argv);
+    // Ties the window to the desktop entry, and so to its icon, on Wayland.
+    QGuiApplication::setDesktopFileName(QStringLiteral(KZ_APP_ID));
     parser.process(app);
 
     kz::PortLocator locator = kz::PortLocator::fromEnvironment();
