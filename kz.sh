@@ -3,6 +3,7 @@
 #   ./kz.sh run    install what is missing, build, start kz with a simulated KZ
 #   ./kz.sh test   install what is missing, build, run every test
 #   ./kz.sh bench  install what is missing, build, print the measurements
+#   ./kz.sh package  install what is missing, build, make the Debian packages
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -12,6 +13,9 @@ cd "$(dirname "$0")"
 packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-webengine-dev
           libgl-dev libfontconfig-dev xvfb xauth fonts-liberation2)
 packages+=(libespeak-ng-dev qt6-multimedia-dev) # the simulated KZ's speech (--speak, --wav)
+# The install tests validate the desktop entry and the metainfo; dpkg-dev has
+# dpkg-shlibdeps, which finds the packages' dependencies.
+packages+=(desktop-file-utils appstream dpkg-dev)
 
 install_missing() {
   local missing=()
@@ -56,8 +60,14 @@ case "${1:-}" in
     build
     ./build/bench/kz-bench "${@:2}"
     ;;
+  package)
+    install_missing
+    build
+    (cd build && cpack -G DEB)
+    echo "kz.sh: to install: sudo apt-get install ./build/kz_*.deb ./build/kz-browser_*.deb"
+    ;;
   *)
-    echo "usage: $0 run|test|bench [runs] [--startup-only]" >&2
+    echo "usage: $0 run|test|bench|package [runs] [--startup-only]" >&2
     exit 2
     ;;
 esac

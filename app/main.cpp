@@ -25,21 +25,55 @@
 #include <thread>
 #endif
 
+namespace {
+
+// --help and --version are answered before any QApplication exists, which
+// would abort where there is no display (a server, a session over ssh).
+void answerHelpOrVersion(QCommandLineParser &parser, int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    // Only a command line understood in full: the window toolkit's own options
+    // (-platform, -reverse) would be misread here, and are taken out of the
+    // arguments by the QApplication before the second parse.
+    if (!parser.parse(arguments))
+        return;
+    if (parser.isSet(QStringLiteral("help-all"))) {
+        // The toolkit's options are known only to a GUI application: made
+        // offscreen, it needs no display either.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication gui(argc, argv);
+        parser.process(gui); // prints and exits
+    }
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version"))) {
+        // For the program's name in the usage line; it needs no display.
+        QCoreApplication core(argc, argv);
+        if (parser.isSet(QStringLiteral("help")))
+            parser.showHelp(0);
+        parser.showVersion();
+    }
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
-#ifdef KZ_HAVE_FONTCONFIG
-    // Reading the font configuration is the largest single cost before the
-    // first paint, and needs nothing from Qt: it runs on another core while
-    // Qt sets up, and Qt's own FcInit() then finds it done.
-    std::jthread fonts([] { FcInit(); });
-#endif
-    kz::prepareBrowserEnvironment();
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("kz"));
+    QCoreApplication::setApplicationName(QStringLiteral("kz"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KZ_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Desktop control program for the KZ."));
+    parser.setApplicationDescription(
+        QStringLiteral("Desktop control program for the KZ.\n\n"
+                       "Environment:\n"
+                       "  KZ_PORT_DIR     a folder whose entry COMn is port n\n"
+                       "  KZ_SITE_HOST    host of the maker's site, as --site-host\n"
+                       "  KZ_PDF_HOST     host of the help PDF, as --pdf-host\n"
+                       "  KZ_NO_WEBENGINE 1: the About page hands its addresses to the "
+                       "system's browser\n"
+                       "  KZ_PLUGIN_DIR   a folder searched first for the browser plugin"));
     parser.addHelpOption();
+    parser.addVersionOption();
     QCommandLineOption simulate(QStringLiteral("simulate"),
                                 QStringLiteral("Attach a simulated KZ, so that the program can be "
                                                "tried without the device."));
@@ -85,6 +119,18 @@ int main(int argc, char *argv[])
                        "caption (\"SET UP\")."),
         QStringLiteral("caption"));
     parser.addOption(pageOption);
+    answerHelpOrVersion(parser, argc, argv);
+
+#ifdef KZ_HAVE_FONTCONFIG
+    // Reading the font configuration is the largest single cost before the
+    // first paint, and needs nothing from Qt: it runs on another core while
+    // Qt sets up, and Qt's own FcInit() then finds it done.
+    std::jthread fonts([] { FcInit(); });
+#endif
+    kz::prepareBrowserEnvironment();
+    QApplication app(argc, argv);
+    // Ties the window to the desktop entry, and so to its icon, on Wayland.
+    QGuiApplication::setDesktopFileName(QStringLiteral(KZ_APP_ID));
     parser.process(app);
 
     kz::PortLocator locator = kz::PortLocator::fromEnvironment();

@@ -1,6 +1,7 @@
 #include "report.h"
 
 #include "window/aboutpage.h"
+#include "window/browser/browserfactory.h"
 #include "window/browser/browserview.h"
 #include "window/form1.h"
 #include "window/tabnavigator.h"
@@ -126,6 +127,11 @@ void reportFirstPaint(Form1 &window)
                     std::printf(
                         "kz: first paint; peak resident %ld kB; CPU %.1f ms; GL driver %s\n",
                         peakResidentKb(), cpuMs(), glDriverLoaded() ? "loaded" : "not loaded");
+                    // After the figures, which reading its metadata would
+                    // change; an installed copy must find its own.
+                    const QString plugin = findBrowserPlugin(browserPluginSearchPath());
+                    std::printf("kz: browser plugin %s\n",
+                                plugin.isEmpty() ? "not found" : qPrintable(plugin));
                     quitSoon();
                 });
             }

@@ -12,7 +12,8 @@ class Form1;
 // When the window first paints: the peak resident memory, the CPU time used
 // so far (which, unlike the time taken, hardly depends on the machine's load)
 // and whether a GL driver is loaded, which the first paint must not need even
-// on a real display.
+// on a real display. Then, on a line of its own, the browser plugin the About
+// page would load, found but not loaded.
 void reportFirstPaint(Form1 &window);
 
 // Opens the About page, waits for its browser to finish the page (or give

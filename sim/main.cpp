@@ -107,10 +107,12 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kz-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KZ_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("A simulated KZ on a pseudo-terminal."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption dirOption(
         QStringLiteral("dir"), QStringLiteral("Folder for the COMn link."), QStringLiteral("DIR"),
         QDir(QDir::tempPath()).filePath(QStringLiteral("kz-ports")));

@@ -247,8 +247,11 @@ void TestBrowser::pluginSearchPath()
         const QStringList path = kz::browserPluginSearchPath();
         QVERIFY(!path.isEmpty());
         QCOMPARE(path.first(), besideProgram);
-        // The build's own folder comes last, so an installed copy wins.
-        QVERIFY2(path.size() == 2, qPrintable(path.join(QLatin1Char(' '))));
+        // Then where an installed program keeps it, relative to its own
+        // folder; the build's own folder comes last, so an installed copy wins.
+        QVERIFY2(path.size() == 3, qPrintable(path.join(QLatin1Char(' '))));
+        QVERIFY(path.at(1).endsWith(QStringLiteral("/kz/plugins")));
+        QVERIFY(QDir::isAbsolutePath(path.at(1)));
         QVERIFY(path.last().endsWith(QStringLiteral("/plugins")));
         QVERIFY(QDir::isAbsolutePath(path.last()));
     }
@@ -257,7 +260,7 @@ void TestBrowser::pluginSearchPath()
         QVERIFY(chosen.isValid());
         EnvironmentOverride dir("KZ_PLUGIN_DIR", chosen.path().toLocal8Bit());
         const QStringList path = kz::browserPluginSearchPath();
-        QCOMPARE(path.size(), 3);
+        QCOMPARE(path.size(), 4);
         QCOMPARE(path.at(0), chosen.path());
         QCOMPARE(path.at(1), besideProgram);
     }

@@ -66,6 +66,8 @@ void TestWindow::captionAndFixedClientArea()
     QCOMPARE(h->window()->windowTitle(), QStringLiteral("KZ   VERSION 1.41"));
     QCOMPARE(h->window()->size(), QSize(580, 515));
     QCOMPARE(h->window()->minimumSize(), h->window()->maximumSize());
+    // The desktop's icon, from the program's resources.
+    QCOMPARE(h->window()->windowIcon().pixmap(32).size(), QSize(32, 32));
 }
 
 void TestWindow::controlsStandInTheirContainers_data()

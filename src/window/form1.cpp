@@ -16,6 +16,7 @@
 #include "window/captionfit.h"
 #include "window/connection.h"
 #include "window/form1layout.h"
+#include "window/programicon.h"
 #include "window/receiverouter.h"
 #include "window/tabnavigator.h"
 #include "window/widgets.h"
@@ -39,7 +40,8 @@ Form1::Form1(SerialPort *port, QWidget *parent) : Form1(port, SiteSettings(), pa
 Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("KZ   VERSION 1.41"));
+    setWindowTitle(QStringLiteral("KZ   VERSION " KZ_VERSION));
+    setWindowIcon(programIcon());
     setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
 
     // The window's font, which every control but one uses, chosen by its

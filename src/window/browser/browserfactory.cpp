@@ -25,6 +25,9 @@ Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext *context);
 #ifndef KZ_PLUGIN_DIR
 #define KZ_PLUGIN_DIR ""
 #endif
+#ifndef KZ_INSTALLED_PLUGIN_DIR
+#define KZ_INSTALLED_PLUGIN_DIR ""
+#endif
 
 namespace kz {
 
@@ -39,6 +42,32 @@ bool webEngineDisabled()
 {
     const QByteArray value = qgetenv("KZ_NO_WEBENGINE").trimmed();
     return !value.isEmpty() && value != "0";
+}
+
+// The plugin file in dir when its metadata, read without loading it, names
+// our interface; else empty, with the reason added to problems when there was
+// a file.
+QString candidateIn(const QString &dir, QStringList *problems)
+{
+    // Given a path without prefix and suffix, QPluginLoader adds the
+    // platform's ("lib", ".so", ".dll", ...).
+    const QPluginLoader loader(QDir(dir).absoluteFilePath(QLatin1StringView(kPluginBaseName)));
+    if (loader.fileName().isEmpty())
+        return {}; // nothing there
+    // A stale or foreign file costs nothing and runs no code.
+    const QJsonObject metaData = loader.metaData();
+    if (metaData.isEmpty()) {
+        problems->append(QStringLiteral("%1: %2").arg(loader.fileName(), loader.errorString()));
+        return {};
+    }
+    const QString iid = metaData.value(QStringLiteral("IID")).toString();
+    if (iid != QLatin1StringView(KZ_BROWSER_PLUGIN_IID)) {
+        problems->append(
+            QStringLiteral("%1: provides %2, not %3")
+                .arg(loader.fileName(), iid, QLatin1StringView(KZ_BROWSER_PLUGIN_IID)));
+        return {};
+    }
+    return loader.fileName();
 }
 
 } // namespace
@@ -95,52 +124,59 @@ QStringList browserPluginSearchPath()
     const QString fromEnvironment = qEnvironmentVariable("KZ_PLUGIN_DIR");
     if (!fromEnvironment.isEmpty())
         dirs << QDir(fromEnvironment).absolutePath();
-    if (QCoreApplication::instance())
-        dirs << QCoreApplication::applicationDirPath() + QStringLiteral("/plugins");
     const QString builtIn = QStringLiteral(KZ_PLUGIN_DIR);
-    if (!builtIn.isEmpty())
+    bool inBuildTree = true;
+    if (QCoreApplication::instance()) {
+        const QString programDir = QCoreApplication::applicationDirPath();
+        dirs << programDir + QStringLiteral("/plugins");
+        const QString installed = QStringLiteral(KZ_INSTALLED_PLUGIN_DIR);
+        if (!installed.isEmpty())
+            dirs << QDir::cleanPath(programDir + QLatin1Char('/') + installed);
+        // An installed copy must not take a plugin from the folder it was
+        // built in, of another version perhaps.
+        const QString buildDir = QDir::cleanPath(builtIn + QStringLiteral("/.."));
+        inBuildTree = programDir == buildDir || programDir.startsWith(buildDir + QLatin1Char('/'));
+    }
+    if (!builtIn.isEmpty() && inBuildTree)
         dirs << builtIn;
     dirs.removeDuplicates();
     return dirs;
+}
+
+QString findBrowserPlugin(const QStringList &dirs)
+{
+    QStringList problems;
+    for (const QString &dir : dirs) {
+        const QString file = candidateIn(dir, &problems);
+        if (!file.isEmpty())
+            return file;
+    }
+    return {};
 }
 
 BrowserPlugin *loadBrowserPlugin(const QStringList &dirs, QString *path, QString *error)
 {
     QStringList problems;
     for (const QString &dir : dirs) {
-        // Given a path without prefix and suffix, QPluginLoader adds the
-        // platform's ("lib", ".so", ".dll", ...).
-        QPluginLoader loader(QDir(dir).absoluteFilePath(QLatin1StringView(kPluginBaseName)));
-        if (loader.fileName().isEmpty())
-            continue; // nothing there
-        // The metadata is read without loading the library, so a stale or
-        // foreign file costs nothing and runs no code.
-        const QJsonObject metaData = loader.metaData();
-        if (metaData.isEmpty()) {
-            problems << QStringLiteral("%1: %2").arg(loader.fileName(), loader.errorString());
+        const QString file = candidateIn(dir, &problems);
+        if (file.isEmpty())
             continue;
-        }
-        const QString iid = metaData.value(QStringLiteral("IID")).toString();
-        if (iid != QLatin1StringView(KZ_BROWSER_PLUGIN_IID)) {
-            problems << QStringLiteral("%1: provides %2, not %3")
-                            .arg(loader.fileName(), iid, QLatin1StringView(KZ_BROWSER_PLUGIN_IID));
-            continue;
-        }
         // Qt WebEngine needs the shared context before its first page, and
         // looks for it as soon as it is loaded.
         if (!provideSharedOpenGLContext()) {
             problems << QStringLiteral("%1: not loaded, as there is no shared OpenGL context "
                                        "for Qt WebEngine")
-                            .arg(loader.fileName());
+                            .arg(file);
             break;
         }
+        QPluginLoader loader(file);
         auto *plugin = qobject_cast<BrowserPlugin *>(loader.instance());
         if (!plugin) {
-            problems << QStringLiteral("%1: %2").arg(loader.fileName(), loader.errorString());
+            problems << QStringLiteral("%1: %2").arg(file, loader.errorString());
             continue;
         }
         if (path)
-            *path = loader.fileName();
+            *path = file;
         if (error)
             error->clear();
         return plugin;

@@ -35,8 +35,14 @@ bool browserPluginLoaded();
 QString browserPluginPath();
 
 // Where the plugin is looked for, in order: $KZ_PLUGIN_DIR, "plugins" beside
-// the program, and the build's plugin folder.
+// the program, the installed plugin folder relative to the program's
+// (../lib/kz/plugins from bin/), and, for a program in the build tree (the
+// tests), the build's plugin folder.
 QStringList browserPluginSearchPath();
+
+// The file loadBrowserPlugin() would try first: the first in dirs whose
+// metadata names the browser interface. Reads no more than that metadata.
+QString findBrowserPlugin(const QStringList &dirs);
 
 // Loads the plugin from the first of dirs that holds a usable one, without
 // keeping anything. On failure returns null and, when a candidate file was
