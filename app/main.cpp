@@ -7,7 +7,6 @@
 #include "window/connection.h"
 #ifdef KZ_HAVE_SIMULATOR
 #include "simulatedkz.h"
-#include "speaker.h"
 #endif
 #include "window/endsignals.h"
 #include "window/form1.h"
@@ -15,6 +14,9 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QProcess>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -56,6 +58,46 @@ void answerHelpOrVersion(QCommandLineParser &parser, int argc, char *argv[])
 }
 
 } // namespace
+
+#ifdef KZ_HAVE_SIMULATOR
+namespace {
+
+// Starts kz-sim, from this program's folder, speaking on port n of the
+// folder, and waits (at most five seconds) for its link to appear.
+bool startSpeakingSimulator(QProcess &sim, const QString &folder, int port, QString *error)
+{
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/kz-sim");
+    sim.setProcessChannelMode(QProcess::ForwardedChannels);
+    sim.start(program,
+              {QStringLiteral("--speak"), QStringLiteral("--dir"), folder, QStringLiteral("--port"),
+               QString::number(port)});
+    if (!sim.waitForStarted(5000)) {
+        *error = program + QStringLiteral(": ") + sim.errorString();
+        return false;
+    }
+    const QString link = folder + QStringLiteral("/COM") + QString::number(port);
+    QDeadlineTimer deadline(5000);
+    while (!QFileInfo::exists(link) && !deadline.hasExpired()) {
+        if (sim.waitForFinished(50)) {
+            *error = program + QStringLiteral(" ended at once");
+            return false;
+        }
+    }
+    if (!QFileInfo::exists(link)) {
+        *error = program + QStringLiteral(" made no port link");
+        return false;
+    }
+    // Ended with the program: asked first, so that it removes its link.
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, &sim, [&sim] {
+        sim.terminate();
+        if (!sim.waitForFinished(2000))
+            sim.kill();
+    });
+    return true;
+}
+
+} // namespace
+#endif
 
 int main(int argc, char *argv[])
 {
@@ -139,24 +181,29 @@ int main(int argc, char *argv[])
     // meets it on the chosen port number.
     QTemporaryDir simFolder;
     std::unique_ptr<kz::sim::SimulatedKz> simulated;
+    QProcess speakingSim;
     if (parser.isSet(simulate) || parser.isSet(simulatePort)) {
         const int portNumber = parser.value(simulatePort).toInt();
-        simulated = std::make_unique<kz::sim::SimulatedKz>();
         QString error;
-        if (!simulated->start(&error) || !simulated->linkAs(simFolder.path(), portNumber, &error)) {
-            std::fprintf(stderr, "kz: cannot start the simulated KZ: %s\n", qPrintable(error));
-            return 1;
-        }
         if (parser.isSet(speak)) {
-            auto *speaker = new kz::sim::Speaker(simulated.get(), kz::sim::systemAudioOutput(),
-                                                 simulated.get());
-            QObject::connect(speaker, &kz::sim::Speaker::notice, [](const QString &text) {
-                std::fprintf(stderr, "kz: speech: %s\n", qPrintable(text));
-            });
+            // The speaking simulator is kz-sim beside this program: speech
+            // brings audio and synthesis libraries that the program itself
+            // never loads.
+            if (!startSpeakingSimulator(speakingSim, simFolder.path(), portNumber, &error)) {
+                std::fprintf(stderr, "kz: cannot start the simulated KZ: %s\n", qPrintable(error));
+                return 1;
+            }
+        } else {
+            simulated = std::make_unique<kz::sim::SimulatedKz>();
+            if (!simulated->start(&error)
+                || !simulated->linkAs(simFolder.path(), portNumber, &error)) {
+                std::fprintf(stderr, "kz: cannot start the simulated KZ: %s\n", qPrintable(error));
+                return 1;
+            }
         }
         locator = kz::PortLocator::forFolder(simFolder.path());
         std::printf("kz: simulated KZ on port %d (%s)\n", portNumber,
-                    qPrintable(simulated->slavePath()));
+                    simulated ? qPrintable(simulated->slavePath()) : "kz-sim --speak");
         std::fflush(stdout);
     }
 #endif
