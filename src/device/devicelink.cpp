@@ -163,7 +163,6 @@ DeviceLink::Sequence::Sequence(DeviceLink &link)
         return;
     }
     m_link.m_sequenceRunning = true;
-    emit m_link.sequenceRunningChanged(true);
 }
 
 DeviceLink::Sequence::~Sequence()
@@ -172,7 +171,6 @@ DeviceLink::Sequence::~Sequence()
         return;
     m_link.m_sequenceRunning = false;
     m_link.m_cancelling = false;
-    emit m_link.sequenceRunningChanged(false);
 }
 
 } // namespace kz

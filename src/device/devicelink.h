@@ -68,10 +68,6 @@ public:
     // Handles the window's pending events once, without waiting.
     static void pumpOnce();
 
-    // Every wait running when the port is lost ends at once as Lost; waits
-    // started later run as usual (their sends are dropped until it is back).
-    int losses() const { return m_losses; }
-
     // Makes every running and future wait return at once and drops sends.
     void endProgram();
     bool isEnding() const { return m_ending; }
@@ -96,14 +92,12 @@ public:
     // The user leaves the running sequence: its waits end as Cancelled until
     // it has ended.
     void cancelSequence();
-    bool isCancelling() const { return m_cancelling; }
 
 signals:
     // Every command as it went out, without its carriage return.
     void commandSent(const QString &text);
     // A sequence was refused because another held the wire.
     void sequenceRefused();
-    void sequenceRunningChanged(bool running);
     // The port went away; the reason is in the user's words.
     void portLost(const QString &reason);
 
@@ -118,6 +112,8 @@ private:
     bool m_ending = false;
     bool m_sequenceRunning = false;
     bool m_cancelling = false;
+    // Losses of the port so far: a wait that sees the count change ends as
+    // Lost, while waits started after the loss run as usual.
     int m_losses = 0;
     // Waits in progress on Timer3 and Timer4.
     int m_holdWaiters = 0;

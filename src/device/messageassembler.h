@@ -21,7 +21,6 @@ public:
     void append(const QString &chunk);
     // Everything gathered and not yet taken, complete or not.
     const QString &pending() const { return m_text; }
-    bool hasMessage() const { return m_complete; }
     // Once an end mark has arrived, takes the whole gathered text: messages
     // that arrived between two takes are handled as one.
     std::optional<QString> takeMessage();

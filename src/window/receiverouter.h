@@ -46,7 +46,6 @@ public:
     void tick();
 
     QString pending() const { return m_assembler.pending(); }
-    const MessageAssembler &assembler() const { return m_assembler; }
     // A tick is running (it may be inside a handler's waits).
     bool isBusy() const { return m_inTick; }
 
