@@ -10,9 +10,9 @@
 #include "window/connection.h"
 #include "window/form1.h"
 #include "window/form1layout.h"
-#include "window/receiverouter.h"
+#include "kit/receiverouter.h"
 #include "window/tabnavigator.h"
-#include "window/widgets.h"
+#include "kit/widgets.h"
 #include "words/upload.h"
 #include "xserver.h"
 

@@ -3,9 +3,9 @@
 #include "support.h"
 #include "tuning/autotune.h"
 #include "tuning/sensitivity.h"
-#include "window/receiverouter.h"
+#include "kit/receiverouter.h"
 #include "window/tabnavigator.h"
-#include "window/widgets.h"
+#include "kit/widgets.h"
 #include "wire.h"
 
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 #include "device/devicelink.h"
 #include "harness.h"
 #include "window/connection.h"
-#include "window/widgets.h"
+#include "kit/widgets.h"
 
 #include <QGroupBox>
 #include <QPushButton>

@@ -3,7 +3,7 @@
 #include "questions/logfile.h"
 #include "questions/questiondesk.h"
 #include "support.h"
-#include "window/widgets.h"
+#include "kit/widgets.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -2,9 +2,9 @@
 // calibration, the line, and every way a Start can end.
 #include "support.h"
 #include "tuning/pktest.h"
-#include "window/receiverouter.h"
+#include "kit/receiverouter.h"
 #include "window/tabnavigator.h"
-#include "window/widgets.h"
+#include "kit/widgets.h"
 #include "wire.h"
 
 #include <QElapsedTimer>

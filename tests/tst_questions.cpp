@@ -3,7 +3,7 @@
 #include "harness.h"
 #include "questions/logfile.h"
 #include "questions/questiondesk.h"
-#include "window/widgets.h"
+#include "kit/widgets.h"
 #include "words/comwords.h"
 #include "words/wordlist.h"
 

@@ -3,8 +3,8 @@
 // shown must be a word of the list.
 #include "device/messageassembler.h"
 #include "support.h"
-#include "window/receiverouter.h"
-#include "window/widgets.h"
+#include "kit/receiverouter.h"
+#include "kit/widgets.h"
 #include "words/readinggroups.h"
 #include "words/wordlist.h"
 

@@ -1,8 +1,8 @@
 // What the KZ sends, gathered tick by tick and routed by the page shown.
 #include "harness.h"
-#include "window/receiverouter.h"
+#include "kit/receiverouter.h"
 #include "window/tabnavigator.h"
-#include "window/widgets.h"
+#include "kit/widgets.h"
 #include "words/comwords.h"
 #include "words/wordlist.h"
 

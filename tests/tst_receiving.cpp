@@ -1,8 +1,8 @@
 // What the KZ sends, from bytes to messages to words, on a port in memory.
 #include "device/messageassembler.h"
 #include "support.h"
-#include "window/receiverouter.h"
-#include "window/widgets.h"
+#include "kit/receiverouter.h"
+#include "kit/widgets.h"
 #include "words/comwords.h"
 #include "words/readback.h"
 #include "words/readinggroups.h"

@@ -4,9 +4,9 @@
 #include "device/devicelink.h"
 #include "device/pacing.h"
 #include "support.h"
-#include "window/receiverouter.h"
+#include "kit/receiverouter.h"
 #include "window/tabnavigator.h"
-#include "window/widgets.h"
+#include "kit/widgets.h"
 #include "words/wordlist.h"
 
 #include <QCheckBox>

@@ -2,9 +2,9 @@
 // the lines of Save Settings, Restore Defaults and Firmware Version.
 #include "support.h"
 #include "tuning/sensitivity.h"
-#include "window/receiverouter.h"
+#include "kit/receiverouter.h"
 #include "window/tabnavigator.h"
-#include "window/widgets.h"
+#include "kit/widgets.h"
 #include "wire.h"
 
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 #include "device/devicelink.h"
 #include "device/pacing.h"
 #include "support.h"
-#include "window/widgets.h"
+#include "kit/widgets.h"
 
 #include <QGroupBox>
 #include <QPushButton>

@@ -2,7 +2,7 @@
 // request, then read back into the Word List page.
 #include "device/devicelink.h"
 #include "harness.h"
-#include "window/widgets.h"
+#include "kit/widgets.h"
 #include "words/wordlist.h"
 
 #include <QCheckBox>

@@ -3,7 +3,7 @@
 #include "harness.h"
 #include "window/aboutpage.h"
 #include "window/browser/browserview.h"
-#include "window/widgets.h"
+#include "kit/widgets.h"
 
 #include <QGroupBox>
 #include <QPushButton>

@@ -1,9 +1,9 @@
 // Save Settings, auto tune, firmware version and the PK test end to end,
 // against the simulated KZ on a pseudo-terminal.
 #include "harness.h"
-#include "window/receiverouter.h"
+#include "kit/receiverouter.h"
 #include "window/tabnavigator.h"
-#include "window/widgets.h"
+#include "kit/widgets.h"
 
 #include <QGroupBox>
 #include <QLabel>

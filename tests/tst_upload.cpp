@@ -6,8 +6,8 @@
 #include "device/format.h"
 #include "device/pacing.h"
 #include "harness.h"
-#include "window/receiverouter.h"
-#include "window/widgets.h"
+#include "kit/receiverouter.h"
+#include "kit/widgets.h"
 #include "words/phonetable.h"
 #include "words/upload.h"
 

@@ -2,7 +2,7 @@
 // captions, design-time properties.
 #include "device/pacing.h"
 #include "support.h"
-#include "window/widgets.h"
+#include "kit/widgets.h"
 
 #include <QAccessible>
 #include <QCheckBox>

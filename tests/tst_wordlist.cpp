@@ -1,6 +1,6 @@
 // The vocabulary built into the program and its copies in the page lists.
 #include "support.h"
-#include "window/widgets.h"
+#include "kit/widgets.h"
 #include "words/wordlist.h"
 
 #include <QSet>

@@ -1,8 +1,8 @@
 #include "questions/logfile.h"
 
 #include "device/format.h"
-#include "window/pages.h"
-#include "window/widgets.h"
+#include "kit/pages.h"
+#include "kit/widgets.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -4,9 +4,9 @@
 #include "device/devicelink.h"
 #include "device/pacing.h"
 #include "questions/logfile.h"
-#include "window/formstate.h"
-#include "window/pages.h"
-#include "window/widgets.h"
+#include "kit/formstate.h"
+#include "kit/pages.h"
+#include "kit/widgets.h"
 
 #include <QPushButton>
 #include <QRadioButton>

@@ -4,9 +4,9 @@
 #include "device/devicelink.h"
 #include "device/format.h"
 #include "tuning/sensitivity.h"
-#include "window/formstate.h"
-#include "window/pages.h"
-#include "window/widgets.h"
+#include "kit/formstate.h"
+#include "kit/pages.h"
+#include "kit/widgets.h"
 
 #include <QFrame>
 #include <QLabel>

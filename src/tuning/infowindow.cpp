@@ -1,9 +1,9 @@
 #include "tuning/infowindow.h"
 
 #include "device/format.h"
-#include "window/pages.h"
-#include "window/receiverouter.h"
-#include "window/widgets.h"
+#include "kit/pages.h"
+#include "kit/receiverouter.h"
+#include "kit/widgets.h"
 
 #include <QGroupBox>
 

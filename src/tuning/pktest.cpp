@@ -4,10 +4,10 @@
 #include "device/devicelink.h"
 #include "device/format.h"
 #include "tuning/tunemath.h"
-#include "window/formstate.h"
-#include "window/pages.h"
-#include "window/receiverouter.h"
-#include "window/widgets.h"
+#include "kit/formstate.h"
+#include "kit/pages.h"
+#include "kit/receiverouter.h"
+#include "kit/widgets.h"
 
 #include <QGroupBox>
 #include <QPushButton>

@@ -3,9 +3,9 @@
 #include "device/commands.h"
 #include "device/devicelink.h"
 #include "device/format.h"
-#include "window/formstate.h"
-#include "window/pages.h"
-#include "window/widgets.h"
+#include "kit/formstate.h"
+#include "kit/pages.h"
+#include "kit/widgets.h"
 
 #include <QPushButton>
 #include <QRadioButton>

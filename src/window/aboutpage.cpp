@@ -2,7 +2,7 @@
 
 #include "window/browser/browserfactory.h"
 #include "window/browser/browserview.h"
-#include "window/pages.h"
+#include "kit/pages.h"
 
 #include <QPushButton>
 #include <QVBoxLayout>

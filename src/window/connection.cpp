@@ -5,8 +5,8 @@
 #include "device/pacing.h"
 #include "device/portsearch.h"
 #include "device/serialport.h"
-#include "window/pages.h"
-#include "window/widgets.h"
+#include "kit/pages.h"
+#include "kit/widgets.h"
 
 #include <QGroupBox>
 #include <QMessageBox>

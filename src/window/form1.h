@@ -1,7 +1,7 @@
 #pragma once
 
-#include "window/formstate.h"
-#include "window/pages.h"
+#include "kit/formstate.h"
+#include "kit/pages.h"
 
 #include <QWidget>
 

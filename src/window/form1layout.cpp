@@ -2,7 +2,7 @@
 
 #include "device/pacing.h"
 #include "window/captionfit.h"
-#include "window/widgets.h"
+#include "kit/widgets.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

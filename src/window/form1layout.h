@@ -1,6 +1,6 @@
 #pragma once
 
-#include "window/pages.h"
+#include "kit/pages.h"
 
 class QWidget;
 

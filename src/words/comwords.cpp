@@ -2,10 +2,10 @@
 
 #include "device/commands.h"
 #include "device/devicelink.h"
-#include "window/formstate.h"
-#include "window/pages.h"
-#include "window/receiverouter.h"
-#include "window/widgets.h"
+#include "kit/formstate.h"
+#include "kit/pages.h"
+#include "kit/receiverouter.h"
+#include "kit/widgets.h"
 
 #include <QGroupBox>
 

@@ -3,8 +3,8 @@
 #include "device/commands.h"
 #include "device/devicelink.h"
 #include "device/format.h"
-#include "window/pages.h"
-#include "window/widgets.h"
+#include "kit/pages.h"
+#include "kit/widgets.h"
 
 #include <QCheckBox>
 #include <QPushButton>

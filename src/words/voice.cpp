@@ -2,8 +2,8 @@
 
 #include "device/devicelink.h"
 #include "device/format.h"
-#include "window/pages.h"
-#include "window/widgets.h"
+#include "kit/pages.h"
+#include "kit/widgets.h"
 
 #include <QPushButton>
 #include <QRadioButton>

@@ -1,9 +1,9 @@
-#include "window/receiverouter.h"
+#include "kit/receiverouter.h"
 
 #include "device/devicelink.h"
 #include "device/pacing.h"
-#include "window/pages.h"
-#include "window/widgets.h"
+#include "kit/pages.h"
+#include "kit/widgets.h"
 
 namespace kz {
 

@@ -1,4 +1,4 @@
-#include "window/widgets.h"
+#include "kit/widgets.h"
 
 #include <QEvent>
 #include <QLineEdit>

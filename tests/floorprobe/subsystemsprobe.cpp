@@ -1,0 +1,7 @@
+// Built with the subsystems' include rules; it must not compile.
+#include "window/form1.h"
+
+int subsystemsProbe()
+{
+    return sizeof(kz::Form1);
+}
