@@ -27,6 +27,7 @@
 #include "words/upload.h"
 #include "words/wordlist.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QShortcut>
@@ -106,6 +107,19 @@ void Form1::load()
     c.com.comframe->show();
 
     m_state.gain = toInt16(numericValue(c.setup.Text13->text())).value_or(m_state.gain);
+}
+
+void Form1::addPageAction(QAction *action)
+{
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);
+    const QList<QWidget *> pages{c.com.comframe,      c.kzPage.KZframe, c.setup.Controlframe,
+                                 c.words.setupframe,   c.pk.pkframe,     c.log.Frame10,
+                                 c.about.Aboutframe,   c.connect.Frame1};
+    for (QWidget *page : pages) {
+        page->setContextMenuPolicy(Qt::ActionsContextMenu);
+        page->addAction(action);
+    }
 }
 
 void Form1::closeEvent(QCloseEvent *event)

@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+class QAction;
+
 namespace kz {
 
 class AboutBrowser;
@@ -51,6 +53,11 @@ public:
     AutoTune &autoTune() { return *m_autoTune; }
     PkTest &pkTest() { return *m_pk; }
     WordListUpload &upload() { return *m_upload; }
+
+    // A window beside this one (readings, the wire trace) is reached by the
+    // action's shortcut anywhere in the window and from the context menu of
+    // every page; the window's own controls stay as they are.
+    void addPageAction(QAction *action);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
