@@ -35,7 +35,8 @@ ModeControl::ModeControl(const KzPage &page, FormState &state, DeviceLink &link,
         {m_page.Command9, {kSilentFirst, QStringLiteral("> 16 2"), 3}}, // Reverse Phonetic Mode
     };
     for (const auto &[button, mode] : buttons)
-        connect(button, &QPushButton::clicked, this, [this, mode] { start(mode); });
+        connect(button, &QPushButton::clicked, this,
+                [this, button, mode] { start(mode, button->text()); });
 
     connect(m_page.Text10, &TextBox::doubleClicked, this,
             [this] { m_page.Text10->setText(QString()); });
@@ -46,7 +47,7 @@ ModeControl::ModeControl(const KzPage &page, FormState &state, DeviceLink &link,
     });
 }
 
-void ModeControl::start(const ModeStart &start)
+void ModeControl::start(const ModeStart &start, const QString &caption)
 {
     // A click during another sequence's waits is ignored: its lines would
     // land between that sequence's.
@@ -58,6 +59,7 @@ void ModeControl::start(const ModeStart &start)
     if (!m_link.hold() || !m_link.brk() || !m_link.hold())
         return;
     m_link.sendCommand(start.modeCommand);
+    emit modeStarted(start.mode, caption);
     modeOff();
 }
 
@@ -70,6 +72,10 @@ void ModeControl::modeOff()
 
 void ModeControl::takeReport(QString &message)
 {
+    // Touch Mode streams bare readings ("57^"); reports carry their mark.
+    if (const QString text = message.trimmed();
+        !text.isEmpty() && text.front().isDigit() && !text.contains(kReportMark))
+        emit readingStreamed(numericValue(text));
     if (numericValue(message) >= kReportBelow)
         return;
     // The bare "^" that answers every stop names no word; read as a position

@@ -20,6 +20,12 @@ public:
     ModeControl(const KzPage &page, FormState &state, DeviceLink &link, ReceiveRouter &router,
                 QObject *parent = nullptr);
 
+signals:
+    // The mode's command went out; `caption` is its button's.
+    void modeStarted(qint16 mode, const QString &caption);
+    // A reading the KZ streams on the KZ page (Touch Mode), not a word report.
+    void readingStreamed(double reading);
+
 private:
     // What a mode button sends and the `mode` it leaves behind.
     struct ModeStart {
@@ -28,7 +34,7 @@ private:
         qint16 mode;
     };
 
-    void start(const ModeStart &start);
+    void start(const ModeStart &start, const QString &caption);
     // The word display is for the modes in which the KZ speaks words.
     void modeOff();
     void takeReport(QString &message);

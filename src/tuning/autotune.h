@@ -33,6 +33,12 @@ public:
     // Settings. The caller holds the wire.
     WaitResult finish(const tune::PassTally &tally);
 
+signals:
+    // The sum of a pass's three readings.
+    void passMeasured(int pass, double level);
+    // The RANGE each level was computed to (before the bars' limits).
+    void tuned(double low, double mid, double high);
+
 private:
     WaitResult read(int n, double &reading);
     void showPass(int pass, double level, tune::GaugeColour colour);

@@ -52,8 +52,11 @@ PkTest::PkTest(const PkPage &page, FormState &state, DeviceLink &link, ReceiveRo
         m_delivering = false;
         // The answer to a stop is a bare end mark: no reading at all, not 0.
         // Repeated digits leave the box as it was and count all the same.
-        if (const auto reading = tune::pkReading(digits))
-            takeReading(*reading);
+        if (const auto reading = tune::pkReading(digits)) {
+            emit readingTaken(*reading);
+            if (const auto x = takeReading(*reading))
+                emit lineMoved(*x - tune::kLineCentreTwips);
+        }
         return ReceiveRouter::Next::Continue;
     });
     connect(m_page.pktext, &TextBox::changed, this, [this] {
@@ -78,15 +81,17 @@ void PkTest::setPrompt(const QString &text)
     m_page.Text15->setText(text);
 }
 
-void PkTest::takeReading(double reading)
+std::optional<double> PkTest::takeReading(double reading)
 {
     tune::PkCalibration calibration {m_state.av, m_state.avg};
     if (calibration.take(reading)) {
         setPrompt(m_page.Text15->text() + kStar);
-        return;
+        return std::nullopt;
     }
+    const double x = tune::pkLineX(reading, m_state.avg);
     const QPointF upper = m_page.Line1->from();
-    m_page.Line1->setFrom(QPointF(tune::pkLineX(reading, m_state.avg), upper.y()));
+    m_page.Line1->setFrom(QPointF(x, upper.y()));
+    return x;
 }
 
 PkTest::Ended PkTest::endedBy(WaitResult r) const

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 namespace kz {
 
 class DeviceLink;
@@ -35,6 +37,12 @@ public:
 
     bool isStarting() const { return m_starting; }
 
+signals:
+    // A reading the KZ sent while the PK page was shown.
+    void readingTaken(double reading);
+    // That reading moved the line: its upper end's offset from the centre.
+    void lineMoved(double offsetTwips);
+
 private:
     enum class Ended { Calibrated, Stopped, PageLeft, Silent, Ending };
 
@@ -45,7 +53,8 @@ private:
     Ended awaitCalibration();
     Ended endedBy(WaitResult r) const;
     WaitResult sendStop();
-    void takeReading(double reading);
+    // The line's new horizontal position once calibrated.
+    std::optional<double> takeReading(double reading);
     void setPrompt(const QString &text);
 
     const PkPage &m_page;
