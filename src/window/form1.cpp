@@ -17,6 +17,7 @@
 #include "window/connection.h"
 #include "window/form1layout.h"
 #include "window/programicon.h"
+#include "window/readings/readings.h"
 #include "kit/receiverouter.h"
 #include "window/tabnavigator.h"
 #include "kit/widgets.h"
@@ -82,6 +83,8 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
     auto *leave = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     leave->setObjectName(QStringLiteral("leaveSequence"));
     connect(leave, &QShortcut::activated, m_link, &DeviceLink::cancelSequence);
+
+    m_readings = new Readings(*this);
 
     load();
 }

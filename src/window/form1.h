@@ -18,6 +18,7 @@ class InfoWindow;
 class LogFile;
 class ModeControl;
 class PkTest;
+class Readings;
 class QuestionDesk;
 class ReadBack;
 class ReceiveRouter;
@@ -53,6 +54,8 @@ public:
     AutoTune &autoTune() { return *m_autoTune; }
     PkTest &pkTest() { return *m_pk; }
     WordListUpload &upload() { return *m_upload; }
+    ModeControl &modes() { return *m_modes; }
+    Readings &readings() { return *m_readings; }
 
     // A window beside this one (readings, the wire trace) is reached by the
     // action's shortcut anywhere in the window and from the context menu of
@@ -85,6 +88,7 @@ private:
     SayWord *m_sayWord = nullptr;
     VoiceSettings *m_voice = nullptr;
     WordListUpload *m_upload = nullptr;
+    Readings *m_readings = nullptr;
 };
 
 } // namespace kz
