@@ -10,6 +10,7 @@
 #endif
 #include "window/endsignals.h"
 #include "window/form1.h"
+#include "window/readings/readingsoption.h"
 #include "window/tabnavigator.h"
 
 #include <QApplication>
@@ -161,6 +162,7 @@ int main(int argc, char *argv[])
                        "caption (\"SET UP\")."),
         QStringLiteral("caption"));
     parser.addOption(pageOption);
+    parser.addOption(kz::readingsOption());
     answerHelpOrVersion(parser, argc, argv);
 
 #ifdef KZ_HAVE_FONTCONFIG
@@ -215,6 +217,7 @@ int main(int argc, char *argv[])
 #endif
     kz::Form1 window(new kz::SystemSerialPort(locator), sites);
     window.show();
+    kz::showReadingsIfAsked(parser, window);
     kz::closeOnEndSignals(&window);
 
     if (parser.isSet(startupReport))
