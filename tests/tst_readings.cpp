@@ -235,6 +235,7 @@ void TestReadings::csvRoundTrips()
         {0, -12.5, Reading::Source::PkLine, {}},
         {0, 12, Reading::Source::Question, QStringLiteral("Yes, \"no\"\r\nor maybe")},
         {0, 0, Reading::Source::Answer, QStringLiteral(" ÄÖ über")},
+        {0, 0, Reading::Source::Answer, QStringLiteral("one line\nand another")},
         {0, 1e-7, Reading::Source::UploadEnded, QStringLiteral("cancelled")},
     };
     for (const Reading &point : points) {

@@ -72,9 +72,9 @@ void ModeControl::modeOff()
 
 void ModeControl::takeReport(QString &message)
 {
-    // Touch Mode streams bare readings ("57^"); reports carry their mark.
-    if (const QString text = message.trimmed();
-        !text.isEmpty() && text.front().isDigit() && !text.contains(kReportMark))
+    // Touch Mode streams bare readings ("57^"); reports start with their
+    // mark ("AA = 12^").
+    if (const QString text = message.trimmed(); !text.isEmpty() && text.front().isDigit())
         emit readingStreamed(numericValue(text));
     if (numericValue(message) >= kReportBelow)
         return;
