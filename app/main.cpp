@@ -70,8 +70,8 @@ bool startSpeakingSimulator(QProcess &sim, const QString &folder, int port, QStr
     const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/kz-sim");
     sim.setProcessChannelMode(QProcess::ForwardedChannels);
     sim.start(program,
-              {QStringLiteral("--speak"), QStringLiteral("--dir"), folder, QStringLiteral("--port"),
-               QString::number(port)});
+              {QStringLiteral("--speak"), QStringLiteral("--wander"), QStringLiteral("--dir"), folder,
+               QStringLiteral("--port"), QString::number(port)});
     if (!sim.waitForStarted(5000)) {
         *error = program + QStringLiteral(": ") + sim.errorString();
         return false;
@@ -197,6 +197,8 @@ int main(int argc, char *argv[])
             }
         } else {
             simulated = std::make_unique<kz::sim::SimulatedKz>();
+            // Readings that move, as a held KZ's do, for the readings plot.
+            simulated->setWanderingReadings();
             if (!simulated->start(&error)
                 || !simulated->linkAs(simFolder.path(), portNumber, &error)) {
                 std::fprintf(stderr, "kz: cannot start the simulated KZ: %s\n", qPrintable(error));
