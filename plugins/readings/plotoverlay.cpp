@@ -207,10 +207,17 @@ void PlotOverlay::drawMarks(QCPPainter *painter, const QCPRange &keys) const
     const auto begin = firstFrom(m_marks, keys.lower);
     const auto end = firstFrom(m_marks, keys.upper + 1e-9);
     const bool withText = end - begin <= kMostMarkTexts;
+    // Plain lines: dashed or smoothed ones, thousands in view, would take
+    // a redraw hundreds of milliseconds.
+    painter->setAntialiasing(false);
     int row = 0;
+    int lastColumn = std::numeric_limits<int>::min();
     for (auto it = begin; it != end; ++it) {
         const double px = x->coordToPixel(it->seconds);
-        painter->setPen(QPen(sourceColour(it->source), 1, Qt::DashLine));
+        // One line per column of pixels is all that shows.
+        if (!withText && int(px) == std::exchange(lastColumn, int(px)))
+            continue;
+        painter->setPen(QPen(sourceColour(it->source).lighter(150), 1));
         painter->drawLine(QPointF(px, area.top()), QPointF(px, area.bottom()));
         if (!withText)
             continue;

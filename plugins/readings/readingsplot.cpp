@@ -3,6 +3,7 @@
 #include "plotoverlay.h"
 #include "tuning/tunemath.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -48,6 +49,19 @@ QIcon swatch(const QColor &colour)
     return QIcon(pixmap);
 }
 
+QPixmap disc(const QColor &colour)
+{
+    constexpr int kSize = 7;
+    QPixmap pixmap(kSize, kSize);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    painter.drawEllipse(QRectF(0.5, 0.5, kSize - 1, kSize - 1));
+    return pixmap;
+}
+
 QString withSuffix(QString path, const QString &suffix)
 {
     if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
@@ -59,8 +73,13 @@ QString withSuffix(QString path, const QString &suffix)
 
 ReadingsPlotView::ReadingsPlotView(const ReadingHistory &history, QWidget *parent)
     : ReadingsView(parent), m_history(history), m_next(history.first()),
-      m_first(history.first()), m_plot(new QCustomPlot(this))
+      m_first(history.first())
 {
+    // The desktop's font, not the main window's narrow design font, which
+    // the plot would take over from its parent; set before the plot copies
+    // it into its axes.
+    setFont(QApplication::font());
+    m_plot = new QCustomPlot(this);
     setWindowTitle(QStringLiteral("KZ readings"));
     resize(900, 560);
     m_plot->setObjectName(QStringLiteral("readingsPlot"));
@@ -73,11 +92,13 @@ ReadingsPlotView::ReadingsPlotView(const ReadingHistory &history, QWidget *paren
         QCPGraph *graph = m_plot->addGraph(m_plot->xAxis, g.onWordAxis ? m_plot->yAxis2
                                                                       : m_plot->yAxis);
         graph->setName(Reading::sourceName(g.source));
-        graph->setPen(QPen(sourceColour(g.source), 1.5));
+        graph->setPen(QPen(sourceColour(g.source), 1));
         if (g.onWordAxis) {
             // Word numbers are single events, not a signal between them.
             graph->setLineStyle(QCPGraph::lsNone);
-            graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, 6));
+            // A disc drawn once and copied: drawn anew at each of an hour's
+            // words, it costs a redraw several milliseconds.
+            graph->setScatterStyle(QCPScatterStyle(disc(sourceColour(g.source))));
         }
         m_graphs[std::size_t(g.source)] = graph;
     }
