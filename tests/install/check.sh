@@ -73,7 +73,7 @@ tree)
       fail "cmake --install --component $component failed"
     fi
   done
-  for file in $(program_files) ${INSTALL_PLUGIN:-}; do
+  for file in $(program_files) ${INSTALL_PLUGIN:-} ${INSTALL_READINGS_PLUGIN:-}; do
     [ -f "$prefix/$file" ] || fail "not installed: $file"
   done
   [ -x "$prefix/$INSTALL_BINDIR/kz" ] || fail "kz is not executable"
@@ -170,16 +170,25 @@ package)
   for package in fonts-liberation2 libqt6widgets6 libqt6serialport6; do
     grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "kz does not depend on $package: $depends"
   done
-  if [ -n "${INSTALL_PLUGIN:-}" ]; then
-    browser=$out/kz-browser_$INSTALL_VERSION-1_$arch.deb
-    dpkg-deb -c "$browser" | awk '{ print $6 }' | grep -qxF "./usr/$INSTALL_PLUGIN" \
-      || fail "kz-browser package lacks /usr/$INSTALL_PLUGIN"
-    grep -q "kz-browser (= $INSTALL_VERSION-1)" <<<"$(dpkg-deb -f "$deb" Recommends)" \
-      || fail "kz does not recommend kz-browser $INSTALL_VERSION-1"
-    depends=$(dpkg-deb -f "$browser" Depends)
-    for package in "kz (= $INSTALL_VERSION-1)" libqt6webenginewidgets6; do
-      grep -qF "$package" <<<"$depends" || fail "kz-browser does not depend on $package: $depends"
+  # A plugin's package holds its file, is recommended by kz, and depends on
+  # kz and on the libraries named after the file.
+  plugin_package() {
+    local name=$1 file=$2 package=$out/${1}_$INSTALL_VERSION-1_$arch.deb dependency
+    shift 2
+    dpkg-deb -c "$package" | awk '{ print $6 }' | grep -qxF "./usr/$file" \
+      || fail "$name package lacks /usr/$file"
+    grep -q "$name (= $INSTALL_VERSION-1)" <<<"$(dpkg-deb -f "$deb" Recommends)" \
+      || fail "kz does not recommend $name $INSTALL_VERSION-1"
+    depends=$(dpkg-deb -f "$package" Depends)
+    for dependency in "kz (= $INSTALL_VERSION-1)" "$@"; do
+      grep -qF "$dependency" <<<"$depends" || fail "$name does not depend on $dependency: $depends"
     done
+  }
+  if [ -n "${INSTALL_PLUGIN:-}" ]; then
+    plugin_package kz-browser "$INSTALL_PLUGIN" libqt6webenginewidgets6
+  fi
+  if [ -n "${INSTALL_READINGS_PLUGIN:-}" ]; then
+    plugin_package kz-readings "$INSTALL_READINGS_PLUGIN" libqcustomplot2.1-qt6 libqt6svg6
   fi
   finish "$(basename "$deb")"
   ;;
