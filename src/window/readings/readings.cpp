@@ -66,6 +66,12 @@ QString outcomeText(WordListUpload::Outcome outcome)
 
 } // namespace
 
+ReadingsView *createReadingsView(const ReadingHistory &history, QWidget *parent, QString *error)
+{
+    ReadingsPlugin *plugin = loadPlugin(error);
+    return plugin ? plugin->createView(history, parent) : nullptr;
+}
+
 Readings::Readings(Form1 &form)
     : QObject(&form), m_form(form), m_action(new QAction(kActionText, this))
 {
@@ -124,9 +130,7 @@ bool Readings::show()
 {
     if (!m_view) {
         QString error;
-        ReadingsPlugin *plugin = loadPlugin(&error);
-        if (plugin)
-            m_view = plugin->createView(m_log, &m_form);
+        m_view = createReadingsView(m_log, &m_form, &error);
         if (!m_view) {
             explainMissing(error);
             return false;

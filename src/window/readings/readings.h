@@ -8,12 +8,17 @@
 #include <QStringList>
 
 class QAction;
+class QWidget;
 
 namespace kz {
 
 class Form1;
-class ReadingsPlugin;
+class ReadingHistory;
 class ReadingsView;
+
+// A readings window for `history` from the plugin, loaded on the first
+// call; null when the plugin cannot be loaded, with the reason in *error.
+ReadingsView *createReadingsView(const ReadingHistory &history, QWidget *parent, QString *error);
 
 // The readings of the run and the window that plots them. The log takes
 // what the behaviours report from the start; the window, and the plotting
