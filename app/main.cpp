@@ -114,7 +114,8 @@ int main(int argc, char *argv[])
                        "  KZ_PDF_HOST     host of the help PDF, as --pdf-host\n"
                        "  KZ_NO_WEBENGINE 1: the About page hands its addresses to the "
                        "system's browser\n"
-                       "  KZ_PLUGIN_DIR   a folder searched first for the browser plugin"));
+                       "  KZ_PLUGIN_DIR   a folder searched first for the plugins (browser, "
+                       "readings window)"));
     parser.addHelpOption();
     parser.addVersionOption();
     QCommandLineOption simulate(QStringLiteral("simulate"),
