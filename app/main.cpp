@@ -70,8 +70,8 @@ bool startSpeakingSimulator(QProcess &sim, const QString &folder, int port, QStr
     const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/kz-sim");
     sim.setProcessChannelMode(QProcess::ForwardedChannels);
     sim.start(program,
-              {QStringLiteral("--speak"), QStringLiteral("--wander"), QStringLiteral("--dir"), folder,
-               QStringLiteral("--port"), QString::number(port)});
+              {QStringLiteral("--speak"), QStringLiteral("--wander"), QStringLiteral("--dir"),
+               folder, QStringLiteral("--port"), QString::number(port)});
     if (!sim.waitForStarted(5000)) {
         *error = program + QStringLiteral(": ") + sim.errorString();
         return false;

@@ -204,7 +204,8 @@ void startUpEverywhere(int runs)
     // folder of its own, with only the browser plugin beside it.
     QTemporaryDir copy;
     const QString program = copy.filePath(QStringLiteral("kz"));
-    const QFileInfo browser(QFileInfo(kzProgram()).dir().filePath(QStringLiteral("plugins/libkzwebbrowser.so")));
+    const QFileInfo browser(
+        QFileInfo(kzProgram()).dir().filePath(QStringLiteral("plugins/libkzwebbrowser.so")));
     QDir(copy.path()).mkdir(QStringLiteral("plugins"));
     if (!QFile::copy(kzProgram(), program)
         || (browser.exists()

@@ -127,8 +127,7 @@ void redraws(qsizetype readings, const char *what)
                 "points %+ld kB resident\n",
                 what, static_cast<long long>(log.size()), median(whole),
                 *std::max_element(whole.begin(), whole.end()), median(following),
-                *std::max_element(following.begin(), following.end()),
-                statusKb("VmRSS") - before);
+                *std::max_element(following.begin(), following.end()), statusKb("VmRSS") - before);
 }
 
 // Readings at 5 a second for `seconds`, first with no window (the log alone),
@@ -162,9 +161,8 @@ void openWindowUnderReadings(int seconds)
     const double used = cpuMs() - cpu;
     std::printf("readings at 5/s, window open and following, %.0f s: CPU %.2f%% of one core; "
                 "resident %ld kB when opened, %ld kB after (%lld points more), peak %ld kB\n",
-                clock.elapsed() / 1000.0, 100 * used / clock.elapsed(), openKb,
-                statusKb("VmRSS"), static_cast<long long>(log.size() - openPoints),
-                statusKb("VmHWM"));
+                clock.elapsed() / 1000.0, 100 * used / clock.elapsed(), openKb, statusKb("VmRSS"),
+                static_cast<long long>(log.size() - openPoints), statusKb("VmHWM"));
 }
 
 // Runs this program again with --here on a throw-away X display.
@@ -180,7 +178,8 @@ int onXvfb(const QStringList &arguments)
     QProcess self;
     self.setProcessEnvironment(x.environment());
     self.setProcessChannelMode(QProcess::ForwardedChannels);
-    self.start(QCoreApplication::applicationFilePath(), arguments.mid(1) << QStringLiteral("--here"));
+    self.start(QCoreApplication::applicationFilePath(),
+               arguments.mid(1) << QStringLiteral("--here"));
     self.waitForFinished(-1);
     return self.exitCode();
 }

@@ -89,32 +89,46 @@ void TestReadings::eachPathLandsWithItsSourceAndTime_data()
     QTest::addColumn<QStringList>("expected");
 
     QTest::newRow("COM: a group's readings, then its word")
-        << "COM" << "feed" << QStringList {"7^", "10^", "20^", "30^", "99^"}
+        << "COM"
+        << "feed" << QStringList {"7^", "10^", "20^", "30^", "99^"}
         << QStringList {"COM reading|10|", "COM reading|20|", "COM reading|30|",
                         "COM word number|240|" + wordText(240)};
     QTest::newRow("COM: a number out of range names no word")
-        << "COM" << "feed" << QStringList {"0^", "750^", "0^", "0^", "x^"}
+        << "COM"
+        << "feed" << QStringList {"0^", "750^", "0^", "0^", "x^"}
         << QStringList {"COM reading|750|", "COM reading|0|", "COM reading|0|",
                         "COM word number|3000|"};
     QTest::newRow("KZ: Touch Mode readings, not word reports")
-        << "KZ" << "feed" << QStringList {"57^", "AA = 12^", "300^", "^"}
+        << "KZ"
+        << "feed" << QStringList {"57^", "AA = 12^", "300^", "^"}
         << QStringList {"Touch Mode reading|57|", "Touch Mode reading|300|"};
     QStringList pkMessages(10, QStringLiteral("100^"));
     QStringList pkExpected(10, QStringLiteral("PK reading|100|"));
-    pkMessages << "130^" << "90^";
-    pkExpected << "PK reading|130|" << "PK line|30|" << "PK reading|90|" << "PK line|-10|";
+    pkMessages << "130^"
+               << "90^";
+    pkExpected << "PK reading|130|"
+               << "PK line|30|"
+               << "PK reading|90|"
+               << "PK line|-10|";
     QTest::newRow("PK: readings, and the line once calibrated")
-        << "PK" << "feed" << pkMessages << pkExpected;
+        << "PK"
+        << "feed" << pkMessages << pkExpected;
     QStringList tuneExpected(100, QStringLiteral("Auto tune pass|300|"));
-    tuneExpected << "Auto tune Low|240|" << "Auto tune Mid|300|" << "Auto tune High|340|";
+    tuneExpected << "Auto tune Low|240|"
+                 << "Auto tune Mid|300|"
+                 << "Auto tune High|340|";
     QTest::newRow("SET UP: auto tune's passes and results")
-        << "SET UP" << "tune" << QStringList() << tuneExpected;
+        << "SET UP"
+        << "tune" << QStringList() << tuneExpected;
     QTest::newRow("COM: a question and its answer")
-        << "COM" << "ask" << QStringList() << QStringList {"Question|6|Is it, \"so\"?", "Answer|0|"};
-    QTest::newRow("KZ: a mode started") << "KZ" << "mode" << QStringList()
-                                        << QStringList {"Mode started|4|Touch Mode"};
+        << "COM"
+        << "ask" << QStringList() << QStringList {"Question|6|Is it, \"so\"?", "Answer|0|"};
+    QTest::newRow("KZ: a mode started")
+        << "KZ"
+        << "mode" << QStringList() << QStringList {"Mode started|4|Touch Mode"};
     QTest::newRow("Word List: an upload's start and end")
-        << "Word List" << "upload" << QStringList()
+        << "Word List"
+        << "upload" << QStringList()
         << QStringList {"Upload started|0|", "Upload ended|0|no answer"};
 }
 
@@ -208,7 +222,8 @@ void TestReadings::theBoundDropsTheOldest()
 {
     ReadingLog log;
     for (qsizetype i = 0; i <= ReadingHistory::kMaxPoints; ++i)
-        log.add(Reading::Source::TouchReading, double(i), i % 3 == 0 ? QString::number(i) : QString());
+        log.add(Reading::Source::TouchReading, double(i),
+                i % 3 == 0 ? QString::number(i) : QString());
     QCOMPARE(log.size(), ReadingHistory::kMaxPoints);
     QCOMPARE(log.first(), quint64(1));
     // Each kept point keeps its own word, none of a dropped point's.

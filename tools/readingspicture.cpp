@@ -87,6 +87,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "kz-readings-picture: %s\n", qPrintable(error));
         return 1;
     }
-    std::printf("%s: %lld points\n", argv[1], static_cast<long long>(window.readings().log().size()));
+    std::printf("%s: %lld points\n", argv[1],
+                static_cast<long long>(window.readings().log().size()));
     return 0;
 }

@@ -194,8 +194,9 @@ void PlotOverlay::drawTuneLines(QCPPainter *painter, const QCPRange &keys) const
             const double py = y->coordToPixel(run.levels[i]);
             const QPointF right(x->coordToPixel(run.to), py);
             painter->drawLine(QPointF(x->coordToPixel(run.from), py), right);
-            painter->drawText(right + QPointF(3, 4),
-                              QStringLiteral("%1 %2").arg(QLatin1String(kLevelNames[i])).arg(run.levels[i]));
+            painter->drawText(
+                right + QPointF(3, 4),
+                QStringLiteral("%1 %2").arg(QLatin1String(kLevelNames[i])).arg(run.levels[i]));
         }
     }
 }

@@ -38,8 +38,8 @@ struct GraphSource {
     bool onWordAxis;
 };
 constexpr GraphSource kGraphSources[] = {
-    {S::ComReading, false}, {S::ComWord, true},  {S::TouchReading, false},
-    {S::PkReading, false},  {S::PkLine, false},  {S::TunePass, false},
+    {S::ComReading, false}, {S::ComWord, true}, {S::TouchReading, false},
+    {S::PkReading, false},  {S::PkLine, false}, {S::TunePass, false},
 };
 
 QIcon swatch(const QColor &colour)
@@ -72,8 +72,7 @@ QString withSuffix(QString path, const QString &suffix)
 } // namespace
 
 ReadingsPlotView::ReadingsPlotView(const ReadingHistory &history, QWidget *parent)
-    : ReadingsView(parent), m_history(history), m_next(history.first()),
-      m_first(history.first())
+    : ReadingsView(parent), m_history(history), m_next(history.first()), m_first(history.first())
 {
     // The desktop's font, not the main window's narrow design font, which
     // the plot would take over from its parent; set before the plot copies
@@ -89,8 +88,8 @@ ReadingsPlotView::ReadingsPlotView(const ReadingHistory &history, QWidget *paren
     m_plot->yAxis2->setLabel(QStringLiteral("word number"));
     m_plot->yAxis2->setVisible(true);
     for (const GraphSource &g : kGraphSources) {
-        QCPGraph *graph = m_plot->addGraph(m_plot->xAxis, g.onWordAxis ? m_plot->yAxis2
-                                                                      : m_plot->yAxis);
+        QCPGraph *graph
+            = m_plot->addGraph(m_plot->xAxis, g.onWordAxis ? m_plot->yAxis2 : m_plot->yAxis);
         graph->setName(Reading::sourceName(g.source));
         graph->setPen(QPen(sourceColour(g.source), 1));
         if (g.onWordAxis) {
@@ -192,9 +191,11 @@ QWidget *ReadingsPlotView::buildControls()
         {"pkReadings", QStringLiteral("PK readings"), {S::PkReading}},
         {"pkLine", QStringLiteral("PK line"), {S::PkLine}},
         {"tunePasses", QStringLiteral("Auto tune passes"), {S::TunePass}},
-        {"tuneLevels", QStringLiteral("Auto tune Low, Mid, High"),
+        {"tuneLevels",
+         QStringLiteral("Auto tune Low, Mid, High"),
          {S::TuneLow, S::TuneMid, S::TuneHigh}},
-        {"events", QStringLiteral("Events"),
+        {"events",
+         QStringLiteral("Events"),
          {S::Question, S::Answer, S::ModeStarted, S::UploadStarted, S::UploadEnded}},
     };
     auto *toggles = new QHBoxLayout;
@@ -229,8 +230,7 @@ void ReadingsPlotView::setSeriesShown(const Series &series, bool on)
     if (first == S::ComWord) {
         m_overlay->setLabelsShown(on);
         m_plot->yAxis2->setVisible(on);
-    }
-    else if (first == S::TuneLow)
+    } else if (first == S::TuneLow)
         m_overlay->setTuneShown(on);
     else if (Reading::isMark(first))
         m_overlay->setMarksShown(on);
@@ -475,13 +475,12 @@ bool ReadingsPlotView::exportSvg(const QString &path, QString *error)
 }
 
 void ReadingsPlotView::exportWithDialog(const QString &filter, const QString &suffix,
-                                        bool (ReadingsPlotView::*write)(const QString &,
-                                                                        QString *))
+                                        bool (ReadingsPlotView::*write)(const QString &, QString *))
 {
-    const QString path = withSuffix(
-        QFileDialog::getSaveFileName(this, QStringLiteral("Export readings"),
-                                     QStringLiteral("kz-readings.") + suffix, filter),
-        suffix);
+    const QString path
+        = withSuffix(QFileDialog::getSaveFileName(this, QStringLiteral("Export readings"),
+                                                  QStringLiteral("kz-readings.") + suffix, filter),
+                     suffix);
     if (path.isEmpty())
         return;
     QString error;

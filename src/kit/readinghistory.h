@@ -40,9 +40,9 @@ struct Reading {
     static QString sourceName(Source source)
     {
         static const char *const names[kSourceCount] = {
-            "COM reading", "COM word number", "Touch Mode reading", "PK reading", "PK line",
-            "Auto tune pass", "Auto tune Low", "Auto tune Mid", "Auto tune High", "Question",
-            "Answer", "Mode started", "Upload started", "Upload ended"};
+            "COM reading",    "COM word number", "Touch Mode reading", "PK reading",     "PK line",
+            "Auto tune pass", "Auto tune Low",   "Auto tune Mid",      "Auto tune High", "Question",
+            "Answer",         "Mode started",    "Upload started",     "Upload ended"};
         return QString::fromLatin1(names[static_cast<int>(source)]);
     }
     static std::optional<Source> sourceNamed(QStringView name)

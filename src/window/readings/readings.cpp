@@ -90,7 +90,8 @@ Readings::~Readings()
 void Readings::feed(Form1 &form)
 {
     using S = Reading::Source;
-    auto to = [this](S source) { return [this, source](double value) { m_log.add(source, value); }; };
+    auto to
+        = [this](S source) { return [this, source](double value) { m_log.add(source, value); }; };
 
     connect(&form.connection(), &Connection::connected, this, [this] { m_log.startClock(); });
     connect(&form.comWords(), &ComWords::readingTaken, this, to(S::ComReading));
@@ -114,8 +115,9 @@ void Readings::feed(Form1 &form)
             });
     connect(&form.questions(), &QuestionDesk::answered, this,
             [this](const QString &answer) { m_log.add(S::Answer, 0, answer.trimmed()); });
-    connect(&form.modes(), &ModeControl::modeStarted, this,
-            [this](qint16 mode, const QString &caption) { m_log.add(S::ModeStarted, mode, caption); });
+    connect(
+        &form.modes(), &ModeControl::modeStarted, this,
+        [this](qint16 mode, const QString &caption) { m_log.add(S::ModeStarted, mode, caption); });
     connect(&form.upload(), &WordListUpload::started, this,
             [this] { m_log.add(S::UploadStarted, 0); });
     connect(&form.upload(), &WordListUpload::finished, this,

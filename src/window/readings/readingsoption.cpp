@@ -14,10 +14,11 @@ const QString kName = QStringLiteral("readings");
 
 QCommandLineOption readingsOption()
 {
-    return QCommandLineOption(kName, QStringLiteral("Open the readings window, a plot of what "
-                                                    "the KZ measures, at start (later: Ctrl+R, "
-                                                    "or \"Show readings\" on a page's context "
-                                                    "menu)."));
+    return QCommandLineOption(kName,
+                              QStringLiteral("Open the readings window, a plot of what "
+                                             "the KZ measures, at start (later: Ctrl+R, "
+                                             "or \"Show readings\" on a page's context "
+                                             "menu)."));
 }
 
 void showReadingsIfAsked(const QCommandLineParser &parser, Form1 &window)
