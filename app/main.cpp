@@ -240,13 +240,15 @@ int main(int argc, char *argv[])
         // painted that state.
         const QString file = parser.value(screenshot);
         const QString page = parser.value(pageOption);
+        if (!page.isEmpty() && window.tabs().captionOf(page).isEmpty()) {
+            std::fprintf(stderr, "kz: no page \"%s\"; the pages are \"%s\"\n", qPrintable(page),
+                         qPrintable(window.tabs().captions().join(QStringLiteral("\", \""))));
+            return 2;
+        }
         QObject::connect(
             &window.connection(), &kz::Connection::connected, &window, [&, file, page](int port) {
-                if (!page.isEmpty() && !window.tabs().choose(page)) {
-                    std::fprintf(stderr, "kz: no page \"%s\"\n", qPrintable(page));
-                    QCoreApplication::exit(2);
-                    return;
-                }
+                if (!page.isEmpty())
+                    window.tabs().choose(page);
                 QTimer::singleShot(1500, &window, [&, port, file] {
                     const bool saved = window.grab().save(file);
                     std::printf("kz: connected on port %d; %s %s\n", port,
