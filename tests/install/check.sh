@@ -130,6 +130,21 @@ programs)
     plugin="kz: browser plugin $(realpath "$prefix")/$INSTALL_PLUGIN"
     grep -qxF "$plugin" <<<"$report" || fail "expected '$plugin' in: $report"
   fi
+
+  # Unattended, as tools/pagepictures.sh runs it: a search that finds no KZ
+  # waits for no click and saves the start screen all the same, and an
+  # unknown page ends the program before any search, naming the pages.
+  ports=$(mktemp -d "$INSTALL_BUILD_DIR/no-kz.XXXXXX")
+  offscreen=(env KZ_PORT_DIR="$ports" QT_QPA_PLATFORM=offscreen "$kz" --screenshot "$ports/start.png")
+  (cd "$ports" && "${offscreen[@]}" >/dev/null 2>&1)
+  status=$?
+  [ "$status" -eq 1 ] && [ -s "$ports/start.png" ] \
+    || fail "kz --screenshot with no KZ: status $status, not 1 with the start screen saved"
+  message=$(cd "$ports" && "${offscreen[@]}" --page "no such page" 2>&1 >/dev/null)
+  status=$?
+  [ "$status" -eq 2 ] && grep -qF '"SET UP", "Word List"' <<<"$message" \
+    || fail "kz --page 'no such page': status $status, not 2 with the pages listed: $message"
+  rm -rf "$ports"
   finish "kz and kz-sim as installed"
   ;;
 
