@@ -16,6 +16,7 @@
 #include <QCommandLineParser>
 #include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QProcess>
 #include <QTabBar>
 #include <QTemporaryDir>
@@ -56,6 +57,18 @@ void answerHelpOrVersion(QCommandLineParser &parser, int argc, char *argv[])
         parser.showVersion();
     }
 }
+
+// Answers every message box as soon as it shows, for a run that no one
+// watches.
+class MessageBoxAnswerer : public QObject {
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (auto *box = qobject_cast<QMessageBox *>(watched); box && event->type() == QEvent::Show)
+            QTimer::singleShot(0, box, &QMessageBox::accept);
+        return false;
+    }
+};
 
 } // namespace
 
@@ -234,19 +247,22 @@ int main(int argc, char *argv[])
         QTimer::singleShot(0, &window, [&] { window.connection().search(); });
     }
 
+    MessageBoxAnswerer messageBoxAnswerer;
     if (parser.isSet(screenshot) && !parser.isSet(aboutReport)) {
         // Show the program working where no one can watch it: connect, go to
         // the page asked for, then save what the window shows once it has
         // painted that state.
         const QString file = parser.value(screenshot);
         const QString page = parser.value(pageOption);
+        if (!page.isEmpty() && window.tabs().captionOf(page).isEmpty()) {
+            std::fprintf(stderr, "kz: no page \"%s\"; the pages are \"%s\"\n", qPrintable(page),
+                         qPrintable(window.tabs().captions().join(QStringLiteral("\", \""))));
+            return 2;
+        }
         QObject::connect(
             &window.connection(), &kz::Connection::connected, &window, [&, file, page](int port) {
-                if (!page.isEmpty() && !window.tabs().choose(page)) {
-                    std::fprintf(stderr, "kz: no page \"%s\"\n", qPrintable(page));
-                    QCoreApplication::exit(2);
-                    return;
-                }
+                if (!page.isEmpty())
+                    window.tabs().choose(page);
                 QTimer::singleShot(1500, &window, [&, port, file] {
                     const bool saved = window.grab().save(file);
                     std::printf("kz: connected on port %d; %s %s\n", port,
@@ -256,9 +272,16 @@ int main(int argc, char *argv[])
                     window.close();
                 });
             });
-        QObject::connect(&window.connection(), &kz::Connection::notFound, &window, [&] {
-            std::fprintf(stderr, "kz: no KZ found\n");
-            window.close();
+        // No one is there to answer the failed search's message box: it is
+        // answered at once, and the picture shows the start screen as the
+        // search left it.
+        app.installEventFilter(&messageBoxAnswerer);
+        QObject::connect(&window.connection(), &kz::Connection::notFound, &window, [&, file] {
+            const bool saved = window.grab().save(file);
+            std::fprintf(stderr, "kz: no KZ found; %s %s\n",
+                         saved ? "saved a screenshot of the start screen to" : "could not save",
+                         qPrintable(file));
+            QCoreApplication::exit(1);
         });
         QTimer::singleShot(0, &window, [&] { window.connection().search(); });
     }

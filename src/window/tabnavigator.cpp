@@ -36,14 +36,28 @@ TabNavigator::TabNavigator(const Form1Controls &controls, DeviceLink &link, Abou
 
 bool TabNavigator::choose(const QString &caption)
 {
-    QTabBar *tabs = c.form.TabStrip1;
-    for (int i = 0; i < tabs->count(); ++i) {
-        if (tabs->tabText(i) == caption) {
-            tabs->setCurrentIndex(i);
-            return true;
-        }
+    const int index = captions().indexOf(captionOf(caption));
+    if (index < 0)
+        return false;
+    c.form.TabStrip1->setCurrentIndex(index);
+    return true;
+}
+
+QString TabNavigator::captionOf(const QString &caption) const
+{
+    for (const QString &own : captions()) {
+        if (own.compare(caption, Qt::CaseInsensitive) == 0)
+            return own;
     }
-    return false;
+    return {};
+}
+
+QStringList TabNavigator::captions() const
+{
+    QStringList all;
+    for (int i = 0; i < c.form.TabStrip1->count(); ++i)
+        all << c.form.TabStrip1->tabText(i);
+    return all;
 }
 
 void TabNavigator::tabClicked()
