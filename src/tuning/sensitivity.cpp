@@ -73,9 +73,9 @@ WaitResult Sensitivity::sendLevel(Level level)
         m_link.sendCommand(kStoreHigh);
         return m_link.holds(4);
     }
-    const WaitResult r = m_link.holds(2);
-    DeviceLink::pumpOnce();
-    return r;
+    if (const WaitResult r = m_link.holds(2); !r)
+        return r;
+    return m_link.pumpOnce();
 }
 
 WaitResult Sensitivity::sendActiveLevel()
@@ -109,7 +109,8 @@ WaitResult Sensitivity::sendSettings()
         return r;
     if (const WaitResult r = m_link.holds(2); !r)
         return r;
-    DeviceLink::pumpOnce();
+    if (const WaitResult r = m_link.pumpOnce(); !r)
+        return r;
     m_link.sendCommand(kSaveEnd);
     return m_link.hold();
 }
@@ -134,7 +135,8 @@ void Sensitivity::restoreDefaults()
         // A bar already at its default would leave a typed or initial text.
         box(s)->setText(signedField(value));
     }
-    DeviceLink::pumpOnce();
+    if (!m_link.pumpOnce())
+        return;
     (void)sendSettings();
 }
 

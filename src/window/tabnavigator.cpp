@@ -82,7 +82,7 @@ void TabNavigator::tabClicked()
         page->show();
         if (caption == kAbout)
             m_about.showDevicePage();
-        DeviceLink::pumpOnce();
+        const WaitResult shown = m_link.pumpOnce();
         if (caption == kAbout)
             c.form.TabStrip1->window()->setWindowTitle(
                 QStringLiteral("Loading PDF from Website Please wait"));
@@ -91,6 +91,8 @@ void TabNavigator::tabClicked()
         // device is not told.
         if (m_link.isSequenceRunning())
             continue;
+        if (!shown)
+            return;
         m_link.sendCommand(commands::kStop);
         if (!m_link.hold())
             return;

@@ -102,7 +102,8 @@ WordListUpload::Outcome WordListUpload::sendBlocks(int &block)
         if (const WaitResult r = awaitAnswer(); !r)
             return ended(r);
         m_hidden.Text18->setText(QString());
-        DeviceLink::pumpOnce();
+        if (const WaitResult r = m_link.pumpOnce(); !r)
+            return ended(r);
         if (const WaitResult r = m_link.hold1(); !r)
             return ended(r);
     }
@@ -130,16 +131,8 @@ WaitResult WordListUpload::openBlock(int block)
 WaitResult WordListUpload::awaitAnswer()
 {
     // The receive loop copies whatever the KZ sent into Text18 on its tick;
-    // an answer already there costs no hold.
-    DeviceLink::pumpOnce();
-    for (int held = 0; m_hidden.Text18->text().isEmpty(); ++held) {
-        if (held == kAnswerHolds)
-            return WaitResult::Deadline;
-        DeviceLink::pumpOnce();
-        if (const WaitResult r = m_link.hold(); !r)
-            return r;
-    }
-    return WaitResult::Done;
+    // an answer already there costs no wait.
+    return m_link.waitFor([this] { return !m_hidden.Text18->text().isEmpty(); }, kAnswerWaitMs);
 }
 
 void WordListUpload::finish(Outcome outcome, int block)
@@ -163,8 +156,9 @@ void WordListUpload::finish(Outcome outcome, int block)
         // cut the closing stops' waits short, and no click may come between.
         DeviceLink::Sequence closing(m_link);
         m_page.setupframe->show();
-        DeviceLink::pumpOnce();
-        if (closing) {
+        // Only the program's end or a lost KZ keep the stops from going out.
+        const WaitResult shown = m_link.pumpOnce();
+        if (closing && shown != WaitResult::Ending && shown != WaitResult::Lost) {
             m_link.sendCommand(commands::kStop);
             if (m_link.hold()) {
                 m_link.sendCommand(commands::kStop);

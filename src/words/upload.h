@@ -20,7 +20,7 @@ class WordListUpload : public QObject {
 public:
     enum class Outcome {
         Complete,
-        NoAnswer, // a block went unanswered for kAnswerHolds holds
+        NoAnswer, // a block went unanswered for kAnswerWaitMs
         Cancelled,
         Ending, // the window was closed
     };
@@ -35,8 +35,8 @@ public:
     // The pace of a value once the first block is open; the first two holds
     // go at Timer4's start-up interval.
     static constexpr int kValueHoldMs = 15;
-    // 5 s of 250-ms holds without an answer ends the upload.
-    static constexpr int kAnswerHolds = 20;
+    // Design time without an answer that ends the upload.
+    static constexpr int kAnswerWaitMs = 5000;
 
     WordListUpload(const WordListPage &page, const HiddenBoxes &hidden, const FormParts &form,
                    DeviceLink &link, QObject *parent = nullptr);

@@ -57,7 +57,8 @@ void VoiceSettings::defaultVoice()
     m_page.HScroll4->setValueChecked(kDefaultSpeed);
     m_page.HScroll5->setValueChecked(kDefaultPitch);
     m_page.HScroll6->setValueChecked(kDefaultBend);
-    DeviceLink::pumpOnce();
+    if (!m_link.pumpOnce())
+        return;
     load();
 }
 
