@@ -385,7 +385,7 @@ void TestUpload::secondClickDuringTheUploadIsRefused()
     QCOMPARE(refused.count(), 2);
     QCOMPARE(finishedCount, 1);
     QCOMPARE(b.lines.count(WordListUpload::blockAddressLine(0)), 1);
-    QCOMPARE(b.lines.count(WordListUpload::blockOpenLine()), 4);
+    QCOMPARE(b.lines.count(commands::kBlockOpen), 4);
     QCOMPARE(b.lines.last(3), (QStringList {WordListUpload::blockAddressLine(3), kStop, kStop}));
     QCOMPARE(b.kz->store().size(), 3 * 32);
     QCOMPARE(b.kz->store().lastKey(), 17664 + 2 * (3 * 32 - 1));

@@ -85,7 +85,7 @@ void QuestionDesk::pollTick()
     if (m_link.isSequenceRunning())
         return;
     m_polling = true;
-    m_link.sendCommand(commands::kPoll);
+    m_link.sendCommand(commands::kReading1);
     // The poll ends with its wait however the wait ends.
     [[maybe_unused]] const WaitResult waited = m_link.hold();
     m_polling = false;

@@ -25,7 +25,7 @@ const QString AutoTune::kSaveCancelled
 
 namespace {
 const QString kReadingRequests[kReadingsPerPass]
-    = {QStringLiteral("> 11 1"), QStringLiteral("> 11 2"), QStringLiteral("> 11 3")};
+    = {commands::kReading1, commands::kReading2, commands::kReading3};
 const QString kPassLead = QStringLiteral("Pass # ");
 const QString kComplete = QStringLiteral("complete ");
 // The needle's free end moves 4 twips per unit of level.

@@ -34,11 +34,6 @@ const QString kAdjustPrompt = QStringLiteral("Please wait while the KZ Adjusts")
 const QString kMovePrompt = QStringLiteral("The Line will start to move right or left \r\n"
                                            " Try to keep in in the center by thought only");
 const QString kDonePrompt = QStringLiteral(" When Your Done press the Done Button ");
-
-const QString kDictionaryLead = QStringLiteral("> 47 1 1");
-const QString kAmplifierOff = QStringLiteral("> 12 1");
-const QString kAmplifierOn = QStringLiteral("> 12 0");
-const QString kTouchMode = QStringLiteral("> 17 2");
 } // namespace
 
 PkTest::PkTest(const PkPage &page, FormState &state, DeviceLink &link, ReceiveRouter &router,
@@ -105,18 +100,18 @@ PkTest::Ended PkTest::endedBy(WaitResult r) const
 
 WaitResult PkTest::sendStart()
 {
-    m_link.sendCommand(kDictionaryLead);
+    m_link.sendCommand(commands::kSpeakingFirst);
     WaitResult r = m_link.hold();
     if (r) {
         setPrompt(kHoldPrompt);
         r = m_link.holds(kPromptPauses);
     }
     if (r) {
-        m_link.sendCommand(kAmplifierOff);
+        m_link.sendCommand(commands::kAmplifierOff);
         r = m_link.hold();
     }
     if (r) {
-        m_link.sendCommand(kTouchMode);
+        m_link.sendCommand(commands::kTouchMode);
         r = m_link.hold();
     }
     if (r) {
@@ -211,7 +206,7 @@ WaitResult PkTest::sendStop()
     m_link.sendCommand(commands::kStop);
     if (const WaitResult r = m_link.hold(); !r)
         return r;
-    m_link.sendCommand(kAmplifierOn);
+    m_link.sendCommand(commands::kAmplifierOn);
     return m_link.hold();
 }
 

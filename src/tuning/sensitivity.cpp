@@ -15,16 +15,7 @@ namespace kz {
 using tune::Level;
 using tune::Row;
 using tune::Setting;
-
-namespace {
-const QString kSetLead = QStringLiteral("> 40 2");
-const QString kValueLead = QStringLiteral("* ");
-const QString kStoreLow = QStringLiteral("> 46 1 1");
-const QString kStoreMid = QStringLiteral("> 46 2 1");
-const QString kStoreHigh = QStringLiteral("> 46 3 1");
-const QString kSaveEnd = QStringLiteral("> 43 1");
-const QString kFirmware = QStringLiteral("> 27 10 10");
-} // namespace
+using namespace commands;
 
 Sensitivity::Sensitivity(const SetupPage &page, FormState &state, DeviceLink &link, QObject *parent)
     : QObject(parent), m_page(page), m_state(state), m_link(link)
@@ -52,7 +43,7 @@ Sensitivity::Sensitivity(const SetupPage &page, FormState &state, DeviceLink &li
 
 WaitResult Sensitivity::sendLevel(Level level)
 {
-    m_link.sendCommand(kSetLead);
+    m_link.sendCommand(kSettingsSet);
     if (const WaitResult r = m_link.hold(); !r)
         return r;
     for (int row = 0; row < tune::kRowCount; ++row) {
@@ -83,7 +74,7 @@ WaitResult Sensitivity::sendActiveLevel()
     const Level level = m_page.Option5->isChecked() ? Level::Mid
         : m_page.Option6->isChecked()               ? Level::High
                                                     : Level::Low;
-    m_link.sendCommand(kSetLead);
+    m_link.sendCommand(kSettingsSet);
     if (const WaitResult r = m_link.hold(); !r)
         return r;
     for (int row = 0; row < tune::kRowCount; ++row) {
@@ -111,7 +102,7 @@ WaitResult Sensitivity::sendSettings()
         return r;
     if (const WaitResult r = m_link.pumpOnce(); !r)
         return r;
-    m_link.sendCommand(kSaveEnd);
+    m_link.sendCommand(kSettingsSaved);
     return m_link.hold();
 }
 
@@ -146,7 +137,7 @@ void Sensitivity::firmwareVersion()
     if (!wire)
         return;
     for (int i = 0; i < 2; ++i) {
-        m_link.sendCommand(commands::kStop);
+        m_link.sendCommand(kStop);
         if (!m_link.hold())
             return;
     }

@@ -18,7 +18,6 @@ constexpr std::array<int, kSettingCount> kDefaults = {
 
 // Levels of 5 or less are taken for an idle KZ, not for a lowest level.
 constexpr double kIdleLevel = 5;
-constexpr double kStartLowest = 1000;
 constexpr double kGainScale = 1024;
 constexpr double kMaxOffset = 255;
 // A highest level above twice the average is taken for a spike and reduced.

@@ -47,6 +47,8 @@ int defaultValue(Setting s);
 
 constexpr int kPasses = 100;
 constexpr int kReadingsPerPass = 3;
+// The lowest level before the first pass that counts.
+constexpr double kStartLowest = 1000;
 
 // A reading as the information window shows it: the number before its
 // closing end mark; 0 when there is none.
@@ -66,7 +68,7 @@ public:
 
 private:
     double m_highest = 0;
-    double m_lowest = 1000;
+    double m_lowest = kStartLowest;
     double m_total = 0;
 };
 

@@ -54,7 +54,7 @@ void ComWords::announce(QString &groupText)
     m_link.sendCommand(commands::kSayLead);
     if (!m_link.holds(kHoldsBeforeSay))
         return;
-    m_link.sendCommand(QStringLiteral("@ ") + word->digits + QStringLiteral(" 0 "));
+    m_link.sendCommand(commands::kActionLead + word->digits + QStringLiteral(" 0 "));
     if (!m_link.pumpOnce())
         return;
     groupText.clear();

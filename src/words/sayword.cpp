@@ -24,7 +24,7 @@ QString firstLine(int n)
 
 QString secondLine(int n, int r)
 {
-    return QStringLiteral("@ ") + signedField(n) + signedField(r);
+    return commands::kActionLead + signedField(n) + signedField(r);
 }
 } // namespace
 

@@ -34,19 +34,14 @@ QString WordListUpload::progressTitle(int values, int passes)
     return signedField(values / 10.0) + kProgressText + signedField(passes) + kPleaseWait;
 }
 
-QString WordListUpload::blockOpenLine()
-{
-    return QStringLiteral("> ") + signedField(4) + signedField(2);
-}
-
 QString WordListUpload::blockAddressLine(int block)
 {
-    return QStringLiteral("@ ") + signedField(kFirstAddress + kBlockStride * block);
+    return commands::kActionLead + signedField(kFirstAddress + kBlockStride * block);
 }
 
 QString WordListUpload::valueLine(int element)
 {
-    return QStringLiteral("* ") + signedField(phone(element));
+    return commands::kValueLead + signedField(phone(element));
 }
 
 void WordListUpload::run()
@@ -116,7 +111,7 @@ WaitResult WordListUpload::openBlock(int block)
         if (const WaitResult r = m_link.hold1(); !r)
             return r;
     }
-    m_link.sendCommand(blockOpenLine());
+    m_link.sendCommand(commands::kBlockOpen);
     if (const WaitResult r = m_link.hold1(); !r)
         return r;
     m_link.sendCommand(blockAddressLine(block));

@@ -31,7 +31,6 @@ public:
     // Each value takes two addresses.
     static constexpr int kBlockStride = 2 * kBlockValues;
     static constexpr int kBlocks = 641;
-    static constexpr int kValues = kBlocks * kBlockValues;
     // The pace of a value once the first block is open; the first two holds
     // go at Timer4's start-up interval.
     static constexpr int kValueHoldMs = 15;
@@ -49,7 +48,6 @@ public:
     // The title after `values` values with `passes` blocks answered: the
     // words written in tenths, " 1.1" or " 2".
     static QString progressTitle(int values, int passes);
-    static QString blockOpenLine();
     static QString blockAddressLine(int block);
     static QString valueLine(int element);
 
