@@ -49,8 +49,8 @@ void ModeControl::start(const ModeStart &start)
 {
     // A click during another sequence's waits is ignored: its lines would
     // land between that sequence's.
-    DeviceLink::Sequence sequence(m_link);
-    if (!sequence)
+    DeviceLink::Sequence wire(m_link);
+    if (!wire)
         return;
     m_state.mode = start.mode;
     m_link.sendCommand(start.firstCommand);

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <tuple>
+
 namespace kz {
 
 using tune::Level;
@@ -111,7 +113,7 @@ void Sensitivity::saveSettings()
     DeviceLink::Sequence wire(m_link);
     if (!wire)
         return;
-    (void)sendSettings();
+    std::ignore = sendSettings(); // the last of the sequence: nothing follows
 }
 
 void Sensitivity::restoreDefaults()
@@ -128,7 +130,7 @@ void Sensitivity::restoreDefaults()
     }
     if (!m_link.pumpOnce())
         return;
-    (void)sendSettings();
+    std::ignore = sendSettings();
 }
 
 void Sensitivity::firmwareVersion()

@@ -9,6 +9,8 @@
 
 #include <QGroupBox>
 
+#include <tuple>
+
 namespace kz {
 
 namespace {
@@ -58,7 +60,7 @@ void ComWords::announce(QString &groupText)
     if (!m_link.pumpOnce())
         return;
     groupText.clear();
-    [[maybe_unused]] const WaitResult spoken = m_link.holds(kHoldsWhileSaying);
+    std::ignore = m_link.holds(kHoldsWhileSaying); // the last wait: nothing follows it
 }
 
 } // namespace kz

@@ -33,8 +33,8 @@ ReadBack::ReadBack(const WordListPage &page, ListBox *wordList, DeviceLink &link
 void ReadBack::request()
 {
     // Lines of another sequence between these would spoil the request.
-    DeviceLink::Sequence sequence(m_link);
-    if (!sequence)
+    DeviceLink::Sequence wire(m_link);
+    if (!wire)
         return;
     m_page.Text27->setText(kWaiting);
     m_link.sendCommand(commands::kDumpSelect);

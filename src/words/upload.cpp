@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QTabBar>
 
+#include <tuple>
+
 namespace kz {
 
 namespace {
@@ -49,8 +51,8 @@ void WordListUpload::run()
     Outcome outcome;
     int block = 0;
     {
-        DeviceLink::Sequence sequence(m_link);
-        if (!sequence)
+        DeviceLink::Sequence wire(m_link);
+        if (!wire)
             return;
         m_running = true;
         // No word said and no page chosen while the store is being written.
@@ -149,15 +151,15 @@ void WordListUpload::finish(Outcome outcome, int block)
     if (outcome != Outcome::Ending) {
         // A fresh hold on the wire: the cancel that ended the blocks must not
         // cut the closing stops' waits short, and no click may come between.
-        DeviceLink::Sequence closing(m_link);
+        DeviceLink::Sequence wire(m_link);
         m_page.setupframe->show();
         // Only the program's end or a lost KZ keep the stops from going out.
         const WaitResult shown = m_link.pumpOnce();
-        if (closing && shown != WaitResult::Ending && shown != WaitResult::Lost) {
+        if (wire && shown != WaitResult::Ending && shown != WaitResult::Lost) {
             m_link.sendCommand(commands::kStop);
             if (m_link.hold()) {
                 m_link.sendCommand(commands::kStop);
-                (void)m_link.hold(); // the last wait: nothing follows it
+                std::ignore = m_link.hold(); // the last wait: nothing follows it
             }
         }
     }

@@ -40,16 +40,16 @@ void VoiceSettings::testVoice()
 {
     // A second load, or any other sequence, would split the header from its
     // values.
-    DeviceLink::Sequence sequence(m_link);
-    if (!sequence)
+    DeviceLink::Sequence wire(m_link);
+    if (!wire)
         return;
     load();
 }
 
 void VoiceSettings::defaultVoice()
 {
-    DeviceLink::Sequence sequence(m_link);
-    if (!sequence)
+    DeviceLink::Sequence wire(m_link);
+    if (!wire)
         return;
     m_page.HScroll3->setValueChecked(kDefaultVolume);
     m_page.HScroll4->setValueChecked(kDefaultSpeed);
@@ -86,15 +86,15 @@ void VoiceSettings::sendValues()
 // header and its values) would spoil it: refused like a sequence.
 void VoiceSettings::save()
 {
-    DeviceLink::Sequence sequence(m_link);
-    if (sequence)
+    DeviceLink::Sequence wire(m_link);
+    if (wire)
         m_link.sendCommand(commands::kVoiceStore);
 }
 
 void VoiceSettings::switchAmp()
 {
-    DeviceLink::Sequence sequence(m_link);
-    if (!sequence)
+    DeviceLink::Sequence wire(m_link);
+    if (!wire)
         return;
     m_link.sendCommand(m_page.Option1[0]->isChecked() ? commands::kAmplifierOn
                                                       : commands::kAmplifierOff);
