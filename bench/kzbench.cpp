@@ -2,6 +2,7 @@
 // while it waits, and how late its waits end. Everything runs at real time.
 // `--upload` measures the word-list upload instead (about eight minutes;
 // `--upload 40` its first 40 blocks).
+#include "device/commands.h"
 #include "device/devicelink.h"
 #include "device/pacing.h"
 #include "device/systemserialport.h"
@@ -546,7 +547,7 @@ void wordListUpload(int blocks)
             ++holds;
     });
     QObject::connect(&window.link(), &kz::DeviceLink::commandSent, [&](const QString &line) {
-        if (line == Upload::blockOpenLine() && !stopped) {
+        if (line == kz::commands::kBlockOpen && !stopped) {
             marks.append({clock.nsecsElapsed(), holds, cpuMs()});
             if (marks.size() == blocks + 1)
                 window.link().cancelSequence();

@@ -28,7 +28,7 @@ public:
     QStringList captions() const;
 
 private:
-    const Form1Controls &c;
+    const Form1Controls &m_controls;
     DeviceLink &m_link;
     AboutBrowser &m_about;
 };
