@@ -157,8 +157,8 @@ int main(int argc, char *argv[])
                        "the program sends and answer as recorded."),
         QStringLiteral("FILE"));
     const QCommandLineOption speedOption(
-        QStringLiteral("speed"),
-        QStringLiteral("With --replay: divide the recorded delays by N."), QStringLiteral("N"));
+        QStringLiteral("speed"), QStringLiteral("With --replay: divide the recorded delays by N."),
+        QStringLiteral("N"));
     parser.addOptions({dirOption, portOption, probeOption, readingsOption, seedOption, reportOption,
                        printStoreOption, speakOption, wavOption, replayOption, speedOption});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("With --wav: the file."),

@@ -49,7 +49,7 @@ qsizetype differsAt(const QByteArray &a, const QByteArray &b)
 
 } // namespace
 
-ReplayScript::ReplayScript(const wiretrace::Trace &trace)
+ReplayScript::ReplayScript(const wiretrace::Trace &trace) : m_leadIn(trace.startedConnected)
 {
     const QByteArray poll = commands::kPoll.toLatin1() + '\r';
     QList<Answer> early; // read before the program sent anything
@@ -117,6 +117,10 @@ bool ReplayScript::isComplete() const
 ReplayScript::Outcome ReplayScript::take(const QByteArray &line)
 {
     ++m_programLines;
+    // The search's stop is never the trace's first line, even when alike.
+    if (m_leadIn && (m_programLines == 1 || m_items.isEmpty() || line != m_items.first().line))
+        return leadIn(line);
+    m_leadIn = false;
     const QList<Position> resume = std::exchange(m_resume, {});
     for (const Position &at : resume) {
         if (const auto next = advance(at, line))
@@ -127,6 +131,21 @@ ReplayScript::Outcome ReplayScript::take(const QByteArray &line)
     if (const auto next = advance(m_at, line))
         return matched(*next, line);
     return difference(line);
+}
+
+ReplayScript::Outcome ReplayScript::leadIn(const QByteArray &line)
+{
+    Outcome outcome {true, {}, {}};
+    const QByteArray text = line.chopped(line.endsWith('\r') ? 1 : 0);
+    if (text == commands::kStop.toLatin1())
+        outcome.answers.append({0, commands::kEndMark.toLatin1()});
+    else if (text == commands::kProbe.toLatin1())
+        outcome.answers.append({0, commands::kProbeAnswer.toLatin1()});
+    outcome.report = QStringLiteral("     line %1 of the program: %2 (before the trace began: "
+                                    "answered as the KZ does, not checked)")
+                         .arg(m_programLines)
+                         .arg(shown(line));
+    return outcome;
 }
 
 ReplayScript::Outcome ReplayScript::matched(Position at, const QByteArray &line)
@@ -142,8 +161,8 @@ ReplayScript::Outcome ReplayScript::matched(Position at, const QByteArray &line)
                          .arg(step.traceLine)
                          .arg(shown(line));
     if (again)
-        report += QStringLiteral(" (once more than the %1 recorded in a row)")
-                      .arg(item.steps.size());
+        report
+            += QStringLiteral(" (once more than the %1 recorded in a row)").arg(item.steps.size());
     return {true, step.answers, report};
 }
 
@@ -311,12 +330,13 @@ int runReplay(const QString &file, const QString &folder, std::optional<int> por
     if (!replay.start(folder, number, &why))
         return refuse(why);
     ReplayScript &script = replay.script();
-    print(stdout, QStringLiteral("replaying %1, %2 lines the program sent (%3); port %4 is %5")
-                      .arg(file)
-                      .arg(script.recordedLines())
-                      .arg(trace->header.mid(2))
-                      .arg(number)
-                      .arg(replay.slavePath()));
+    print(stdout,
+          QStringLiteral("replaying %1, %2 lines the program sent (%3); port %4 is %5")
+              .arg(file)
+              .arg(script.recordedLines())
+              .arg(trace->header.mid(2))
+              .arg(number)
+              .arg(replay.slavePath()));
     QCoreApplication::exec();
 
     if (const QString missing = script.noteMissing(); !missing.isEmpty())

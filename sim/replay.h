@@ -18,7 +18,9 @@ class PseudoTerminal;
 // What a recorded trace expects the program to send, line by line, and what
 // the device answered each line with. The question's poll goes out on every
 // tick of its timer, so how often it comes in a row depends on timing: a run
-// of polls matches a run of any length, even none.
+// of polls matches a run of any length, even none. A trace begun while the
+// program was connected has no search in it: until its first line comes,
+// the probes are answered as the KZ answers them and nothing is checked.
 class ReplayScript {
 public:
     struct Answer {
@@ -65,11 +67,15 @@ private:
 
     std::optional<Position> advance(Position at, const QByteArray &line) const;
     qsizetype nextRequired(Position at) const;
+    Outcome leadIn(const QByteArray &line);
     Outcome matched(Position at, const QByteArray &line);
     Outcome difference(const QByteArray &line);
 
     QList<Item> m_items;
     Position m_at;
+    // A trace begun while connected holds no search: the program's lines
+    // before its first one connect and reach the page it began on.
+    bool m_leadIn = false;
     // After a difference: where the next line may go on (recorded lines were
     // left out, the recorded line was changed, or the program's line was
     // extra), in that order. The first is taken when none fits.

@@ -57,8 +57,7 @@ bool reportsWords(SimulatedKz::Mode mode)
 
 SimulatedKz::SimulatedKz(QObject *parent)
     : QObject(parent), m_terminal(new PseudoTerminal(this)), m_random(kDefaultSeed),
-      m_reportTimer(new QTimer(this)), m_touchTimer(new QTimer(this)),
-      m_reportRandom(kDefaultSeed)
+      m_reportTimer(new QTimer(this)), m_touchTimer(new QTimer(this)), m_reportRandom(kDefaultSeed)
 {
     connect(m_terminal, &PseudoTerminal::received, this, &SimulatedKz::takeBytes);
     m_reportTimer->setTimerType(Qt::PreciseTimer);

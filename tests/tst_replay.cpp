@@ -27,9 +27,10 @@ namespace {
 
 // A trace of the events given as "> line" or "< answer", escaped as in the
 // file, 10 ms apart; the first event is on line 2.
-wiretrace::Trace traceOf(const QStringList &events)
+wiretrace::Trace traceOf(const QStringList &events, bool startedConnected)
 {
-    QByteArray text = "# kz 1.41 wire trace, 2026-01-31T14:02:11Z, port 1\n";
+    QByteArray text = "# kz 1.41 wire trace, 2026-01-31T14:02:11Z, ";
+    text += startedConnected ? "port 1\n" : "no port open\n";
     for (qsizetype i = 0; i < events.size(); ++i)
         text += QByteArray::number(10 * i) + ' ' + events.at(i).toLatin1() + '\n';
     wiretrace::ParseError error;
@@ -45,9 +46,8 @@ void act(Form1 &window)
 {
     const Form1Controls &c = window.controls();
     auto settled = [&] {
-        return waitUntil([&] {
-            return !window.receiver().isBusy() && !window.link().isSequenceRunning();
-        });
+        return waitUntil(
+            [&] { return !window.receiver().isBusy() && !window.link().isSequenceRunning(); });
     };
     QVERIFY(clickConnect(window));
     QSignalSpy answered(&window.questions(), &QuestionDesk::answered);
@@ -129,6 +129,7 @@ void TestReplay::cleanupTestCase()
 
 void TestReplay::runsOfPollsMatchAsRuns_data()
 {
+    QTest::addColumn<bool>("startedConnected");
     QTest::addColumn<QStringList>("actual");
     QTest::addColumn<int>("differences");
     QTest::addColumn<int>("firstDifference");
@@ -137,34 +138,39 @@ void TestReplay::runsOfPollsMatchAsRuns_data()
     // answered 1 and 2, then "> 18 2" (line 8) and "> 12 0" (line 9).
     const QString stop = QStringLiteral("@ 2 2"), poll = QStringLiteral("> 11 1"),
                   mode = QStringLiteral("> 18 2"), amp = QStringLiteral("> 12 0");
-    QTest::newRow("as recorded") << QStringList {stop, poll, poll, mode, amp} << 0 << 0
+    QTest::newRow("as recorded") << false << QStringList {stop, poll, poll, mode, amp} << 0 << 0
                                  << QByteArray("^1^2^");
-    QTest::newRow("more polls") << QStringList {stop, poll, poll, poll, poll, mode, amp} << 0 << 0
-                                << QByteArray("^1^2^2^2^");
-    QTest::newRow("fewer polls") << QStringList {stop, poll, mode, amp} << 0 << 0
+    QTest::newRow("more polls") << false << QStringList {stop, poll, poll, poll, poll, mode, amp}
+                                << 0 << 0 << QByteArray("^1^2^2^2^");
+    QTest::newRow("fewer polls") << false << QStringList {stop, poll, mode, amp} << 0 << 0
                                  << QByteArray("^1^");
-    QTest::newRow("no poll") << QStringList {stop, mode, amp} << 0 << 0 << QByteArray("^");
-    QTest::newRow("changed line") << QStringList {stop, poll, poll, "> 15 2", amp} << 1 << 8
-                                  << QByteArray("^1^2^");
-    QTest::newRow("extra line") << QStringList {stop, "> 99 1", poll, poll, mode, amp} << 1 << 8
-                                << QByteArray("^1^2^");
-    QTest::newRow("line left out") << QStringList {stop, poll, poll, amp} << 1 << 8
-                                   << QByteArray("^1^2^");
+    QTest::newRow("no poll") << false << QStringList {stop, mode, amp} << 0 << 0 << QByteArray("^");
+    QTest::newRow("changed line") << false << QStringList {stop, poll, poll, "> 15 2", amp} << 1
+                                  << 8 << QByteArray("^1^2^");
+    QTest::newRow("extra line") << false << QStringList {stop, "> 99 1", poll, poll, mode, amp} << 1
+                                << 8 << QByteArray("^1^2^");
+    QTest::newRow("line left out")
+        << false << QStringList {stop, poll, poll, amp} << 1 << 8 << QByteArray("^1^2^");
     // Polls are optional, so the mode's line was the one due.
-    QTest::newRow("stop once more") << QStringList {stop, stop, poll, mode, amp} << 1 << 8
-                                    << QByteArray("^1^");
-    QTest::newRow("cut short") << QStringList {stop, poll, poll, mode} << 1 << 9
+    QTest::newRow("stop once more")
+        << false << QStringList {stop, stop, poll, mode, amp} << 1 << 8 << QByteArray("^1^");
+    // The search's stop comes first and is no line of the trace.
+    QTest::newRow("begun connected")
+        << true << QStringList {stop, stop, poll, mode, amp} << 0 << 0 << QByteArray("^^1^");
+    QTest::newRow("cut short") << false << QStringList {stop, poll, poll, mode} << 1 << 9
                                << QByteArray("^1^2^");
 }
 
 void TestReplay::runsOfPollsMatchAsRuns()
 {
+    QFETCH(bool, startedConnected);
     QFETCH(QStringList, actual);
     QFETCH(int, differences);
     QFETCH(int, firstDifference);
     QFETCH(QByteArray, answers);
     sim::ReplayScript script(traceOf({"> @ 2 2\\r", "< ^", "> > 11 1\\r", "< 1^", "> > 11 1\\r",
-                                      "< 2^", "> > 18 2\\r", "> > 12 0\\r"}));
+                                      "< 2^", "> > 18 2\\r", "> > 12 0\\r"},
+                                     startedConnected));
     QByteArray answered;
     for (const QString &line : actual) {
         for (const auto &answer : script.take(line.toLatin1() + '\r').answers)
@@ -222,8 +228,8 @@ void TestReplay::recordedSessionReplays()
                                                    "2\\r, at character 4")
                                         .arg(lineNumber)),
              qPrintable(differing.out));
-    QVERIFY2(differing.out.contains(QStringLiteral(", 1 difference(s), the first at trace line %1")
-                                        .arg(lineNumber)),
+    QVERIFY2(differing.out.contains(
+                 QStringLiteral(", 1 difference(s), the first at trace line %1").arg(lineNumber)),
              qPrintable(differing.out));
 }
 

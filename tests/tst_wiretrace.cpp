@@ -121,11 +121,10 @@ void TestWireTrace::badInputIsRefusedWithItsLine_data()
                             << "not text: byte 0x89 at column 1";
     QTest::newRow("no header") << QByteArray("0 > @ 2 2\\r\n") << 1 << "not a wire trace";
     QTest::newRow("truncated") << header + "10 > @ 2 2\\r\n20 < ^" << 3 << "truncated";
-    QTest::newRow("no direction") << header + "10 > @ 2 2\\r\n20 @ 1 1\\r\n" << 3
-                                  << "no direction";
+    QTest::newRow("no direction") << header + "10 > @ 2 2\\r\n20 @ 1 1\\r\n" << 3 << "no direction";
     QTest::newRow("no time") << header + "> @ 2 2\\r\n" << 2 << "milliseconds";
-    QTest::newRow("cut escape") << header + "10 > @ 2 2\\x0\n" << 2
-                                << "\"\\x\" at column 11 needs two hex digits";
+    QTest::newRow("cut escape") << header + "10 > @ 2 2\\x0\n"
+                                << 2 << "\"\\x\" at column 11 needs two hex digits";
     QTest::newRow("lone backslash") << header + "10 < C:\\kz\n" << 2 << "lone backslash";
     QTest::newRow("time goes back") << header + "10 > @ 2 2\\r\n5 < ^\n" << 3 << "goes back";
     QTest::newRow("raw tab") << header + "10 > @\t2 2\\r\n" << 2 << "byte 0x09 at column 7";
@@ -190,7 +189,8 @@ void TestWireTrace::unwritableTraceStopsTheProgramAtStart_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("why");
-    QTest::newRow("missing folder") << "/nonexistent-kz-folder/trace.txt" << "No such file";
+    QTest::newRow("missing folder") << "/nonexistent-kz-folder/trace.txt"
+                                    << "No such file";
     QTest::newRow("a folder") << QDir::tempPath() << "it is a folder";
 }
 

@@ -22,8 +22,9 @@ std::unique_ptr<TraceWriter> TraceWriter::create(const QString &path, const QStr
                                | QIODevice::Unbuffered)) {
         if (error)
             *error = QStringLiteral("cannot write the trace %1: %2")
-                         .arg(path, QFileInfo(path).isDir() ? QStringLiteral("it is a folder")
-                                                            : trace->m_file.errorString());
+                         .arg(path,
+                              QFileInfo(path).isDir() ? QStringLiteral("it is a folder")
+                                                      : trace->m_file.errorString());
         return nullptr;
     }
     trace->m_clock.start();

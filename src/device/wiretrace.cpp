@@ -59,15 +59,16 @@ struct Reader {
         trace.header = QString::fromLatin1(text);
         currentPort = m.captured(2).toInt();
         trace.port = currentPort;
+        trace.startedConnected = currentPort != 0;
         return true;
     }
 
     bool time(int number, qint64 ms)
     {
         if (ms < lastMs)
-            return fail(number, QStringLiteral("the time goes back, from %1 ms to %2 ms")
-                                    .arg(lastMs)
-                                    .arg(ms));
+            return fail(
+                number,
+                QStringLiteral("the time goes back, from %1 ms to %2 ms").arg(lastMs).arg(ms));
         lastMs = ms;
         return true;
     }
@@ -88,6 +89,8 @@ struct Reader {
         currentPort = opened ? p.captured(1).toInt() : 0;
         if (opened)
             trace.port = currentPort;
+        if (trace.events.isEmpty())
+            trace.startedConnected = false;
         return true;
     }
 
@@ -97,13 +100,15 @@ struct Reader {
         while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9')
             ++digits;
         if (digits == 0 || digits > 15)
-            return fail(number, QStringLiteral("an event starts with the milliseconds since the "
-                                               "trace started"));
+            return fail(number,
+                        QStringLiteral("an event starts with the milliseconds since the "
+                                       "trace started"));
         const char mark = text.size() > digits + 1 ? text[digits + 1] : '\0';
         if (text.size() < digits + 3 || text[digits] != ' ' || (mark != '>' && mark != '<')
             || text[digits + 2] != ' ')
-            return fail(number, QStringLiteral("no direction: after the milliseconds come \"> \" "
-                                               "(sent) or \"< \" (received)"));
+            return fail(number,
+                        QStringLiteral("no direction: after the milliseconds come \"> \" "
+                                       "(sent) or \"< \" (received)"));
         const qint64 ms = text.left(digits).toLongLong();
         if (!time(number, ms))
             return false;
@@ -114,8 +119,8 @@ struct Reader {
             return fail(number, why);
         if (bytes->isEmpty())
             return fail(number, QStringLiteral("an event without bytes"));
-        trace.events.append({number, ms, mark == '>' ? Direction::Sent : Direction::Received,
-                             *bytes, currentPort});
+        trace.events.append(
+            {number, ms, mark == '>' ? Direction::Sent : Direction::Received, *bytes, currentPort});
         return true;
     }
 
@@ -126,14 +131,16 @@ struct Reader {
             text.chop(1);
         for (qsizetype i = 0; i < text.size(); ++i) {
             if (!printable(text[i]))
-                return fail(number, QStringLiteral("not text: byte %1 at column %2; a trace holds "
-                                                   "printable ASCII only")
-                                        .arg(byteName(text[i]))
-                                        .arg(i + 1));
+                return fail(number,
+                            QStringLiteral("not text: byte %1 at column %2; a trace holds "
+                                           "printable ASCII only")
+                                .arg(byteName(text[i]))
+                                .arg(i + 1));
         }
         if (lastWithoutEnd)
-            return fail(number, QStringLiteral("truncated: the file ends in the middle of this "
-                                               "line"));
+            return fail(number,
+                        QStringLiteral("truncated: the file ends in the middle of this "
+                                       "line"));
         if (number == 1)
             return header(number, text);
         if (text.isEmpty())
@@ -272,8 +279,8 @@ QString lostNote(int number, const QString &reason)
 
 QList<Event> Trace::sessionEvents() const
 {
-    const bool portsNamed = std::any_of(events.cbegin(), events.cend(),
-                                        [](const Event &e) { return e.port != 0; });
+    const bool portsNamed
+        = std::any_of(events.cbegin(), events.cend(), [](const Event &e) { return e.port != 0; });
     if (!portsNamed)
         return events;
     QList<Event> out;

@@ -57,6 +57,8 @@ struct Trace {
     // The port the KZ was on: the last one opened, or the header's. 0 when
     // the trace names none.
     int port = 0;
+    // The trace began while the program was connected: it holds no search.
+    bool startedConnected = false;
     // The events on that port (all of them when the trace names none).
     QList<Event> sessionEvents() const;
 };
