@@ -32,7 +32,7 @@ QString byteName(char c)
         + QChar::fromLatin1(kHex[quint8(c) & 0xF]);
 }
 
-// A line of the file, or why it is none.
+// Reads a trace line by line and stops at the first line that is wrong.
 struct Reader {
     const QByteArray &data;
     ParseError *error;
