@@ -2,6 +2,7 @@
 
 #include "device/portlocator.h"
 #include "device/systemserialport.h"
+#include "device/tracingport.h"
 #include "window/browser/browserfactory.h"
 #include "window/browser/sites.h"
 #include "window/connection.h"
@@ -11,6 +12,7 @@
 #include "window/endsignals.h"
 #include "window/form1.h"
 #include "window/tabnavigator.h"
+#include "window/tracemenu.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -174,6 +176,11 @@ int main(int argc, char *argv[])
                        "caption (\"SET UP\")."),
         QStringLiteral("caption"));
     parser.addOption(pageOption);
+    QCommandLineOption traceOption(
+        QStringLiteral("trace"),
+        QStringLiteral("Record every line sent to the KZ and every chunk read from it to <file>."),
+        QStringLiteral("file"));
+    parser.addOption(traceOption);
     answerHelpOrVersion(parser, argc, argv);
 
 #ifdef KZ_HAVE_FONTCONFIG
@@ -187,6 +194,17 @@ int main(int argc, char *argv[])
     // Ties the window to the desktop entry, and so to its icon, on Wayland.
     QGuiApplication::setDesktopFileName(QStringLiteral(KZ_APP_ID));
     parser.process(app);
+
+    // Checked before anything starts: the program runs with its trace or not at all.
+    std::unique_ptr<kz::TraceWriter> trace;
+    if (parser.isSet(traceOption)) {
+        QString error;
+        trace = kz::TraceWriter::create(parser.value(traceOption), kz::wiretrace::kNoPort, &error);
+        if (!trace) {
+            std::fprintf(stderr, "kz: %s\n", qPrintable(error));
+            return 1;
+        }
+    }
 
     kz::PortLocator locator = kz::PortLocator::fromEnvironment();
 #ifdef KZ_HAVE_SIMULATOR
@@ -226,7 +244,11 @@ int main(int argc, char *argv[])
 #ifdef KZ_HAVE_FONTCONFIG
     fonts.join();
 #endif
-    kz::Form1 window(new kz::SystemSerialPort(locator), sites);
+    auto *port = new kz::TracingPort(new kz::SystemSerialPort(locator));
+    if (trace)
+        port->startTrace(std::move(trace));
+    kz::Form1 window(port, sites);
+    new kz::TraceMenu(window, *port);
     window.show();
     kz::closeOnEndSignals(&window);
 
