@@ -51,7 +51,7 @@ qsizetype differsAt(const QByteArray &a, const QByteArray &b)
 
 ReplayScript::ReplayScript(const wiretrace::Trace &trace) : m_leadIn(trace.startedConnected)
 {
-    const QByteArray poll = commands::kPoll.toLatin1() + '\r';
+    const QByteArray poll = commands::kReading1.toLatin1() + '\r';
     QList<Answer> early; // read before the program sent anything
     QByteArray partial;
     for (const wiretrace::Event &event : trace.sessionEvents()) {
