@@ -3,7 +3,8 @@
 #   ./kz.sh run    install what is missing, build, start kz with a simulated KZ
 #   ./kz.sh test   install what is missing, build, run every test
 #   ./kz.sh bench  install what is missing, build, print the measurements
-#   ./kz.sh package  install what is missing, build, make the Debian packages
+#   ./kz.sh package  install what is missing, build what the Debian packages
+#                  hold (in build-package/), make the packages
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -20,6 +21,7 @@ packages+=(libqcustomplot-dev qt6-svg-dev qt6-charts-dev)
 # The install tests validate the desktop entry and the metainfo; dpkg-dev has
 # dpkg-shlibdeps, which finds the packages' dependencies.
 packages+=(desktop-file-utils appstream dpkg-dev)
+packages+=(lintian) # the install tests check the packages with Debian's checker
 
 install_missing() {
   local missing=()
@@ -66,10 +68,16 @@ case "${1:-}" in
     ;;
   package)
     install_missing
-    build
-    (cd build && cpack -G DEB)
-    echo "kz.sh: to install: sudo apt-get install ./build/kz_*.deb ./build/kz-browser_*.deb" \
-      "./build/kz-readings_*.deb"
+    # A build of its own, of what the packages hold: no tests, tools or
+    # benchmarks, no debugging information (the packages strip it).
+    cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DKZ_BUILD_TESTS=OFF \
+      -DKZ_BUILD_TOOLS=OFF -DKZ_BUILD_BENCH=OFF >/dev/null
+    cmake --build build-package
+    rm -f build-package/*.deb
+    (cd build-package && cpack -G DEB)
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo "
+    echo "kz.sh: to install: ${sudo}apt-get install" ./build-package/kz*.deb
     ;;
   *)
     echo "usage: $0 run|test|bench|package [runs] [--startup-only]" >&2

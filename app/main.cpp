@@ -2,6 +2,7 @@
 
 #include "device/portlocator.h"
 #include "device/systemserialport.h"
+#include "device/tracingport.h"
 #include "window/browser/browserfactory.h"
 #include "window/browser/sites.h"
 #include "window/connection.h"
@@ -12,11 +13,13 @@
 #include "window/form1.h"
 #include "window/readings/readingsoption.h"
 #include "window/tabnavigator.h"
+#include "window/tracemenu.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QProcess>
 #include <QTabBar>
 #include <QTemporaryDir>
@@ -57,6 +60,18 @@ void answerHelpOrVersion(QCommandLineParser &parser, int argc, char *argv[])
         parser.showVersion();
     }
 }
+
+// Answers every message box as soon as it shows, for a run that no one
+// watches.
+class MessageBoxAnswerer : public QObject {
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (auto *box = qobject_cast<QMessageBox *>(watched); box && event->type() == QEvent::Show)
+            QTimer::singleShot(0, box, &QMessageBox::accept);
+        return false;
+    }
+};
 
 } // namespace
 
@@ -163,6 +178,11 @@ int main(int argc, char *argv[])
                        "caption (\"SET UP\")."),
         QStringLiteral("caption"));
     parser.addOption(pageOption);
+    QCommandLineOption traceOption(
+        QStringLiteral("trace"),
+        QStringLiteral("Record every line sent to the KZ and every chunk read from it to <file>."),
+        QStringLiteral("file"));
+    parser.addOption(traceOption);
     parser.addOption(kz::readingsOption());
     answerHelpOrVersion(parser, argc, argv);
 
@@ -177,6 +197,17 @@ int main(int argc, char *argv[])
     // Ties the window to the desktop entry, and so to its icon, on Wayland.
     QGuiApplication::setDesktopFileName(QStringLiteral(KZ_APP_ID));
     parser.process(app);
+
+    // Checked before anything starts: the program runs with its trace or not at all.
+    std::unique_ptr<kz::TraceWriter> trace;
+    if (parser.isSet(traceOption)) {
+        QString error;
+        trace = kz::TraceWriter::create(parser.value(traceOption), kz::wiretrace::kNoPort, &error);
+        if (!trace) {
+            std::fprintf(stderr, "kz: %s\n", qPrintable(error));
+            return 1;
+        }
+    }
 
     kz::PortLocator locator = kz::PortLocator::fromEnvironment();
 #ifdef KZ_HAVE_SIMULATOR
@@ -218,7 +249,11 @@ int main(int argc, char *argv[])
 #ifdef KZ_HAVE_FONTCONFIG
     fonts.join();
 #endif
-    kz::Form1 window(new kz::SystemSerialPort(locator), sites);
+    auto *port = new kz::TracingPort(new kz::SystemSerialPort(locator));
+    if (trace)
+        port->startTrace(std::move(trace));
+    kz::Form1 window(port, sites);
+    new kz::TraceMenu(window, *port);
     window.show();
     kz::showReadingsIfAsked(parser, window);
     kz::closeOnEndSignals(&window);
@@ -240,19 +275,22 @@ int main(int argc, char *argv[])
         QTimer::singleShot(0, &window, [&] { window.connection().search(); });
     }
 
+    MessageBoxAnswerer messageBoxAnswerer;
     if (parser.isSet(screenshot) && !parser.isSet(aboutReport)) {
         // Show the program working where no one can watch it: connect, go to
         // the page asked for, then save what the window shows once it has
         // painted that state.
         const QString file = parser.value(screenshot);
         const QString page = parser.value(pageOption);
+        if (!page.isEmpty() && window.tabs().captionOf(page).isEmpty()) {
+            std::fprintf(stderr, "kz: no page \"%s\"; the pages are \"%s\"\n", qPrintable(page),
+                         qPrintable(window.tabs().captions().join(QStringLiteral("\", \""))));
+            return 2;
+        }
         QObject::connect(
             &window.connection(), &kz::Connection::connected, &window, [&, file, page](int port) {
-                if (!page.isEmpty() && !window.tabs().choose(page)) {
-                    std::fprintf(stderr, "kz: no page \"%s\"\n", qPrintable(page));
-                    QCoreApplication::exit(2);
-                    return;
-                }
+                if (!page.isEmpty())
+                    window.tabs().choose(page);
                 QTimer::singleShot(1500, &window, [&, port, file] {
                     const bool saved = window.grab().save(file);
                     std::printf("kz: connected on port %d; %s %s\n", port,
@@ -262,9 +300,16 @@ int main(int argc, char *argv[])
                     window.close();
                 });
             });
-        QObject::connect(&window.connection(), &kz::Connection::notFound, &window, [&] {
-            std::fprintf(stderr, "kz: no KZ found\n");
-            window.close();
+        // No one is there to answer the failed search's message box: it is
+        // answered at once, and the picture shows the start screen as the
+        // search left it.
+        app.installEventFilter(&messageBoxAnswerer);
+        QObject::connect(&window.connection(), &kz::Connection::notFound, &window, [&, file] {
+            const bool saved = window.grab().save(file);
+            std::fprintf(stderr, "kz: no KZ found; %s %s\n",
+                         saved ? "saved a screenshot of the start screen to" : "could not save",
+                         qPrintable(file));
+            QCoreApplication::exit(1);
         });
         QTimer::singleShot(0, &window, [&] { window.connection().search(); });
     }

@@ -1,10 +1,13 @@
 // Prints what the program costs: start-up time and memory, the CPU it uses
 // while it waits, and how late its waits end. Everything runs at real time.
 // `--upload` measures the word-list upload instead (about eight minutes;
-// `--upload 40` its first 40 blocks).
+// `--upload 40` its first 40 blocks; `--trace FILE` records its wire), and
+// `--tick` the receive tick alone, with and without a wire trace.
+#include "device/commands.h"
 #include "device/devicelink.h"
 #include "device/pacing.h"
 #include "device/systemserialport.h"
+#include "device/tracingport.h"
 #include "questions/questiondesk.h"
 #include "simulatedkz.h"
 #include "window/connection.h"
@@ -20,6 +23,7 @@
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QProperty>
@@ -321,6 +325,106 @@ void questionAndAnswer()
     }
 }
 
+void showPage(kz::Form1 &window, const QString &caption);
+
+// One window on a simulated KZ whose receive tick is timed: with a plain
+// system port, or with the tracing port the program uses, recording or not.
+struct TickRig {
+    const char *what;
+    QTemporaryDir folder;
+    kz::sim::SimulatedKz device;
+    QString tracePath;
+    std::unique_ptr<kz::Form1> window;
+    QList<double> us;
+    int missed = 0;
+
+    TickRig(const char *name, bool tracingPort, bool recording) : what(name)
+    {
+        device.start();
+        device.linkAs(folder.path(), 1);
+        kz::SerialPort *port = new kz::SystemSerialPort(kz::PortLocator::forFolder(folder.path()));
+        if (tracingPort) {
+            auto *traced = new kz::TracingPort(port);
+            if (recording) {
+                tracePath = folder.filePath(QStringLiteral("trace.txt"));
+                traced->startTrace(
+                    kz::TraceWriter::create(tracePath, traced->description(), nullptr));
+            }
+            port = traced;
+        }
+        window = std::make_unique<kz::Form1>(port);
+        window->show();
+        window->connection().search();
+    }
+
+    // The KZ sends a short message, the port takes it in, then one tick
+    // reads it and copies it to the hidden boxes.
+    void tickOnce(int i)
+    {
+        const QByteArray text = QByteArray::number(100 + i % 100) + '^';
+        device.send(text);
+        QElapsedTimer arrive;
+        arrive.start();
+        while (arrive.nsecsElapsed() < 1000000)
+            QCoreApplication::processEvents();
+        QElapsedTimer clock;
+        clock.start();
+        window->receiver().tick();
+        const double tickUs = clock.nsecsElapsed() / 1e3;
+        // Only a tick that read this message counts.
+        if (window->controls().hidden.Text18->text() == QLatin1String(text))
+            us << tickUs;
+        else
+            ++missed;
+    }
+
+    void print()
+    {
+        std::sort(us.begin(), us.end());
+        if (us.isEmpty()) {
+            std::printf("  %s: no tick read its message\n", what);
+            return;
+        }
+        double sum = 0;
+        for (const double v : us)
+            sum += v;
+        std::printf("  %s: median %.1f us, mean %.1f us, 90th percentile %.1f us (%lld ticks, "
+                    "%d missed)",
+                    what, us.at(us.size() / 2), sum / us.size(), us.at(us.size() * 9 / 10),
+                    static_cast<long long>(us.size()), missed);
+        if (!tracePath.isEmpty())
+            std::printf("; trace %lld bytes", static_cast<long long>(QFileInfo(tracePath).size()));
+        std::printf("\n");
+    }
+};
+
+// The receive tick's own time, Timer1 stopped and the tick called here, on
+// the Log File page, where no page handler runs: the read and its recording
+// are what differs. The three windows take turns, so that all meet the same
+// load on the machine.
+void receiveTicks()
+{
+    constexpr int kTicks = 5000;
+    TickRig rigs[] {{"plain system port", false, false},
+                    {"tracing port, not recording", true, false},
+                    {"tracing port, recording", true, true}};
+    for (TickRig &rig : rigs) {
+        if (!rig.window->connection().isConnected()) {
+            std::printf("receive tick: the simulated KZ was not found\n");
+            return;
+        }
+        showPage(*rig.window, QStringLiteral("Log File"));
+        rig.window->controls().form.Timer1->setEnabled(false);
+    }
+    for (int i = 0; i < kTicks; ++i) {
+        for (TickRig &rig : rigs)
+            rig.tickOnce(i);
+    }
+    std::printf("receive tick, a 4-byte message read and copied (the windows in turn):\n");
+    for (TickRig &rig : rigs)
+        rig.print();
+}
+
 // How much longer than its design interval each hold waited, in ms: from
 // Timer3's start to its stop, the moments a hold begins and ends.
 class HoldOvershoots {
@@ -360,8 +464,6 @@ void printOvershoots(const char *what, QList<double> ms, double sequenceMs, int 
                 what, static_cast<long long>(ms.size()), ms.at(ms.size() / 2), ms.last(),
                 sequenceMs / sequences, nominalMs);
 }
-
-void showPage(kz::Form1 &window, const QString &caption);
 
 void modeAndSayWaits()
 {
@@ -518,8 +620,9 @@ double prescribedMs(int blocks, int holds)
 
 // The upload against kz-sim in a process of its own, so that the CPU counted
 // is the program's alone. Measures the first `blocks` blocks, then cancels
-// the upload, or the whole upload when `blocks` is 641.
-void wordListUpload(int blocks)
+// the upload, or the whole upload when `blocks` is 641. With `tracePath` the
+// wire is recorded there.
+void wordListUpload(int blocks, const QString &tracePath)
 {
     using Upload = kz::WordListUpload;
     QTemporaryDir folder;
@@ -532,7 +635,18 @@ void wordListUpload(int blocks)
     started.start();
     while (!QFile::exists(folder.filePath(QStringLiteral("COM1"))) && started.elapsed() < 5000)
         QThread::msleep(20);
-    kz::Form1 window(new kz::SystemSerialPort(kz::PortLocator::forFolder(folder.path())));
+    auto *port
+        = new kz::TracingPort(new kz::SystemSerialPort(kz::PortLocator::forFolder(folder.path())));
+    if (!tracePath.isEmpty()) {
+        QString error;
+        auto trace = kz::TraceWriter::create(tracePath, port->description(), &error);
+        if (!trace) {
+            std::printf("upload: %s\n", qPrintable(error));
+            return;
+        }
+        port->startTrace(std::move(trace));
+    }
+    kz::Form1 window(port);
     window.show();
     window.connection().search();
     if (!window.connection().isConnected()) {
@@ -563,7 +677,7 @@ void wordListUpload(int blocks)
             ++holds;
     });
     QObject::connect(&window.link(), &kz::DeviceLink::commandSent, [&](const QString &line) {
-        if (line == Upload::blockOpenLine() && !stopped) {
+        if (line == kz::commands::kBlockOpen && !stopped) {
             marks.append({clock.nsecsElapsed(), holds, cpuMs()});
             if (marks.size() == blocks + 1)
                 window.link().cancelSequence();
@@ -620,6 +734,16 @@ void wordListUpload(int blocks)
                     "CPU %.0f ms (%.2f%% of one core)\n",
                     wholeNs / 1e9, wholeCpu, 100.0 * wholeCpu / (wholeNs / 1e6));
     std::printf("  kz-sim says: %s\n", qPrintable(storeLine));
+    if (!tracePath.isEmpty()) {
+        port->stopTrace();
+        QFile trace(tracePath);
+        trace.open(QIODevice::ReadOnly);
+        const QByteArray text = trace.readAll();
+        std::printf("  wire trace of the session (search, tab, upload): %lld bytes, %lld lines, "
+                    "in %s\n",
+                    static_cast<long long>(text.size()), static_cast<long long>(text.count('\n')),
+                    qPrintable(tracePath));
+    }
 }
 
 } // namespace
@@ -630,11 +754,19 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // kz-bench [RUNS] [--startup-only]: RUNS of each program on each platform.
     QStringList args = QCoreApplication::arguments();
-    // --upload [blocks]: the word-list upload, whole or over its first blocks.
+    // --upload [blocks] [--trace FILE]: the word-list upload, whole or over
+    // its first blocks, its wire recorded to FILE.
     if (const qsizetype at = args.indexOf(QStringLiteral("--upload")); at > 0) {
         bool given = false;
         const int blocks = args.value(at + 1).toInt(&given);
-        wordListUpload(given && blocks > 0 ? blocks : kz::WordListUpload::kBlocks);
+        const qsizetype trace = args.indexOf(QStringLiteral("--trace"));
+        wordListUpload(given && blocks > 0 ? blocks : kz::WordListUpload::kBlocks,
+                       trace > 0 ? args.value(trace + 1) : QString());
+        return 0;
+    }
+    // --tick: the receive tick's time with and without a trace recording.
+    if (args.contains(QStringLiteral("--tick"))) {
+        receiveTicks();
         return 0;
     }
     const bool startUpOnly = args.removeAll(QStringLiteral("--startup-only")) > 0;
@@ -644,6 +776,7 @@ int main(int argc, char *argv[])
         return 0;
     searchOfAbsentPorts();
     questionAndAnswer();
+    receiveTicks();
     modeAndSayWaits();
     autoTuneAndPkTest();
     return 0;

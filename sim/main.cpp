@@ -1,3 +1,4 @@
+#include "replay.h"
 #include "simulatedkz.h"
 #include "speaker.h"
 #include "speechrenderer.h"
@@ -105,6 +106,12 @@ std::optional<QList<int>> parseReadings(const QString &text)
 
 int main(int argc, char *argv[])
 {
+    // First of all: a signal that came before the handlers would end the
+    // program with the system's default action.
+    if (!installSignalHandlers()) {
+        std::fputs("kz-sim: cannot install the signal handlers\n", stderr);
+        return 1;
+    }
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kz-sim"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KZ_VERSION));
@@ -147,8 +154,17 @@ int main(int argc, char *argv[])
         QStringLiteral("wav"),
         QStringLiteral("Write row N of the phoneme table to the WAV file FILE and exit."),
         QStringLiteral("N"));
+    const QCommandLineOption replayOption(
+        QStringLiteral("replay"),
+        QStringLiteral("Play the KZ's side of the wire trace FILE (kz --trace): check each line "
+                       "the program sends and answer as recorded."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption speedOption(
+        QStringLiteral("speed"), QStringLiteral("With --replay: divide the recorded delays by N."),
+        QStringLiteral("N"));
     parser.addOptions({dirOption, portOption, probeOption, readingsOption, seedOption, wanderOption,
-                       reportOption, printStoreOption, speakOption, wavOption});
+                       reportOption, printStoreOption, speakOption, wavOption, replayOption,
+                       speedOption});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("With --wav: the file."),
                                  QStringLiteral("[FILE]"));
     parser.process(app);
@@ -225,8 +241,6 @@ int main(int argc, char *argv[])
         kz.setReportInterval(ms);
     }
 
-    if (!installSignalHandlers())
-        return fail(QStringLiteral("cannot install the signal handlers"));
     QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
         char byte;
@@ -240,6 +254,13 @@ int main(int argc, char *argv[])
         if (quit)
             QCoreApplication::quit();
     });
+
+    if (parser.isSet(replayOption))
+        return kz::sim::runReplay(parser.value(replayOption), parser.value(dirOption),
+                                  parser.isSet(portOption) ? std::optional(port) : std::nullopt,
+                                  parser.value(speedOption));
+    if (parser.isSet(speedOption))
+        return fail(QStringLiteral("--speed is only taken with --replay FILE"));
 
     QString error;
     if (!kz.start(&error))

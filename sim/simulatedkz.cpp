@@ -4,24 +4,12 @@
 #include "device/pacing.h"
 #include "words/phonetable.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include "pseudoterminal.h"
+
 #include <QLoggingCategory>
-#include <QSocketNotifier>
 #include <QTimer>
 
-#include <cerrno>
 #include <chrono>
-#include <cstring>
-#include <fcntl.h>
-#if defined(__APPLE__)
-#include <util.h>
-#else
-#include <pty.h>
-#endif
-#include <sys/stat.h>
-#include <termios.h>
-#include <unistd.h>
 
 Q_LOGGING_CATEGORY(lcSim, "kz.sim", QtInfoMsg)
 
@@ -38,26 +26,12 @@ constexpr int kMaxWordNumber = 2050;
 constexpr int kMaxReportedWord = 2047;
 constexpr int kUploadValueCount = 32;
 constexpr int kSensitivityValueCount = 4;
-// Only reached if the master reports a hang-up despite the slave held open.
-constexpr int kResumeAfterHangUpMs = 200;
 
 qint64 steadyNowNs()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-void setError(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-}
-
-QString errnoText(const char *what)
-{
-    return QStringLiteral("%1: %2").arg(QLatin1String(what),
-                                        QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 // The integers of a line's fields after its leading character; empty when
@@ -84,107 +58,41 @@ bool reportsWords(SimulatedKz::Mode mode)
 } // namespace
 
 SimulatedKz::SimulatedKz(QObject *parent)
-    : QObject(parent), m_random(kDefaultSeed), m_reportTimer(new QTimer(this)),
-      m_touchTimer(new QTimer(this)), m_reportRandom(kDefaultSeed)
+    : QObject(parent), m_terminal(new PseudoTerminal(this)), m_random(kDefaultSeed),
+      m_reportTimer(new QTimer(this)), m_touchTimer(new QTimer(this)), m_reportRandom(kDefaultSeed)
 {
+    connect(m_terminal, &PseudoTerminal::received, this, &SimulatedKz::takeBytes);
     m_reportTimer->setTimerType(Qt::PreciseTimer);
     connect(m_reportTimer, &QTimer::timeout, this, [this] { sendModeReport(nextReportWord()); });
     m_touchTimer->setTimerType(Qt::PreciseTimer);
     connect(m_touchTimer, &QTimer::timeout, this, &SimulatedKz::sendReading);
 }
 
-SimulatedKz::~SimulatedKz()
-{
-    for (const QString &link : std::as_const(m_links)) {
-        // Another simulator may have taken the name over since.
-        if (QFileInfo(link).symLinkTarget() == m_slavePath)
-            QFile::remove(link);
-    }
-    closeAll();
-}
+SimulatedKz::~SimulatedKz() = default;
 
 bool SimulatedKz::start(QString *error)
 {
-    if (isRunning())
-        return true;
+    return m_terminal->start(error);
+}
 
-    int master = -1;
-    int slave = -1;
-    char name[256] = {};
-    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        setError(error, errnoText("openpty"));
-        return false;
-    }
+bool SimulatedKz::isRunning() const
+{
+    return m_terminal->isRunning();
+}
 
-    termios settings {};
-    bool ok = ::tcgetattr(slave, &settings) == 0;
-    if (ok) {
-        // Without raw mode the slave would echo the simulator's own answers
-        // back to it as if the program had sent them.
-        ::cfmakeraw(&settings);
-        ::cfsetispeed(&settings, B19200);
-        ::cfsetospeed(&settings, B19200);
-        ok = ::tcsetattr(slave, TCSANOW, &settings) == 0;
-    }
-    const int flags = ok ? ::fcntl(master, F_GETFL) : -1;
-    ok = ok && flags >= 0 && ::fcntl(master, F_SETFL, flags | O_NONBLOCK) == 0
-        && ::fcntl(master, F_SETFD, FD_CLOEXEC) == 0 && ::fcntl(slave, F_SETFD, FD_CLOEXEC) == 0;
-    if (!ok) {
-        setError(error, errnoText("pseudo-terminal set-up"));
-        ::close(master);
-        ::close(slave);
-        return false;
-    }
-
-    m_masterFd = master;
-    m_slaveFd = slave;
-    m_slavePath = QString::fromLocal8Bit(name);
-
-    m_readNotifier = new QSocketNotifier(m_masterFd, QSocketNotifier::Read, this);
-    connect(m_readNotifier, &QSocketNotifier::activated, this, &SimulatedKz::readMaster);
-    m_writeNotifier = new QSocketNotifier(m_masterFd, QSocketNotifier::Write, this);
-    m_writeNotifier->setEnabled(false);
-    connect(m_writeNotifier, &QSocketNotifier::activated, this, &SimulatedKz::flushOutput);
-    m_resumeTimer = new QTimer(this);
-    m_resumeTimer->setSingleShot(true);
-    m_resumeTimer->setInterval(kResumeAfterHangUpMs);
-    connect(m_resumeTimer, &QTimer::timeout, this, &SimulatedKz::resumeReading);
-    return true;
+QString SimulatedKz::slavePath() const
+{
+    return m_terminal->slavePath();
 }
 
 bool SimulatedKz::linkAs(const QString &folder, int portNumber, QString *error)
 {
-    if (!isRunning()) {
-        setError(error, QStringLiteral("the simulator is not started"));
-        return false;
-    }
-    if (!QDir().mkpath(folder)) {
-        setError(error, QStringLiteral("cannot create %1").arg(folder));
-        return false;
-    }
-    const QString link = QDir(folder).absoluteFilePath(QStringLiteral("COM%1").arg(portNumber));
-    const QByteArray linkName = QFile::encodeName(link);
+    return m_terminal->linkAs(folder, portNumber, error);
+}
 
-    // lstat, because a link left by a simulator that died points nowhere and
-    // QFileInfo::exists() would call it absent.
-    struct stat info { };
-    if (::lstat(linkName.constData(), &info) == 0) {
-        if (!S_ISLNK(info.st_mode)) {
-            setError(error, QStringLiteral("%1 exists and is not a link").arg(link));
-            return false;
-        }
-        if (::unlink(linkName.constData()) != 0) {
-            setError(error, errnoText("unlink"));
-            return false;
-        }
-    }
-    if (::symlink(QFile::encodeName(m_slavePath).constData(), linkName.constData()) != 0) {
-        setError(error, errnoText("symlink"));
-        return false;
-    }
-    if (!m_links.contains(link))
-        m_links.append(link);
-    return true;
+QStringList SimulatedKz::links() const
+{
+    return m_terminal->links();
 }
 
 void SimulatedKz::clearReceived()
@@ -288,42 +196,19 @@ void SimulatedKz::send(const QByteArray &raw)
     write(raw);
 }
 
-void SimulatedKz::readMaster()
+void SimulatedKz::takeBytes(const QByteArray &chunk)
 {
-    char buffer[4096];
-    for (;;) {
-        const ssize_t count = ::read(m_masterFd, buffer, sizeof buffer);
-        if (count > 0) {
-            m_readAtNs = steadyNowNs();
-            const QByteArray chunk(buffer, count);
-            m_receivedBytes += chunk;
-            for (const char c : chunk) {
-                if (c == '\r') {
-                    const QByteArray line = m_partialLine;
-                    m_partialLine.clear();
-                    handleLine(QString::fromLatin1(line));
-                } else if (c != '\n') {
-                    m_partialLine += c;
-                }
-            }
-            continue;
+    m_readAtNs = steadyNowNs();
+    m_receivedBytes += chunk;
+    for (const char c : chunk) {
+        if (c == '\r') {
+            const QByteArray line = m_partialLine;
+            m_partialLine.clear();
+            handleLine(QString::fromLatin1(line));
+        } else if (c != '\n') {
+            m_partialLine += c;
         }
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0 && errno == EAGAIN)
-            return;
-        // A hang-up stays readable for ever; stop listening for a while
-        // rather than spin on it.
-        m_readNotifier->setEnabled(false);
-        m_resumeTimer->start();
-        return;
     }
-}
-
-void SimulatedKz::resumeReading()
-{
-    if (m_readNotifier)
-        m_readNotifier->setEnabled(true);
 }
 
 void SimulatedKz::handleLine(const QString &line)
@@ -487,31 +372,7 @@ void SimulatedKz::write(const QByteArray &text)
         return;
     qCDebug(lcSim) << "sent" << text;
     emit sent(text);
-    m_pendingOutput += text;
-    flushOutput();
-}
-
-void SimulatedKz::flushOutput()
-{
-    while (!m_pendingOutput.isEmpty()) {
-        const ssize_t count
-            = ::write(m_masterFd, m_pendingOutput.constData(), m_pendingOutput.size());
-        if (count > 0) {
-            m_pendingOutput.remove(0, count);
-            continue;
-        }
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0 && errno == EAGAIN) {
-            // The program is not reading: finish when the queue has room.
-            m_writeNotifier->setEnabled(true);
-            return;
-        }
-        qCWarning(lcSim) << "cannot write to the pseudo-terminal:" << std::strerror(errno);
-        m_pendingOutput.clear();
-        break;
-    }
-    m_writeNotifier->setEnabled(false);
+    m_terminal->write(text);
 }
 
 int SimulatedKz::nextReading()
@@ -557,20 +418,6 @@ QByteArray SimulatedKz::dumpText() const
     for (qsizetype i = 0; i < words.size(); ++i)
         lines << "Word " + QByteArray::number(i + 1) + " PROM d " + QByteArray::number(words.at(i));
     return lines.join("\r\n") + '^';
-}
-
-void SimulatedKz::closeAll()
-{
-    delete m_readNotifier;
-    m_readNotifier = nullptr;
-    delete m_writeNotifier;
-    m_writeNotifier = nullptr;
-    if (m_masterFd >= 0)
-        ::close(m_masterFd);
-    if (m_slaveFd >= 0)
-        ::close(m_slaveFd);
-    m_masterFd = -1;
-    m_slaveFd = -1;
 }
 
 } // namespace kz::sim

@@ -10,10 +10,11 @@
 
 #include <optional>
 
-class QSocketNotifier;
 class QTimer;
 
 namespace kz::sim {
+
+class PseudoTerminal;
 
 // A KZ behind a pseudo-terminal: the program opens slavePath() (or a COMn
 // link to it) as if it were the real serial port and gets the device's
@@ -57,13 +58,13 @@ public:
     ~SimulatedKz() override;
 
     bool start(QString *error = nullptr);
-    bool isRunning() const { return m_masterFd >= 0; }
-    QString slavePath() const { return m_slavePath; }
+    bool isRunning() const;
+    QString slavePath() const;
 
     // Creates folder/COM<portNumber> pointing at the slave; a link already
     // there is replaced, any other file is left alone and reported.
     bool linkAs(const QString &folder, int portNumber, QString *error = nullptr);
-    QStringList links() const { return m_links; }
+    QStringList links() const;
 
     QByteArray receivedBytes() const { return m_receivedBytes; }
     QStringList receivedLines() const { return m_receivedLines; }
@@ -146,8 +147,7 @@ signals:
 private:
     enum class Context { Idle, UploadOpen, UploadValues, Sensitivity, DumpSelected, DumpArmed };
 
-    void readMaster();
-    void resumeReading();
+    void takeBytes(const QByteArray &chunk);
     void handleLine(const QString &line);
     void handleCommand(const QList<int> &fields);
     void handleAddress(const QStringList &fields);
@@ -157,27 +157,16 @@ private:
     void sendReading();
     void reply(const QByteArray &text);
     void write(const QByteArray &text);
-    void flushOutput();
     int nextReading();
     int nextReportWord();
     QByteArray dumpText() const;
-    void closeAll();
 
-    int m_masterFd = -1;
-    // Held open for the simulator's whole life so that the master never sees
-    // a hang-up when the program closes its side.
-    int m_slaveFd = -1;
-    QString m_slavePath;
-    QStringList m_links;
-    QSocketNotifier *m_readNotifier = nullptr;
-    QSocketNotifier *m_writeNotifier = nullptr;
-    QTimer *m_resumeTimer = nullptr;
+    PseudoTerminal *m_terminal;
 
     QByteArray m_receivedBytes;
     QStringList m_receivedLines;
     QByteArray m_partialLine;
     qint64 m_readAtNs = 0;
-    QByteArray m_pendingOutput;
 
     ProbeAnswers m_probeAnswers = ProbeAnswers::Both;
     enum class ReadingSource { Steady, Scripted, Seeded, Wandering };

@@ -39,6 +39,8 @@ private slots:
     void endingTheProgramReleasesEveryWait();
     void waitForSaysHowItEnded_data();
     void waitForSaysHowItEnded();
+    void pumpSaysWhatHappenedInIt_data();
+    void pumpSaysWhatHappenedInIt();
     void aSequenceRefusesAnotherWhileItRuns();
     void searchWaitsBetweenTheStepsOfAProbe();
 
@@ -224,6 +226,33 @@ void TestDeviceLink::waitForSaysHowItEnded()
     else
         QVERIFY2(took < 150, qPrintable(QString::number(took)));
     QVERIFY2(processCpuMs() - cpuBefore < 30, "the wait spun");
+}
+
+void TestDeviceLink::pumpSaysWhatHappenedInIt_data()
+{
+    QTest::addColumn<QString>("event"); // what a click handled in the pump does
+    QTest::addColumn<int>("expected");
+    QTest::newRow("nothing") << "" << int(WaitResult::Done);
+    QTest::newRow("user cancels") << "cancel" << int(WaitResult::Cancelled);
+    QTest::newRow("program ends") << "end" << int(WaitResult::Ending);
+    QTest::newRow("device unplugged") << "unplug" << int(WaitResult::Lost);
+}
+
+void TestDeviceLink::pumpSaysWhatHappenedInIt()
+{
+    QFETCH(QString, event);
+    QFETCH(int, expected);
+    DeviceLink::Sequence sequence(*link);
+    QVERIFY(sequence);
+    QTimer::singleShot(0, [&] {
+        if (event == QLatin1String("cancel"))
+            link->cancelSequence();
+        else if (event == QLatin1String("end"))
+            link->endProgram();
+        else if (event == QLatin1String("unplug"))
+            port->unplug();
+    });
+    QCOMPARE(int(link->pumpOnce().outcome()), expected);
 }
 
 void TestDeviceLink::aSequenceRefusesAnotherWhileItRuns()

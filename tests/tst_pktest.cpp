@@ -145,8 +145,8 @@ void TestPkTest::startPromptsThenTakesTenReadings()
         expected << kMovePrompt + QString(star, u'*');
     expected << kDonePrompt;
     QCOMPARE(m_prompts, expected);
-    QCOMPARE(h->window()->state().av, qint16(10));
-    QCOMPARE(h->window()->state().avg, qint16(avg));
+    QCOMPARE(h->window()->pkTest().calibration().av(), qint16(10));
+    QCOMPARE(h->window()->pkTest().calibration().avg(), qint16(avg));
     QCOMPARE(h->window()->state().mode, qint16(20));
     QCOMPARE(page().Command5->text(), QStringLiteral("Done"));
     QCOMPARE(page().Line1->from().x(), 3840.0);
@@ -172,15 +172,15 @@ void TestPkTest::routedReadingsMoveTheLine()
 {
     QFETCH(QByteArray, message);
     QFETCH(double, x);
-    h->window()->state().av = 10;
-    h->window()->state().avg = 90;
+    // Before any Start, ten readings calibrate the test.
+    feed(readings(QList<int>(10, 90)));
     feed({"120^"});
     QVERIFY(waitUntil([this] { return settled(); }));
     QCOMPARE(page().Line1->from().x(), 3870.0);
     feed({message});
     QVERIFY(waitUntil([this] { return settled(); }));
     QCOMPARE(page().Line1->from().x(), x);
-    QCOMPARE(h->window()->state().avg, qint16(90));
+    QCOMPARE(h->window()->pkTest().calibration().avg(), qint16(90));
 }
 
 void TestPkTest::startEndsWithoutCalibration_data()
@@ -267,7 +267,7 @@ void TestPkTest::afterDoneReadingsStillMoveTheLineAndStartBeginsAgain()
             feed(readings(QList<int>(10, 100)));
     });
     start();
-    QCOMPARE(h->window()->state().avg, qint16(100));
+    QCOMPARE(h->window()->pkTest().calibration().avg(), qint16(100));
 
     WireRecorder wire(h->window());
     QTest::mouseClick(page().Command5, Qt::LeftButton);
@@ -283,7 +283,7 @@ void TestPkTest::afterDoneReadingsStillMoveTheLineAndStartBeginsAgain()
     // A new Start begins a new calibration: readings add stars again.
     m_prompts.clear();
     start();
-    QCOMPARE(h->window()->state().av, qint16(10));
+    QCOMPARE(h->window()->pkTest().calibration().av(), qint16(10));
     QCOMPARE(m_prompts.mid(3, 2),
              (QStringList {kMovePrompt + QStringLiteral("*"), kMovePrompt + QStringLiteral("**")}));
     QCOMPARE(page().Line1->from().x(), 3870.0);

@@ -4,6 +4,7 @@
 #include "kit/receiverouter.h"
 #include "window/tabnavigator.h"
 #include "kit/widgets.h"
+#include "tuning/pktest.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -92,7 +93,7 @@ void TestTuningSim::pkTestCalibratesOnTheStreamAndDoneStopsIt()
     QTest::mouseClick(pk.Command5, Qt::LeftButton);
     QCOMPARE(kz->mode(), sim::SimulatedKz::Mode::Touch);
     QVERIFY(!kz->ampOn());
-    QCOMPARE(h->window()->state().avg, qint16(100));
+    QCOMPARE(h->window()->pkTest().calibration().avg(), qint16(100));
     QCOMPARE(pk.Text15->text(), QStringLiteral(" When Your Done press the Done Button "));
 
     kz->setSteadyReading(130);

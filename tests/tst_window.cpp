@@ -3,6 +3,7 @@
 #include "device/pacing.h"
 #include "support.h"
 #include "kit/widgets.h"
+#include "window/tabnavigator.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -34,6 +35,8 @@ private slots:
     void scrollBarsWithLargerMinimumShowLargeValuesOnTop();
     void timersAndTheirStates();
     void tabsInOrder();
+    void tabFoundByItsCaptionInAnyCase_data();
+    void tabFoundByItsCaptionInAnyCase();
     void picturesCoverThePagesBeforeConnecting();
     void colours();
     void textSetFromOutsideTheProgramIsTaken_data();
@@ -361,13 +364,28 @@ void TestWindow::timersAndTheirStates()
 
 void TestWindow::tabsInOrder()
 {
-    const QTabBar *tabs = h->controls().form.TabStrip1;
-    QStringList captions;
-    for (int i = 0; i < tabs->count(); ++i)
-        captions << tabs->tabText(i);
-    QCOMPARE(captions,
+    QCOMPARE(h->window()->tabs().captions(),
              (QStringList {"COM", "KZ", "SET UP", "Word List", "PK", "About The KZ", "Log File"}));
-    QCOMPARE(tabs->toolTip(), QStringLiteral("Select a function"));
+    QCOMPARE(h->controls().form.TabStrip1->toolTip(), QStringLiteral("Select a function"));
+}
+
+void TestWindow::tabFoundByItsCaptionInAnyCase_data()
+{
+    QTest::addColumn<QString>("given");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("as shown") << "SET UP" << "SET UP";
+    QTest::newRow("lower case") << "set up" << "SET UP";
+    QTest::newRow("mixed case") << "about the kz" << "About The KZ";
+    QTest::newRow("blank missing") << "setup" << "";
+    QTest::newRow("part of a caption") << "About" << "";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestWindow::tabFoundByItsCaptionInAnyCase()
+{
+    QFETCH(QString, given);
+    QFETCH(QString, caption);
+    QCOMPARE(h->window()->tabs().captionOf(given), caption);
 }
 
 void TestWindow::picturesCoverThePagesBeforeConnecting()

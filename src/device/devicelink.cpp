@@ -125,14 +125,16 @@ WaitResult DeviceLink::dtimer(double seconds)
 WaitResult DeviceLink::brk()
 {
     sendCommand(commands::kStop);
-    const WaitResult r = hold();
-    pumpOnce();
-    return r;
+    if (const WaitResult r = hold(); !r)
+        return r;
+    return pumpOnce();
 }
 
-void DeviceLink::pumpOnce()
+WaitResult DeviceLink::pumpOnce()
 {
+    const int losses = m_losses;
     QCoreApplication::processEvents();
+    return interrupted(losses);
 }
 
 void DeviceLink::wake()

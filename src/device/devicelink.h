@@ -65,8 +65,10 @@ public:
     // Handles events until the condition holds (Done) or `deadlineMs` of
     // design time have passed (Deadline). Sleeps between events: costs no CPU.
     WaitResult waitFor(const std::function<bool()> &condition, int deadlineMs);
-    // Handles the window's pending events once, without waiting.
-    static void pumpOnce();
+    // Handles the window's pending events once, without waiting. Says, as a
+    // wait does, whether the sequence may go on: a click or a loss handled
+    // in it may have ended the sequence.
+    WaitResult pumpOnce();
 
     // Makes every running and future wait return at once and drops sends.
     void endProgram();

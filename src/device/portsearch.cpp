@@ -18,7 +18,8 @@ PortSearch::Result PortSearch::run()
     m_running = true;
     for (int p = kFirstPort; p <= kLastPort && !m_link.isEnding(); ++p) {
         emit trying(p);
-        DeviceLink::pumpOnce();
+        if (!m_link.pumpOnce())
+            break;
         if (probe(p, result.refusals)) {
             result.port = p;
             break;
@@ -31,16 +32,16 @@ PortSearch::Result PortSearch::run()
     return result;
 }
 
-bool PortSearch::stopAnswered()
+// One probe: a pause, the line, and a pause for the answer; then the token
+// is looked for anywhere in all that came back.
+bool PortSearch::answers(const QString &line, const QString &token)
 {
     if (!m_link.dtimer(kProbeWait))
         return false;
-    m_link.sendCommand(commands::kStop);
-    DeviceLink::pumpOnce();
-    if (!m_link.dtimer(kProbeWait))
+    m_link.sendCommand(line);
+    if (!m_link.pumpOnce() || !m_link.dtimer(kProbeWait) || !m_link.pumpOnce())
         return false;
-    DeviceLink::pumpOnce();
-    return m_link.readInput().contains(commands::kEndMark);
+    return m_link.readInput().contains(token);
 }
 
 bool PortSearch::answersStop(int p)
@@ -48,7 +49,7 @@ bool PortSearch::answersStop(int p)
     if (m_running || !m_link.port()->open(p))
         return false;
     m_running = true;
-    const bool answered = stopAnswered();
+    const bool answered = answers(commands::kStop, commands::kEndMark);
     m_running = false;
     if (!answered)
         m_link.port()->close();
@@ -65,19 +66,11 @@ bool PortSearch::probe(int p, QStringList &refusals)
             refusals << QStringLiteral("Port %1: %2").arg(p).arg(port->errorText());
         return false;
     }
-    if (stopAnswered())
+    if (answers(commands::kStop, commands::kEndMark))
         return true;
-    if (!m_link.port()->isOpen())
+    if (!m_link.port()->isOpen() || !m_link.pumpOnce())
         return false;
-    DeviceLink::pumpOnce();
-    if (!m_link.dtimer(kProbeWait))
-        return false;
-    m_link.sendCommand(commands::kProbe);
-    DeviceLink::pumpOnce();
-    if (!m_link.dtimer(kProbeWait))
-        return false;
-    DeviceLink::pumpOnce();
-    return m_link.readInput().contains(commands::kProbeAnswer);
+    return answers(commands::kProbe, commands::kProbeAnswer);
 }
 
 } // namespace kz

@@ -41,7 +41,8 @@ signals:
 
 private:
     bool probe(int port, QStringList &refusals);
-    bool stopAnswered();
+    // One probe step: whether the KZ answered the line with the token.
+    bool answers(const QString &line, const QString &token);
 
     DeviceLink &m_link;
     bool m_running = false;

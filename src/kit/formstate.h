@@ -13,9 +13,6 @@ struct FormState {
     QString sam;
     // The last mode started (20 while the PK test runs).
     qint16 mode = 0;
-    // PK test calibration: reading counter and running sum / reference.
-    qint16 av = 0;
-    qint16 avg = 0;
 };
 
 } // namespace kz

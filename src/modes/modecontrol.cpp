@@ -1,5 +1,6 @@
 #include "modes/modecontrol.h"
 
+#include "device/commands.h"
 #include "device/devicelink.h"
 #include "device/format.h"
 #include "kit/formstate.h"
@@ -18,21 +19,19 @@ const QString kReportMark = QStringLiteral("AA = ");
 constexpr double kReportBelow = 256;
 // The mode in which the word display is shown.
 constexpr qint16 kWordsMode = 1;
-
-const QString kSpeakingFirst = QStringLiteral("> 47 1 1");
-const QString kSilentFirst = QStringLiteral("> 47 0 1");
 } // namespace
 
 ModeControl::ModeControl(const KzPage &page, FormState &state, DeviceLink &link,
                          ReceiveRouter &router, QObject *parent)
     : QObject(parent), m_page(page), m_state(state), m_link(link)
 {
+    using namespace commands;
     const std::pair<QPushButton *, ModeStart> buttons[] = {
-        {m_page.Command4, {kSpeakingFirst, QStringLiteral("> 18 2"), 1}}, // Dictionary Mode 1
-        {m_page.Command6, {kSilentFirst, QStringLiteral("> 15 2"), 2}}, // Phonetic Mode 1
-        {m_page.Command7, {kSilentFirst, QStringLiteral("> 17 2"), 4}}, // Touch Mode
-        {m_page.Command8, {kSpeakingFirst, QStringLiteral("> 20 1 1"), 1}}, // Voice change mode
-        {m_page.Command9, {kSilentFirst, QStringLiteral("> 16 2"), 3}}, // Reverse Phonetic Mode
+        {m_page.Command4, {kSpeakingFirst, kDictionaryMode, 1}},
+        {m_page.Command6, {kSilentFirst, kPhoneticMode, 2}},
+        {m_page.Command7, {kSilentFirst, kTouchMode, 4}},
+        {m_page.Command8, {kSpeakingFirst, kVoiceChangeMode, 1}},
+        {m_page.Command9, {kSilentFirst, kReversePhoneticMode, 3}},
     };
     for (const auto &[button, mode] : buttons)
         connect(button, &QPushButton::clicked, this,
@@ -51,8 +50,8 @@ void ModeControl::start(const ModeStart &start, const QString &caption)
 {
     // A click during another sequence's waits is ignored: its lines would
     // land between that sequence's.
-    DeviceLink::Sequence sequence(m_link);
-    if (!sequence)
+    DeviceLink::Sequence wire(m_link);
+    if (!wire)
         return;
     m_state.mode = start.mode;
     m_link.sendCommand(start.firstCommand);

@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <tuple>
+
 namespace kz {
 
 namespace {
@@ -86,9 +88,9 @@ void QuestionDesk::pollTick()
     if (m_link.isSequenceRunning())
         return;
     m_polling = true;
-    m_link.sendCommand(commands::kPoll);
+    m_link.sendCommand(commands::kReading1);
     // The poll ends with its wait however the wait ends.
-    [[maybe_unused]] const WaitResult waited = m_link.hold();
+    std::ignore = m_link.hold();
     m_polling = false;
 }
 

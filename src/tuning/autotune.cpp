@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <tuple>
+
 namespace kz {
 
 using namespace tune;
@@ -23,7 +25,7 @@ const QString AutoTune::kSaveCancelled
 
 namespace {
 const QString kReadingRequests[kReadingsPerPass]
-    = {QStringLiteral("> 11 1"), QStringLiteral("> 11 2"), QStringLiteral("> 11 3")};
+    = {commands::kReading1, commands::kReading2, commands::kReading3};
 const QString kPassLead = QStringLiteral("Pass # ");
 const QString kComplete = QStringLiteral("complete ");
 // The needle's free end moves 4 twips per unit of level.
@@ -55,8 +57,10 @@ WaitResult AutoTune::read(int n, double &reading)
 {
     m_page.Text9->setText(QString());
     m_link.sendCommand(kReadingRequests[n]);
-    if (n == 0)
-        DeviceLink::pumpOnce();
+    if (n == 0) {
+        if (const WaitResult r = m_link.pumpOnce(); !r)
+            return r;
+    }
     const WaitResult r = m_link.waitFor(
         [this] { return m_page.Text9->text().contains(commands::kEndMark); }, kReadingWaitMs);
     if (r)
@@ -77,6 +81,33 @@ void AutoTune::showStopped(const QString &why)
     m_page.Text9->setText(why);
 }
 
+void AutoTune::stopped(WaitResult r)
+{
+    if (r == WaitResult::Ending)
+        return;
+    const bool silent = r == WaitResult::Deadline || r == WaitResult::Lost;
+    showStopped(silent ? kNoReading : kCancelled);
+}
+
+WaitResult AutoTune::measurePass(int pass, PassTally &tally)
+{
+    double level = 0;
+    for (int n = 0; n < kReadingsPerPass; ++n) {
+        double reading = 0;
+        if (const WaitResult r = read(n, reading); !r)
+            return r;
+        level += reading;
+    }
+    emit passMeasured(pass, level);
+    if (const WaitResult r = m_link.pumpOnce(); !r)
+        return r;
+    showPass(pass, level, tally.add(level));
+    if (const WaitResult r = m_link.pumpOnce(); !r)
+        return r;
+    m_page.Label9->setText(kPassLead + signedField(pass));
+    return WaitResult::Done;
+}
+
 void AutoTune::run()
 {
     // A second click during a run, or a click during another sequence, is ignored.
@@ -85,25 +116,11 @@ void AutoTune::run()
         return;
     PassTally tally;
     for (int pass = 1; pass <= kPasses; ++pass) {
-        double level = 0;
-        for (int n = 0; n < kReadingsPerPass; ++n) {
-            double reading = 0;
-            const WaitResult r = read(n, reading);
-            if (r == WaitResult::Ending)
-                return;
-            if (!r) {
-                // Nothing is set and nothing saved from a run cut short.
-                const bool silent = r == WaitResult::Deadline || r == WaitResult::Lost;
-                showStopped(silent ? kNoReading : kCancelled);
-                return;
-            }
-            level += reading;
+        // Nothing is set and nothing saved from a run cut short.
+        if (const WaitResult r = measurePass(pass, tally); !r) {
+            stopped(r);
+            return;
         }
-        emit passMeasured(pass, level);
-        DeviceLink::pumpOnce();
-        showPass(pass, level, tally.add(level));
-        DeviceLink::pumpOnce();
-        m_page.Label9->setText(kPassLead + signedField(pass));
     }
     const WaitResult r = finish(tally);
     if (r == WaitResult::Cancelled)
@@ -130,10 +147,12 @@ WaitResult AutoTune::finish(const PassTally &tally)
     }
     m_state.gain = result.gain;
 
-    DeviceLink::pumpOnce();
+    if (const WaitResult r = m_link.pumpOnce(); !r)
+        return r;
     if (const WaitResult r = m_sensitivity.sendSettings(); !r)
         return r;
-    DeviceLink::pumpOnce();
+    // The settings are saved: a cancel now has nothing left to stop.
+    std::ignore = m_link.pumpOnce();
     m_page.Text9->setText(QString());
     m_page.Text9->setText(summary(tally.lowest(), result.highest, average));
     return WaitResult::Done;

@@ -41,8 +41,12 @@ signals:
 
 private:
     WaitResult read(int n, double &reading);
+    // One pass: its three readings, then the gauge and the pass number.
+    WaitResult measurePass(int pass, tune::PassTally &tally);
     void showPass(int pass, double level, tune::GaugeColour colour);
     void showStopped(const QString &why);
+    // Shows why a measuring run ended early; nothing when the program ends.
+    void stopped(WaitResult r);
 
     const SetupPage &m_page;
     FormState &m_state;

@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QScopeGuard>
 
+#include <tuple>
+
 namespace kz {
 
 const QString PkTest::kIdlePrompt
@@ -34,37 +36,27 @@ const QString kAdjustPrompt = QStringLiteral("Please wait while the KZ Adjusts")
 const QString kMovePrompt = QStringLiteral("The Line will start to move right or left \r\n"
                                            " Try to keep in in the center by thought only");
 const QString kDonePrompt = QStringLiteral(" When Your Done press the Done Button ");
-
-const QString kDictionaryLead = QStringLiteral("> 47 1 1");
-const QString kAmplifierOff = QStringLiteral("> 12 1");
-const QString kAmplifierOn = QStringLiteral("> 12 0");
-const QString kTouchMode = QStringLiteral("> 17 2");
 } // namespace
 
 PkTest::PkTest(const PkPage &page, FormState &state, DeviceLink &link, ReceiveRouter &router,
                QObject *parent)
-    : QObject(parent), m_page(page), m_state(state), m_link(link)
+    : QObject(parent), m_page(page), m_formState(state), m_link(link)
 {
     router.route(ReceiveRouter::Step::PkReading, m_page.pkframe, [this](QString &message) {
         const QString digits = digitsOnly(message).left(kReadingDigits);
-        m_delivering = true;
-        m_page.pktext->setText(digits);
-        m_delivering = false;
-        // The answer to a stop is a bare end mark: no reading at all, not 0.
-        // Repeated digits leave the box as it was and count all the same.
-        if (const auto reading = tune::pkReading(digits)) {
+        // Only what the KZ sends is a reading for the plot, not what is
+        // typed into the box.
+        if (const auto reading = tune::pkReading(digits))
             emit readingTaken(*reading);
-            if (const auto x = takeReading(*reading))
-                emit lineMoved(*x - tune::kLineCentreTwips);
-        }
+        // A change of the box is taken as a reading below; repeated digits
+        // leave the box as it was and count all the same.
+        if (m_page.pktext->text() == digits)
+            takeText(digits);
+        else
+            m_page.pktext->setText(digits);
         return ReceiveRouter::Next::Continue;
     });
-    connect(m_page.pktext, &TextBox::changed, this, [this] {
-        if (m_delivering)
-            return;
-        if (const auto reading = tune::pkReading(m_page.pktext->text()))
-            takeReading(*reading);
-    });
+    connect(m_page.pktext, &TextBox::changed, this, [this] { takeText(m_page.pktext->text()); });
     connect(m_page.Command5, &QPushButton::clicked, this, &PkTest::clicked);
 }
 
@@ -81,26 +73,32 @@ void PkTest::setPrompt(const QString &text)
     m_page.Text15->setText(text);
 }
 
-std::optional<double> PkTest::takeReading(double reading)
+void PkTest::takeText(const QString &text)
 {
-    tune::PkCalibration calibration {m_state.av, m_state.avg};
-    if (calibration.take(reading)) {
+    // The answer to a stop is a bare end mark: no reading at all, not 0.
+    if (const auto reading = tune::pkReading(text))
+        takeReading(*reading);
+}
+
+void PkTest::takeReading(double reading)
+{
+    if (m_calibration.take(reading)) {
         setPrompt(m_page.Text15->text() + kStar);
-        return std::nullopt;
+        return;
     }
-    const double x = tune::pkLineX(reading, m_state.avg);
+    const double x = tune::pkLineX(reading, m_calibration.avg());
     const QPointF upper = m_page.Line1->from();
     m_page.Line1->setFrom(QPointF(x, upper.y()));
-    return x;
+    emit lineMoved(x - tune::kLineCentreTwips);
 }
 
 PkTest::Ended PkTest::endedBy(WaitResult r) const
 {
     if (r == WaitResult::Ending)
         return Ended::Ending;
-    if (m_stopAsked || r == WaitResult::Cancelled)
+    if (m_state == State::StopAsked || r == WaitResult::Cancelled)
         return Ended::Stopped;
-    if (tune::PkCalibration {m_state.av, m_state.avg}.isCalibrated())
+    if (m_calibration.isCalibrated())
         return Ended::Calibrated;
     // A KZ that went away sends no readings either.
     if (r == WaitResult::Deadline || r == WaitResult::Lost)
@@ -110,18 +108,18 @@ PkTest::Ended PkTest::endedBy(WaitResult r) const
 
 WaitResult PkTest::sendStart()
 {
-    m_link.sendCommand(kDictionaryLead);
+    m_link.sendCommand(commands::kSpeakingFirst);
     WaitResult r = m_link.hold();
     if (r) {
         setPrompt(kHoldPrompt);
         r = m_link.holds(kPromptPauses);
     }
     if (r) {
-        m_link.sendCommand(kAmplifierOff);
+        m_link.sendCommand(commands::kAmplifierOff);
         r = m_link.hold();
     }
     if (r) {
-        m_link.sendCommand(kTouchMode);
+        m_link.sendCommand(commands::kTouchMode);
         r = m_link.hold();
     }
     if (r) {
@@ -138,8 +136,8 @@ PkTest::Ended PkTest::awaitCalibration()
     // a page change or a silent KZ end this wait, each at once.
     const WaitResult r = m_link.waitFor(
         [this] {
-            return m_stopAsked || m_page.pkframe->isHidden()
-                || tune::PkCalibration {m_state.av, m_state.avg}.isCalibrated();
+            return m_state == State::StopAsked || m_page.pkframe->isHidden()
+                || m_calibration.isCalibrated();
         },
         kCalibrationWaitMs);
     return endedBy(r);
@@ -147,26 +145,28 @@ PkTest::Ended PkTest::awaitCalibration()
 
 void PkTest::start()
 {
-    // A Start that is still ending takes no new one.
-    if (m_starting)
+    // A Start that is still running or ending takes no new one.
+    if (m_state != State::Idle)
         return;
     WaitResult sent = WaitResult::Done;
     {
         DeviceLink::Sequence wire(m_link);
         if (!wire)
             return;
-        m_starting = true;
-        m_stopAsked = false;
+        m_state = State::Sending;
         m_page.Command5->setText(kDone);
-        tune::PkCalibration {m_state.av, m_state.avg}.restart();
-        m_state.mode = kPkMode;
-        m_sending = true;
+        m_calibration.restart();
+        m_formState.mode = kPkMode;
         sent = sendStart();
-        m_sending = false;
+        if (m_state == State::Sending)
+            m_state = State::Calibrating;
     }
-    const auto ended = qScopeGuard([this] { m_starting = false; });
-    const Ended how = sent ? awaitCalibration() : endedBy(sent);
+    endStart(sent ? awaitCalibration() : endedBy(sent));
+}
 
+void PkTest::endStart(Ended how)
+{
+    const auto idle = qScopeGuard([this] { m_state = State::Idle; });
     switch (how) {
     case Ended::Ending:
         return;
@@ -187,28 +187,38 @@ void PkTest::start()
         break;
     }
     // The KZ may be streaming readings already: stop it as Done would.
+    m_state = State::Stopping;
     m_page.Command5->setText(kStart);
     DeviceLink::Sequence wire(m_link);
     if (wire)
-        (void)sendStop();
+        std::ignore = sendStop();
 }
 
 void PkTest::done()
 {
-    if (m_starting) {
-        // The running Start ends itself and sends the stop lines once it has
-        // let go of the wire.
+    // A running Start ends itself and sends the stop lines once it has let
+    // go of the wire.
+    switch (m_state) {
+    case State::Idle: {
+        DeviceLink::Sequence wire(m_link);
+        if (!wire)
+            return;
         m_page.Command5->setText(kStart);
-        m_stopAsked = true;
-        if (m_sending)
-            m_link.cancelSequence();
+        std::ignore = sendStop();
         return;
     }
-    DeviceLink::Sequence wire(m_link);
-    if (!wire)
-        return;
+    case State::Sending:
+        m_link.cancelSequence();
+        m_state = State::StopAsked;
+        break;
+    case State::Calibrating:
+        m_state = State::StopAsked;
+        break;
+    case State::StopAsked:
+    case State::Stopping:
+        break;
+    }
     m_page.Command5->setText(kStart);
-    (void)sendStop();
 }
 
 WaitResult PkTest::sendStop()
@@ -216,7 +226,7 @@ WaitResult PkTest::sendStop()
     m_link.sendCommand(commands::kStop);
     if (const WaitResult r = m_link.hold(); !r)
         return r;
-    m_link.sendCommand(kAmplifierOn);
+    m_link.sendCommand(commands::kAmplifierOn);
     return m_link.hold();
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "tuning/tunemath.h"
+
 #include <QObject>
 #include <QString>
-
-#include <optional>
 
 namespace kz {
 
@@ -35,15 +35,27 @@ public:
     PkTest(const PkPage &page, FormState &state, DeviceLink &link, ReceiveRouter &router,
            QObject *parent = nullptr);
 
-    bool isStarting() const { return m_starting; }
+    // A Start is running or ending.
+    bool isStarting() const { return m_state != State::Idle; }
+    const tune::PkCalibration &calibration() const { return m_calibration; }
 
 signals:
     // A reading the KZ sent while the PK page was shown.
     void readingTaken(double reading);
-    // That reading moved the line: its upper end's offset from the centre.
+    // The line moved: its upper end's offset from the centre.
     void lineMoved(double offsetTwips);
 
 private:
+    // Where a Start stands. Idle whenever no Start is running: the Done of a
+    // test that is tracking runs from Idle.
+    enum class State {
+        Idle,
+        Sending, // Start holds the wire and sends its lines and prompts
+        Calibrating, // Start has let the wire go and waits for the readings
+        StopAsked, // Done during Sending or Calibrating: Start ends and stops the KZ
+        Stopping, // Start has ended its wait and sends the stop lines
+    };
+    // How the wait of a Start ended; each has its own ending.
     enum class Ended { Calibrated, Stopped, PageLeft, Silent, Ending };
 
     void clicked();
@@ -52,20 +64,17 @@ private:
     WaitResult sendStart();
     Ended awaitCalibration();
     Ended endedBy(WaitResult r) const;
+    void endStart(Ended how);
     WaitResult sendStop();
-    // The line's new horizontal position once calibrated.
-    std::optional<double> takeReading(double reading);
+    void takeText(const QString &text);
+    void takeReading(double reading);
     void setPrompt(const QString &text);
 
     const PkPage &m_page;
-    FormState &m_state;
+    FormState &m_formState;
     DeviceLink &m_link;
-    bool m_starting = false;
-    bool m_sending = false;
-    bool m_stopAsked = false;
-    // Set while the receive loop writes the reading box, so that its change
-    // is not taken a second time.
-    bool m_delivering = false;
+    State m_state = State::Idle;
+    tune::PkCalibration m_calibration;
 };
 
 } // namespace kz

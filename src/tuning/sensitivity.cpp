@@ -10,21 +10,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <tuple>
+
 namespace kz {
 
 using tune::Level;
 using tune::Row;
 using tune::Setting;
-
-namespace {
-const QString kSetLead = QStringLiteral("> 40 2");
-const QString kValueLead = QStringLiteral("* ");
-const QString kStoreLow = QStringLiteral("> 46 1 1");
-const QString kStoreMid = QStringLiteral("> 46 2 1");
-const QString kStoreHigh = QStringLiteral("> 46 3 1");
-const QString kSaveEnd = QStringLiteral("> 43 1");
-const QString kFirmware = QStringLiteral("> 27 10 10");
-} // namespace
+using namespace commands;
 
 Sensitivity::Sensitivity(const SetupPage &page, FormState &state, DeviceLink &link, QObject *parent)
     : QObject(parent), m_page(page), m_state(state), m_link(link)
@@ -52,7 +45,7 @@ Sensitivity::Sensitivity(const SetupPage &page, FormState &state, DeviceLink &li
 
 WaitResult Sensitivity::sendLevel(Level level)
 {
-    m_link.sendCommand(kSetLead);
+    m_link.sendCommand(kSettingsSet);
     if (const WaitResult r = m_link.hold(); !r)
         return r;
     for (int row = 0; row < tune::kRowCount; ++row) {
@@ -73,9 +66,9 @@ WaitResult Sensitivity::sendLevel(Level level)
         m_link.sendCommand(kStoreHigh);
         return m_link.holds(4);
     }
-    const WaitResult r = m_link.holds(2);
-    DeviceLink::pumpOnce();
-    return r;
+    if (const WaitResult r = m_link.holds(2); !r)
+        return r;
+    return m_link.pumpOnce();
 }
 
 WaitResult Sensitivity::sendActiveLevel()
@@ -83,7 +76,7 @@ WaitResult Sensitivity::sendActiveLevel()
     const Level level = m_page.Option5->isChecked() ? Level::Mid
         : m_page.Option6->isChecked()               ? Level::High
                                                     : Level::Low;
-    m_link.sendCommand(kSetLead);
+    m_link.sendCommand(kSettingsSet);
     if (const WaitResult r = m_link.hold(); !r)
         return r;
     for (int row = 0; row < tune::kRowCount; ++row) {
@@ -109,8 +102,9 @@ WaitResult Sensitivity::sendSettings()
         return r;
     if (const WaitResult r = m_link.holds(2); !r)
         return r;
-    DeviceLink::pumpOnce();
-    m_link.sendCommand(kSaveEnd);
+    if (const WaitResult r = m_link.pumpOnce(); !r)
+        return r;
+    m_link.sendCommand(kSettingsSaved);
     return m_link.hold();
 }
 
@@ -119,7 +113,7 @@ void Sensitivity::saveSettings()
     DeviceLink::Sequence wire(m_link);
     if (!wire)
         return;
-    (void)sendSettings();
+    std::ignore = sendSettings(); // the last of the sequence: nothing follows
 }
 
 void Sensitivity::restoreDefaults()
@@ -134,8 +128,9 @@ void Sensitivity::restoreDefaults()
         // A bar already at its default would leave a typed or initial text.
         box(s)->setText(signedField(value));
     }
-    DeviceLink::pumpOnce();
-    (void)sendSettings();
+    if (!m_link.pumpOnce())
+        return;
+    std::ignore = sendSettings();
 }
 
 void Sensitivity::firmwareVersion()
@@ -144,7 +139,7 @@ void Sensitivity::firmwareVersion()
     if (!wire)
         return;
     for (int i = 0; i < 2; ++i) {
-        m_link.sendCommand(commands::kStop);
+        m_link.sendCommand(kStop);
         if (!m_link.hold())
             return;
     }

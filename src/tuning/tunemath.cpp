@@ -18,7 +18,6 @@ constexpr std::array<int, kSettingCount> kDefaults = {
 
 // Levels of 5 or less are taken for an idle KZ, not for a lowest level.
 constexpr double kIdleLevel = 5;
-constexpr double kStartLowest = 1000;
 constexpr double kGainScale = 1024;
 constexpr double kMaxOffset = 255;
 // A highest level above twice the average is taken for a spike and reduced.
@@ -149,8 +148,8 @@ std::optional<double> pkReading(const QString &text)
 
 void PkCalibration::restart()
 {
-    av = 0;
-    avg = 0;
+    m_av = 0;
+    m_avg = 0;
 }
 
 bool PkCalibration::take(double reading)
@@ -158,10 +157,10 @@ bool PkCalibration::take(double reading)
     if (isCalibrated())
         return false;
     // Typed text can carry any number: the sum stops at the 16-bit limits.
-    avg = saturated(avg + reading);
-    ++av;
+    m_avg = saturated(m_avg + reading);
+    ++m_av;
     if (isCalibrated())
-        avg = saturated(avg / double(kCalibrationReadings));
+        m_avg = saturated(m_avg / double(kCalibrationReadings));
     return true;
 }
 

@@ -47,6 +47,8 @@ int defaultValue(Setting s);
 
 constexpr int kPasses = 100;
 constexpr int kReadingsPerPass = 3;
+// The lowest level before the first pass that counts.
+constexpr double kStartLowest = 1000;
 
 // A reading as the information window shows it: the number before its
 // closing end mark; 0 when there is none.
@@ -66,7 +68,7 @@ public:
 
 private:
     double m_highest = 0;
-    double m_lowest = 1000;
+    double m_lowest = kStartLowest;
     double m_total = 0;
 };
 
@@ -97,15 +99,20 @@ constexpr double kLineCentreTwips = 3840;
 // answer to a stop is not a reading).
 std::optional<double> pkReading(const QString &text);
 
-// The reading counter and the running sum, later the reference level.
-struct PkCalibration {
-    qint16 &av;
-    qint16 &avg;
-
-    bool isCalibrated() const { return av >= kCalibrationReadings; }
+// The reading counter `av` and the running sum `avg`, later the reference
+// level. Both are 0 until the first reading.
+class PkCalibration {
+public:
+    qint16 av() const { return m_av; }
+    qint16 avg() const { return m_avg; }
+    bool isCalibrated() const { return m_av >= kCalibrationReadings; }
     void restart();
     // Adds a reading while calibrating; false once calibrated.
     bool take(double reading);
+
+private:
+    qint16 m_av = 0;
+    qint16 m_avg = 0;
 };
 
 // Where the line's upper end stands for a reading: one twip per unit off the

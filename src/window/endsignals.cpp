@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <tuple>
 #include <unistd.h>
 #endif
 
@@ -23,7 +24,8 @@ int g_signalPipe[2] = {-1, -1};
 void onEndSignal(int)
 {
     const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+    // A full pipe holds a close already.
+    std::ignore = ::write(g_signalPipe[1], &byte, 1);
 }
 
 } // namespace

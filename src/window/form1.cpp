@@ -49,28 +49,30 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
     // The window's font, which every control but one uses, chosen by its
     // widths where the design font is missing.
     setFont(windowFont(8));
-    buildForm1(this, c);
+    buildForm1(this, m_controls);
     fitCaptions(this);
 
     port->setParent(this);
     port->setObjectName(QStringLiteral("com"));
-    m_link = new DeviceLink(port, c.form.Timer3, c.form.Timer4, this);
-    m_connection = new Connection(c.connect, c.form, c.pictures, c.com.comframe, *m_link, this);
-    m_receiver = new ReceiveRouter(c.form, c.hidden, *m_link, this);
-    m_comWords = new ComWords(c.com, m_state, *m_link, *m_receiver, this);
-    m_readBack = new ReadBack(c.words, c.com.List1, *m_link, *m_receiver, this);
-    m_upload = new WordListUpload(c.words, c.hidden, c.form, *m_link, this);
-    m_modes = new ModeControl(c.kzPage, m_state, *m_link, *m_receiver, this);
-    m_sayWord = new SayWord(c.words, c.com.List1, *m_link, this);
-    m_voice = new VoiceSettings(c.setup, c.com, *m_link, this);
-    m_info = new InfoWindow(c.setup, *m_receiver, this);
-    m_pk = new PkTest(c.pk, m_state, *m_link, *m_receiver, this);
-    m_sensitivity = new Sensitivity(c.setup, m_state, *m_link, this);
-    m_autoTune = new AutoTune(c.setup, m_state, *m_link, *m_sensitivity, this);
-    m_about = new AboutBrowser(c.about, sites, this);
-    m_tabs = new TabNavigator(c, *m_link, *m_about, this);
-    m_log = new LogFile(c.log, this);
-    m_questions = new QuestionDesk(c.com, c.form, m_state, *m_link, *m_log, this);
+    m_link = new DeviceLink(port, m_controls.form.Timer3, m_controls.form.Timer4, this);
+    m_connection = new Connection(m_controls.connect, m_controls.form, m_controls.pictures,
+                                  m_controls.com.comframe, *m_link, this);
+    m_receiver = new ReceiveRouter(m_controls.form, m_controls.hidden, *m_link, this);
+    m_comWords = new ComWords(m_controls.com, m_state, *m_link, *m_receiver, this);
+    m_readBack = new ReadBack(m_controls.words, m_controls.com.List1, *m_link, *m_receiver, this);
+    m_upload
+        = new WordListUpload(m_controls.words, m_controls.hidden, m_controls.form, *m_link, this);
+    m_modes = new ModeControl(m_controls.kzPage, m_state, *m_link, *m_receiver, this);
+    m_sayWord = new SayWord(m_controls.words, m_controls.com.List1, *m_link, this);
+    m_voice = new VoiceSettings(m_controls.setup, m_controls.com, *m_link, this);
+    m_info = new InfoWindow(m_controls.setup, *m_receiver, this);
+    m_pk = new PkTest(m_controls.pk, m_state, *m_link, *m_receiver, this);
+    m_sensitivity = new Sensitivity(m_controls.setup, m_state, *m_link, this);
+    m_autoTune = new AutoTune(m_controls.setup, m_state, *m_link, *m_sensitivity, this);
+    m_about = new AboutBrowser(m_controls.about, sites, this);
+    m_tabs = new TabNavigator(m_controls, *m_link, *m_about, this);
+    m_log = new LogFile(m_controls.log, this);
+    m_questions = new QuestionDesk(m_controls.com, m_controls.form, m_state, *m_link, *m_log, this);
 
     connect(m_receiver, &ReceiveRouter::textWithoutEndMark, m_questions, [this] {
         m_questions->note(QStringLiteral("The KZ sent text without an end mark; the oldest of it "
@@ -97,28 +99,29 @@ void Form1::load()
     words.reserve(kWordCount);
     for (int n = 0; n < kWordCount; ++n)
         words << wordText(n);
-    c.com.List1->addItems(words);
+    m_controls.com.List1->addItems(words);
     // The page lists hold the same words at the same positions, up to 2048.
     const QStringList pageWords = words.mid(0, kPageListCount);
-    c.kzPage.List2->addItems(pageWords);
-    c.words.List3->addItems(pageWords);
+    m_controls.kzPage.List2->addItems(pageWords);
+    m_controls.words.List3->addItems(pageWords);
 
-    c.words.setupframe->hide();
-    c.setup.Controlframe->hide();
-    c.kzPage.KZframe->hide();
-    c.pk.pkframe->hide();
-    c.com.comframe->show();
+    m_controls.words.setupframe->hide();
+    m_controls.setup.Controlframe->hide();
+    m_controls.kzPage.KZframe->hide();
+    m_controls.pk.pkframe->hide();
+    m_controls.com.comframe->show();
 
-    m_state.gain = toInt16(numericValue(c.setup.Text13->text())).value_or(m_state.gain);
+    m_state.gain = toInt16(numericValue(m_controls.setup.Text13->text())).value_or(m_state.gain);
 }
 
 void Form1::addPageAction(QAction *action)
 {
     action->setShortcutContext(Qt::WindowShortcut);
     addAction(action);
-    const QList<QWidget *> pages{c.com.comframe,      c.kzPage.KZframe, c.setup.Controlframe,
-                                 c.words.setupframe,   c.pk.pkframe,     c.log.Frame10,
-                                 c.about.Aboutframe,   c.connect.Frame1};
+    const QList<QWidget *> pages {m_controls.com.comframe,       m_controls.kzPage.KZframe,
+                                  m_controls.setup.Controlframe, m_controls.words.setupframe,
+                                  m_controls.pk.pkframe,         m_controls.log.Frame10,
+                                  m_controls.about.Aboutframe,   m_controls.connect.Frame1};
     for (QWidget *page : pages) {
         page->setContextMenuPolicy(Qt::ActionsContextMenu);
         page->addAction(action);
@@ -130,9 +133,9 @@ void Form1::closeEvent(QCloseEvent *event)
     // Any handler caught in a wait returns at once and sends nothing more, so
     // the program ends promptly even in the middle of a search.
     m_link->endProgram();
-    c.form.Timer1->stop();
-    c.form.Timer2->stop();
-    c.form.talk->stop();
+    m_controls.form.Timer1->stop();
+    m_controls.form.Timer2->stop();
+    m_controls.form.talk->stop();
     event->accept();
 }
 

@@ -40,7 +40,7 @@ public:
     explicit Form1(SerialPort *port, QWidget *parent = nullptr);
     ~Form1() override;
 
-    const Form1Controls &controls() const { return c; }
+    const Form1Controls &controls() const { return m_controls; }
     FormState &state() { return m_state; }
     DeviceLink &link() { return *m_link; }
     Connection &connection() { return *m_connection; }
@@ -69,7 +69,7 @@ private:
     // The window's load: word lists, pages shown, gain.
     void load();
 
-    Form1Controls c;
+    Form1Controls m_controls;
     FormState m_state;
     DeviceLink *m_link = nullptr;
     Connection *m_connection = nullptr;

@@ -23,60 +23,80 @@ const QString kAbout = QStringLiteral("About The KZ");
 
 TabNavigator::TabNavigator(const Form1Controls &controls, DeviceLink &link, AboutBrowser &about,
                            QObject *parent)
-    : QObject(parent), c(controls), m_link(link), m_about(about)
+    : QObject(parent), m_controls(controls), m_link(link), m_about(about)
 {
     // A click on the tab already chosen is a click too, as is a change of
     // tab by the keyboard.
-    connect(c.form.TabStrip1, &QTabBar::tabBarClicked, this, [this](int index) {
-        if (index == c.form.TabStrip1->currentIndex())
+    connect(m_controls.form.TabStrip1, &QTabBar::tabBarClicked, this, [this](int index) {
+        if (index == m_controls.form.TabStrip1->currentIndex())
             tabClicked();
     });
-    connect(c.form.TabStrip1, &QTabBar::currentChanged, this, &TabNavigator::tabClicked);
+    connect(m_controls.form.TabStrip1, &QTabBar::currentChanged, this, &TabNavigator::tabClicked);
 }
 
 bool TabNavigator::choose(const QString &caption)
 {
-    QTabBar *tabs = c.form.TabStrip1;
-    for (int i = 0; i < tabs->count(); ++i) {
-        if (tabs->tabText(i) == caption) {
-            tabs->setCurrentIndex(i);
-            return true;
-        }
+    const int index = captions().indexOf(captionOf(caption));
+    if (index < 0)
+        return false;
+    m_controls.form.TabStrip1->setCurrentIndex(index);
+    return true;
+}
+
+QString TabNavigator::captionOf(const QString &caption) const
+{
+    for (const QString &own : captions()) {
+        if (own.compare(caption, Qt::CaseInsensitive) == 0)
+            return own;
     }
-    return false;
+    return {};
+}
+
+QStringList TabNavigator::captions() const
+{
+    QStringList all;
+    for (int i = 0; i < m_controls.form.TabStrip1->count(); ++i)
+        all << m_controls.form.TabStrip1->tabText(i);
+    return all;
 }
 
 void TabNavigator::tabClicked()
 {
-    for (QGroupBox *page : {c.words.setupframe, c.setup.Controlframe, c.com.comframe,
-                            c.kzPage.KZframe, c.pk.pkframe, c.about.Aboutframe, c.log.Frame10})
+    for (QGroupBox *page :
+         {m_controls.words.setupframe, m_controls.setup.Controlframe, m_controls.com.comframe,
+          m_controls.kzPage.KZframe, m_controls.pk.pkframe, m_controls.about.Aboutframe,
+          m_controls.log.Frame10})
         page->hide();
 
-    const std::pair<const QString &, QGroupBox *> tabs[] = {
-        {kCom, c.com.comframe},      {kLog, c.log.Frame10},        {kPk, c.pk.pkframe},
-        {kKz, c.kzPage.KZframe},     {kWords, c.words.setupframe}, {kSetUp, c.setup.Controlframe},
-        {kAbout, c.about.Aboutframe}};
+    const std::pair<const QString &, QGroupBox *> tabs[]
+        = {{kCom, m_controls.com.comframe},       {kLog, m_controls.log.Frame10},
+           {kPk, m_controls.pk.pkframe},          {kKz, m_controls.kzPage.KZframe},
+           {kWords, m_controls.words.setupframe}, {kSetUp, m_controls.setup.Controlframe},
+           {kAbout, m_controls.about.Aboutframe}};
     for (const auto &[caption, page] : tabs) {
         // The selected tab is read afresh for every caption: a click handled
         // during the waits below may have chosen another.
         if (m_link.isEnding()
-            || c.form.TabStrip1->tabText(c.form.TabStrip1->currentIndex()) != caption)
+            || m_controls.form.TabStrip1->tabText(m_controls.form.TabStrip1->currentIndex())
+                != caption)
             continue;
         if (caption == kKz)
-            c.pk.Text15->setText(
+            m_controls.pk.Text15->setText(
                 QStringLiteral("Press Start to begin , prompts will tell you what to do next"));
         page->show();
         if (caption == kAbout)
             m_about.showDevicePage();
-        DeviceLink::pumpOnce();
+        const WaitResult shown = m_link.pumpOnce();
         if (caption == kAbout)
-            c.form.TabStrip1->window()->setWindowTitle(
+            m_controls.form.TabStrip1->window()->setWindowTitle(
                 QStringLiteral("Loading PDF from Website Please wait"));
         // A sequence that holds the wire (an upload, a settings transfer)
         // must not get stops between its lines: the page changes, the
         // device is not told.
         if (m_link.isSequenceRunning())
             continue;
+        if (!shown)
+            return;
         m_link.sendCommand(commands::kStop);
         if (!m_link.hold())
             return;

@@ -18,12 +18,17 @@ public:
 
     // The click handler; the caption of the selected tab decides the page.
     void tabClicked();
-    // Chooses the tab with this caption, as a click on it would. False when
-    // there is none.
+    // Chooses the tab with this caption, in any case, as a click on it would.
+    // False when there is none.
     bool choose(const QString &caption);
+    // The tab's own caption for a caption given in any case; empty when no
+    // tab has it.
+    QString captionOf(const QString &caption) const;
+    // Every tab's caption, in the strip's order.
+    QStringList captions() const;
 
 private:
-    const Form1Controls &c;
+    const Form1Controls &m_controls;
     DeviceLink &m_link;
     AboutBrowser &m_about;
 };

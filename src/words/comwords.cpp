@@ -11,6 +11,8 @@
 
 #include <QGroupBox>
 
+#include <tuple>
+
 namespace kz {
 
 namespace {
@@ -49,19 +51,23 @@ void ComWords::announce(QString &groupText)
     if (!word)
         return;
 
+    // Each wait that does not end as planned ends the word where it stands.
     m_page.List1->selectIndex(word->number);
-    DeviceLink::pumpOnce();
+    if (!m_link.pumpOnce())
+        return;
     m_state.sam += u' ' + m_page.List1->selectedText();
-    DeviceLink::pumpOnce();
+    if (!m_link.pumpOnce())
+        return;
 
     emit wordAnnounced(word->number);
     m_link.sendCommand(commands::kSayLead);
     if (!m_link.holds(kHoldsBeforeSay))
         return;
-    m_link.sendCommand(QStringLiteral("@ ") + word->digits + QStringLiteral(" 0 "));
-    DeviceLink::pumpOnce();
+    m_link.sendCommand(commands::kActionLead + word->digits + QStringLiteral(" 0 "));
+    if (!m_link.pumpOnce())
+        return;
     groupText.clear();
-    [[maybe_unused]] const WaitResult spoken = m_link.holds(kHoldsWhileSaying);
+    std::ignore = m_link.holds(kHoldsWhileSaying); // the last wait: nothing follows it
 }
 
 } // namespace kz

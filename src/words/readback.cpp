@@ -1,5 +1,6 @@
 #include "words/readback.h"
 
+#include "device/commands.h"
 #include "device/devicelink.h"
 #include "device/format.h"
 #include "kit/pages.h"
@@ -16,9 +17,6 @@ namespace {
 const QString kDumpMark = QStringLiteral("Word 1 PROM");
 constexpr int kLineTail = 10;
 const QString kWaiting = QStringLiteral("Please Wait ");
-const QString kSelectDump = QStringLiteral("> 14 1");
-const QString kDumpLength = QStringLiteral("* 800");
-const QString kSendDump = QStringLiteral("> 2 1");
 } // namespace
 
 ReadBack::ReadBack(const WordListPage &page, ListBox *wordList, DeviceLink &link,
@@ -35,17 +33,17 @@ ReadBack::ReadBack(const WordListPage &page, ListBox *wordList, DeviceLink &link
 void ReadBack::request()
 {
     // Lines of another sequence between these would spoil the request.
-    DeviceLink::Sequence sequence(m_link);
-    if (!sequence)
+    DeviceLink::Sequence wire(m_link);
+    if (!wire)
         return;
     m_page.Text27->setText(kWaiting);
-    m_link.sendCommand(kSelectDump);
+    m_link.sendCommand(commands::kDumpSelect);
     if (!m_link.hold())
         return;
-    m_link.sendCommand(kDumpLength);
+    m_link.sendCommand(commands::kDumpLength);
     if (!m_link.holds(2))
         return;
-    m_link.sendCommand(kSendDump);
+    m_link.sendCommand(commands::kDumpSend);
 }
 
 QStringList ReadBack::dumpLines(const QString &dump)

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QScopeGuard>
 
+#include <tuple>
+
 namespace kz {
 
 namespace {
@@ -24,7 +26,7 @@ QString firstLine(int n)
 
 QString secondLine(int n, int r)
 {
-    return QStringLiteral("@ ") + signedField(n) + signedField(r);
+    return commands::kActionLead + signedField(n) + signedField(r);
 }
 } // namespace
 
@@ -44,16 +46,16 @@ SayWord::SayWord(const WordListPage &page, ListBox *wordList, DeviceLink &link, 
 void SayWord::pick(int index)
 {
     // A second request would put its lines between the running one's.
-    DeviceLink::Sequence sequence(m_link);
-    if (!sequence || !m_page.HScroll7->setValueChecked(index))
+    DeviceLink::Sequence wire(m_link);
+    if (!wire || !m_page.HScroll7->setValueChecked(index))
         return;
     say();
 }
 
 void SayWord::sayClicked()
 {
-    DeviceLink::Sequence sequence(m_link);
-    if (!sequence)
+    DeviceLink::Sequence wire(m_link);
+    if (!wire)
         return;
     say();
 }
@@ -71,7 +73,7 @@ void SayWord::say()
     const int r = m_page.Check5->isChecked() ? 1 : 0;
     m_link.sendCommand(secondLine(n, r));
     m_wordList->selectIndex(n);
-    [[maybe_unused]] const WaitResult spoken = m_link.holds(kHoldsWhileSaying);
+    std::ignore = m_link.holds(kHoldsWhileSaying); // the last wait: nothing follows it
 }
 
 } // namespace kz

@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QTabBar>
 
+#include <tuple>
+
 namespace kz {
 
 namespace {
@@ -34,19 +36,14 @@ QString WordListUpload::progressTitle(int values, int passes)
     return signedField(values / 10.0) + kProgressText + signedField(passes) + kPleaseWait;
 }
 
-QString WordListUpload::blockOpenLine()
-{
-    return QStringLiteral("> ") + signedField(4) + signedField(2);
-}
-
 QString WordListUpload::blockAddressLine(int block)
 {
-    return QStringLiteral("@ ") + signedField(kFirstAddress + kBlockStride * block);
+    return commands::kActionLead + signedField(kFirstAddress + kBlockStride * block);
 }
 
 QString WordListUpload::valueLine(int element)
 {
-    return QStringLiteral("* ") + signedField(phone(element));
+    return commands::kValueLead + signedField(phone(element));
 }
 
 void WordListUpload::run()
@@ -54,8 +51,8 @@ void WordListUpload::run()
     Outcome outcome;
     int block = 0;
     {
-        DeviceLink::Sequence sequence(m_link);
-        if (!sequence)
+        DeviceLink::Sequence wire(m_link);
+        if (!wire)
             return;
         m_running = true;
         emit started();
@@ -103,7 +100,8 @@ WordListUpload::Outcome WordListUpload::sendBlocks(int &block)
         if (const WaitResult r = awaitAnswer(); !r)
             return ended(r);
         m_hidden.Text18->setText(QString());
-        DeviceLink::pumpOnce();
+        if (const WaitResult r = m_link.pumpOnce(); !r)
+            return ended(r);
         if (const WaitResult r = m_link.hold1(); !r)
             return ended(r);
     }
@@ -116,7 +114,7 @@ WaitResult WordListUpload::openBlock(int block)
         if (const WaitResult r = m_link.hold1(); !r)
             return r;
     }
-    m_link.sendCommand(blockOpenLine());
+    m_link.sendCommand(commands::kBlockOpen);
     if (const WaitResult r = m_link.hold1(); !r)
         return r;
     m_link.sendCommand(blockAddressLine(block));
@@ -131,16 +129,8 @@ WaitResult WordListUpload::openBlock(int block)
 WaitResult WordListUpload::awaitAnswer()
 {
     // The receive loop copies whatever the KZ sent into Text18 on its tick;
-    // an answer already there costs no hold.
-    DeviceLink::pumpOnce();
-    for (int held = 0; m_hidden.Text18->text().isEmpty(); ++held) {
-        if (held == kAnswerHolds)
-            return WaitResult::Deadline;
-        DeviceLink::pumpOnce();
-        if (const WaitResult r = m_link.hold(); !r)
-            return r;
-    }
-    return WaitResult::Done;
+    // an answer already there costs no wait.
+    return m_link.waitFor([this] { return !m_hidden.Text18->text().isEmpty(); }, kAnswerWaitMs);
 }
 
 void WordListUpload::finish(Outcome outcome, int block)
@@ -162,14 +152,15 @@ void WordListUpload::finish(Outcome outcome, int block)
     if (outcome != Outcome::Ending) {
         // A fresh hold on the wire: the cancel that ended the blocks must not
         // cut the closing stops' waits short, and no click may come between.
-        DeviceLink::Sequence closing(m_link);
+        DeviceLink::Sequence wire(m_link);
         m_page.setupframe->show();
-        DeviceLink::pumpOnce();
-        if (closing) {
+        // Only the program's end or a lost KZ keep the stops from going out.
+        const WaitResult shown = m_link.pumpOnce();
+        if (wire && shown != WaitResult::Ending && shown != WaitResult::Lost) {
             m_link.sendCommand(commands::kStop);
             if (m_link.hold()) {
                 m_link.sendCommand(commands::kStop);
-                (void)m_link.hold(); // the last wait: nothing follows it
+                std::ignore = m_link.hold(); // the last wait: nothing follows it
             }
         }
     }

@@ -20,7 +20,7 @@ class WordListUpload : public QObject {
 public:
     enum class Outcome {
         Complete,
-        NoAnswer, // a block went unanswered for kAnswerHolds holds
+        NoAnswer, // a block went unanswered for kAnswerWaitMs
         Cancelled,
         Ending, // the window was closed
     };
@@ -31,12 +31,11 @@ public:
     // Each value takes two addresses.
     static constexpr int kBlockStride = 2 * kBlockValues;
     static constexpr int kBlocks = 641;
-    static constexpr int kValues = kBlocks * kBlockValues;
     // The pace of a value once the first block is open; the first two holds
     // go at Timer4's start-up interval.
     static constexpr int kValueHoldMs = 15;
-    // 5 s of 250-ms holds without an answer ends the upload.
-    static constexpr int kAnswerHolds = 20;
+    // Design time without an answer that ends the upload.
+    static constexpr int kAnswerWaitMs = 5000;
 
     WordListUpload(const WordListPage &page, const HiddenBoxes &hidden, const FormParts &form,
                    DeviceLink &link, QObject *parent = nullptr);
@@ -49,7 +48,6 @@ public:
     // The title after `values` values with `passes` blocks answered: the
     // words written in tenths, " 1.1" or " 2".
     static QString progressTitle(int values, int passes);
-    static QString blockOpenLine();
     static QString blockAddressLine(int block);
     static QString valueLine(int element);
 

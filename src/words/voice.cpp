@@ -1,5 +1,6 @@
 #include "words/voice.h"
 
+#include "device/commands.h"
 #include "device/devicelink.h"
 #include "device/format.h"
 #include "kit/pages.h"
@@ -11,9 +12,6 @@
 namespace kz {
 
 namespace {
-const QString kLoadHeader = QStringLiteral("> 24 22");
-const QString kStore = QStringLiteral("> 23 10 10");
-
 constexpr int kDefaultVolume = 120;
 constexpr int kDefaultSpeed = 114;
 constexpr int kDefaultPitch = 89;
@@ -42,29 +40,30 @@ void VoiceSettings::testVoice()
 {
     // A second load, or any other sequence, would split the header from its
     // values.
-    DeviceLink::Sequence sequence(m_link);
-    if (!sequence)
+    DeviceLink::Sequence wire(m_link);
+    if (!wire)
         return;
     load();
 }
 
 void VoiceSettings::defaultVoice()
 {
-    DeviceLink::Sequence sequence(m_link);
-    if (!sequence)
+    DeviceLink::Sequence wire(m_link);
+    if (!wire)
         return;
     m_page.HScroll3->setValueChecked(kDefaultVolume);
     m_page.HScroll4->setValueChecked(kDefaultSpeed);
     m_page.HScroll5->setValueChecked(kDefaultPitch);
     m_page.HScroll6->setValueChecked(kDefaultBend);
-    DeviceLink::pumpOnce();
+    if (!m_link.pumpOnce())
+        return;
     load();
 }
 
 void VoiceSettings::load()
 {
     m_com.Text3->setText(QString());
-    m_link.sendCommand(kLoadHeader);
+    m_link.sendCommand(commands::kVoiceLoad);
     if (!m_link.hold())
         return;
     sendValues();
@@ -78,7 +77,7 @@ void VoiceSettings::sendValues()
 {
     const int flag = m_com.Option2->isChecked() ? 1 : 0;
     m_link.sendCommand(
-        QStringLiteral("@ ") + signedField(flag) + signedField(m_page.HScroll3->value())
+        commands::kActionLead + signedField(flag) + signedField(m_page.HScroll3->value())
         + signedField(m_page.HScroll4->value()) + signedField(m_page.HScroll5->value())
         + signedField(m_page.HScroll6->value()));
 }
@@ -87,19 +86,18 @@ void VoiceSettings::sendValues()
 // header and its values) would spoil it: refused like a sequence.
 void VoiceSettings::save()
 {
-    DeviceLink::Sequence sequence(m_link);
-    if (sequence)
-        m_link.sendCommand(kStore);
+    DeviceLink::Sequence wire(m_link);
+    if (wire)
+        m_link.sendCommand(commands::kVoiceStore);
 }
 
 void VoiceSettings::switchAmp()
 {
-    DeviceLink::Sequence sequence(m_link);
-    if (!sequence)
+    DeviceLink::Sequence wire(m_link);
+    if (!wire)
         return;
-    // 0 switches the amplifier on.
-    const int off = m_page.Option1[0]->isChecked() ? 0 : 1;
-    m_link.sendCommand(QStringLiteral("> 12") + signedField(off));
+    m_link.sendCommand(m_page.Option1[0]->isChecked() ? commands::kAmplifierOn
+                                                      : commands::kAmplifierOff);
 }
 
 } // namespace kz

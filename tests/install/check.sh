@@ -6,7 +6,8 @@
 #                           display, man pages, the desktop entry's command
 #   check.sh desktop-entry  the installed desktop entry
 #   check.sh metainfo       the installed AppStream metainfo
-#   check.sh package        the Debian packages cpack makes of the build
+#   check.sh package        the Debian packages cpack makes of the build, checked
+#                           by lintian where it is installed
 #   check.sh cleanup        removes $INSTALL_PREFIX
 #
 # tests/CMakeLists.txt passes the build's layout in INSTALL_* variables. Exit
@@ -34,18 +35,32 @@ skip() {
   exit 77
 }
 
-# What the package kz holds, relative to the prefix.
-program_files() {
-  echo "$INSTALL_BINDIR/kz"
-  echo "$INSTALL_BINDIR/kz-sim"
-  echo "$INSTALL_DATADIR/applications/$INSTALL_APP_ID.desktop"
-  echo "$INSTALL_DATADIR/metainfo/$INSTALL_APP_ID.metainfo.xml"
-  echo "$INSTALL_DATADIR/icons/hicolor/scalable/apps/kz.svg"
-  for size in 16 32 48 256; do
-    echo "$INSTALL_DATADIR/icons/hicolor/${size}x$size/apps/kz.png"
-  done
-  echo "$INSTALL_MANDIR/man1/kz.1.gz"
-  echo "$INSTALL_MANDIR/man1/kz-sim.1.gz"
+# What each package holds, relative to the prefix.
+package_files() {
+  echo "$INSTALL_DATADIR/doc/$1/copyright"
+  echo "$INSTALL_DATADIR/doc/$1/changelog.Debian.gz"
+  case $1 in
+  kz)
+    echo "$INSTALL_BINDIR/kz"
+    echo "$INSTALL_DATADIR/applications/$INSTALL_APP_ID.desktop"
+    echo "$INSTALL_DATADIR/metainfo/$INSTALL_APP_ID.metainfo.xml"
+    echo "$INSTALL_DATADIR/icons/hicolor/scalable/apps/kz.svg"
+    for size in 16 32 48 256; do
+      echo "$INSTALL_DATADIR/icons/hicolor/${size}x$size/apps/kz.png"
+    done
+    echo "$INSTALL_MANDIR/man1/kz.1.gz"
+    ;;
+  kz-sim)
+    echo "$INSTALL_BINDIR/kz-sim"
+    echo "$INSTALL_MANDIR/man1/kz-sim.1.gz"
+    ;;
+  kz-browser)
+    echo "$INSTALL_PLUGIN"
+    ;;
+  kz-readings)
+    echo "$INSTALL_READINGS_PLUGIN"
+    ;;
+  esac
 }
 
 # Every long option and KZ_ variable that a program's --help names must be
@@ -73,8 +88,10 @@ tree)
       fail "cmake --install --component $component failed"
     fi
   done
-  for file in $(program_files) ${INSTALL_PLUGIN:-} ${INSTALL_READINGS_PLUGIN:-}; do
-    [ -f "$prefix/$file" ] || fail "not installed: $file"
+  for package in $INSTALL_PACKAGES; do
+    for file in $(package_files "$package"); do
+      [ -f "$prefix/$file" ] || fail "not installed: $file"
+    done
   done
   [ -x "$prefix/$INSTALL_BINDIR/kz" ] || fail "kz is not executable"
   finish "installed into $prefix"
@@ -116,6 +133,21 @@ programs)
     plugin="kz: browser plugin $(realpath "$prefix")/$INSTALL_PLUGIN"
     grep -qxF "$plugin" <<<"$report" || fail "expected '$plugin' in: $report"
   fi
+
+  # Unattended, as tools/pagepictures.sh runs it: a search that finds no KZ
+  # waits for no click and saves the start screen all the same, and an
+  # unknown page ends the program before any search, naming the pages.
+  ports=$(mktemp -d "$INSTALL_BUILD_DIR/no-kz.XXXXXX")
+  offscreen=(env KZ_PORT_DIR="$ports" QT_QPA_PLATFORM=offscreen "$kz" --screenshot "$ports/start.png")
+  (cd "$ports" && "${offscreen[@]}" >/dev/null 2>&1)
+  status=$?
+  [ "$status" -eq 1 ] && [ -s "$ports/start.png" ] \
+    || fail "kz --screenshot with no KZ: status $status, not 1 with the start screen saved"
+  message=$(cd "$ports" && "${offscreen[@]}" --page "no such page" 2>&1 >/dev/null)
+  status=$?
+  [ "$status" -eq 2 ] && grep -qF '"SET UP", "Word List"' <<<"$message" \
+    || fail "kz --page 'no such page': status $status, not 2 with the pages listed: $message"
+  rm -rf "$ports"
   finish "kz and kz-sim as installed"
   ;;
 
@@ -159,38 +191,56 @@ package)
     finish
   fi
   arch=$(dpkg --print-architecture)
-  deb=$out/kz_$INSTALL_VERSION-1_$arch.deb
-  [ -f "$deb" ] || { fail "no $(basename "$deb") in: $(ls "$out")"; finish; }
-  contents=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
-  for file in $(program_files); do
-    grep -qxF "./usr/$file" <<<"$contents" || fail "kz package lacks /usr/$file"
+  for package in $INSTALL_PACKAGES; do
+    deb=$out/${package}_${INSTALL_PACKAGE_VERSION}_$arch.deb
+    [ -f "$deb" ] || { fail "no $(basename "$deb") in: $(ls "$out")"; continue; }
+    contents=$(dpkg-deb -c "$deb" | awk '{ print $6 }')
+    for file in $(package_files "$package"); do
+      grep -qxF "./usr/$file" <<<"$contents" || fail "$package lacks /usr/$file"
+    done
   done
+  deb=$out/kz_${INSTALL_PACKAGE_VERSION}_$arch.deb
   depends=$(dpkg-deb -f "$deb" Depends)
-  # The font by name; the Qt libraries only through dpkg-shlibdeps.
+  # The font by name; the Qt libraries only through dpkg-shlibdeps. Speech
+  # and the browser's libraries come with their own packages, not with kz.
   for package in fonts-liberation2 libqt6widgets6 libqt6serialport6; do
     grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "kz does not depend on $package: $depends"
   done
-  # A plugin's package holds its file, is recommended by kz, and depends on
-  # kz and on the libraries named after the file.
-  plugin_package() {
-    local name=$1 file=$2 package=$out/${1}_$INSTALL_VERSION-1_$arch.deb dependency
-    shift 2
-    dpkg-deb -c "$package" | awk '{ print $6 }' | grep -qxF "./usr/$file" \
-      || fail "$name package lacks /usr/$file"
-    grep -q "$name (= $INSTALL_VERSION-1)" <<<"$(dpkg-deb -f "$deb" Recommends)" \
-      || fail "kz does not recommend $name $INSTALL_VERSION-1"
-    depends=$(dpkg-deb -f "$package" Depends)
-    for dependency in "kz (= $INSTALL_VERSION-1)" "$@"; do
+  for package in libespeak-ng1 libqt6multimedia6 libqt6webenginewidgets6 libqcustomplot2.1-qt6; do
+    grep -qE "(^|, )$package( |,|$)" <<<"$depends" && fail "kz depends on $package: $depends"
+  done
+  recommends=$(dpkg-deb -f "$deb" Recommends)
+  for package in $INSTALL_PACKAGES; do
+    [ "$package" = kz ] || grep -qF "$package (= $INSTALL_PACKAGE_VERSION)" <<<"$recommends" \
+      || fail "kz does not recommend $package $INSTALL_PACKAGE_VERSION: $recommends"
+  done
+  # A plugin's package depends on kz and on the libraries named.
+  plugin_depends() {
+    local name=$1 dependency
+    shift
+    depends=$(dpkg-deb -f "$out/${name}_${INSTALL_PACKAGE_VERSION}_$arch.deb" Depends)
+    for dependency in "kz (= $INSTALL_PACKAGE_VERSION)" "$@"; do
       grep -qF "$dependency" <<<"$depends" || fail "$name does not depend on $dependency: $depends"
     done
   }
   if [ -n "${INSTALL_PLUGIN:-}" ]; then
-    plugin_package kz-browser "$INSTALL_PLUGIN" libqt6webenginewidgets6
+    plugin_depends kz-browser libqt6webenginewidgets6
   fi
   if [ -n "${INSTALL_READINGS_PLUGIN:-}" ]; then
-    plugin_package kz-readings "$INSTALL_READINGS_PLUGIN" libqcustomplot2.1-qt6 libqt6svg6
+    plugin_depends kz-readings libqcustomplot2.1-qt6 libqt6svg6
   fi
-  finish "$(basename "$deb")"
+  # Debian's package checker, informational tags shown too; any error or
+  # warning fails.
+  if command -v lintian >/dev/null; then
+    report=$(lintian --pedantic --display-info --fail-on error,warning "$out"/*.deb 2>&1) \
+      || fail "lintian --pedantic reports errors or warnings"
+    # Run as root, it says that it would rather not be, and goes on.
+    report=$(grep -v '^running with root privileges' <<<"$report")
+    echo "lintian: ${report:-no tags}"
+  else
+    echo "lintian is not installed (Debian: lintian): the packages were not checked by it"
+  fi
+  finish "$(cd "$out" && echo *.deb)"
   ;;
 
 cleanup)
