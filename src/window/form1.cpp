@@ -12,6 +12,7 @@
 #include "tuning/pktest.h"
 #include "tuning/sensitivity.h"
 #include "window/aboutpage.h"
+#include "window/accessibility.h"
 #include "window/browser/sites.h"
 #include "window/captionfit.h"
 #include "window/connection.h"
@@ -50,6 +51,7 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
     setFont(windowFont(8));
     buildForm1(this, m_controls);
     fitCaptions(this);
+    nameControls(m_controls);
 
     port->setParent(this);
     port->setObjectName(QStringLiteral("com"));
@@ -79,6 +81,8 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
     });
     connect(m_connection, &Connection::lost, m_questions, &QuestionDesk::note);
     connect(m_connection, &Connection::back, m_questions, &QuestionDesk::note);
+    // The upload's result shows only in the title.
+    connect(m_upload, &WordListUpload::finished, this, [this] { announceTitle(this); });
 
     // Escape leaves a running sequence (an upload, an auto tune).
     auto *leave = new QShortcut(QKeySequence(Qt::Key_Escape), this);
