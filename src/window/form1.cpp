@@ -17,6 +17,7 @@
 #include "window/captionfit.h"
 #include "window/connection.h"
 #include "window/form1layout.h"
+#include "window/keyboard.h"
 #include "window/programicon.h"
 #include "kit/receiverouter.h"
 #include "window/tabnavigator.h"
@@ -89,10 +90,16 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
     leave->setObjectName(QStringLiteral("leaveSequence"));
     connect(leave, &QShortcut::activated, m_link, &DeviceLink::cancelSequence);
 
+    m_keys = new KeyboardNavigator(m_controls, this);
     load();
 }
 
 Form1::~Form1() = default;
+
+bool Form1::focusNextPrevChild(bool next)
+{
+    return m_keys ? m_keys->moveFocus(next) : QWidget::focusNextPrevChild(next);
+}
 
 void Form1::load()
 {
