@@ -6,10 +6,10 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QStyleOptionFocusRect>
 #include <QTextCursor>
 #include <QVBoxLayout>
-#include <QScrollBar>
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -323,7 +323,7 @@ namespace {
 // line shows one.
 class LineShapeAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
 public:
-    explicit LineShapeAccessible(LineShape *shape) : QAccessibleWidget(shape) {}
+    explicit LineShapeAccessible(LineShape *shape) : QAccessibleWidget(shape) { }
 
     QAccessible::Role role() const override { return shape()->accessibleRole(); }
     QString text(QAccessible::Text t) const override
@@ -340,7 +340,7 @@ public:
     }
     QVariant currentValue() const override { return shape()->value(); }
     // The program moves the line; assistive technology only reads it.
-    void setCurrentValue(const QVariant &) override {}
+    void setCurrentValue(const QVariant &) override { }
     QVariant maximumValue() const override { return shape()->maximumValue(); }
     QVariant minimumValue() const override { return shape()->minimumValue(); }
     QVariant minimumStepSize() const override { return 1; }

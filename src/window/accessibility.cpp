@@ -55,7 +55,8 @@ void nameSensitivity(const SetupPage &p)
     const char *levels[] = {"Low", "Mid", "High"};
     for (const auto &row : rows) {
         for (int level = 0; level < 3; ++level) {
-            const QString boxName = QLatin1String(levels[level]) + u' ' + QLatin1String(row.setting);
+            const QString boxName
+                = QLatin1String(levels[level]) + u' ' + QLatin1String(row.setting);
             name(row.box[level], boxName);
             name(row.bar[level], boxName + QStringLiteral(" bar"));
         }

@@ -51,9 +51,8 @@ bool standsForItsGroup(const QRadioButton *option)
         return true;
     const QList<QRadioButton *> group
         = option->parentWidget()->findChildren<QRadioButton *>(Qt::FindDirectChildrenOnly);
-    return std::none_of(group.begin(), group.end(), [](const QRadioButton *o) {
-        return o->autoExclusive() && o->isChecked();
-    });
+    return std::none_of(group.begin(), group.end(),
+                        [](const QRadioButton *o) { return o->autoExclusive() && o->isChecked(); });
 }
 
 } // namespace
@@ -67,8 +66,8 @@ KeyboardNavigator::KeyboardNavigator(const Form1Controls &controls, QObject *par
     for (QPushButton *button : window->findChildren<QPushButton *>())
         button->setAutoDefault(true);
 
-    const std::pair<QList<QKeySequence>, int> steps[] = {{nextPageKeys(), 1},
-                                                         {previousPageKeys(), -1}};
+    const std::pair<QList<QKeySequence>, int> steps[]
+        = {{nextPageKeys(), 1}, {previousPageKeys(), -1}};
     for (const auto &[keys, step] : steps) {
         for (const QKeySequence &key : keys) {
             auto *shortcut = new QShortcut(key, window);
