@@ -18,6 +18,9 @@ packages+=(libespeak-ng-dev qt6-multimedia-dev) # the simulated KZ's speech (--s
 # dpkg-shlibdeps, which finds the packages' dependencies.
 packages+=(desktop-file-utils appstream dpkg-dev)
 packages+=(lintian) # the install tests check the packages with Debian's checker
+# Qt's platform layer, through which the accessibility test switches
+# assistive technology on; without it that test is skipped.
+packages+=(qt6-base-private-dev)
 
 install_missing() {
   local missing=()

@@ -11,6 +11,7 @@
 #endif
 #include "window/endsignals.h"
 #include "window/form1.h"
+#include "window/shortcuts.h"
 #include "window/tabnavigator.h"
 #include "window/tracemenu.h"
 
@@ -129,6 +130,7 @@ int main(int argc, char *argv[])
                        "  KZ_NO_WEBENGINE 1: the About page hands its addresses to the "
                        "system's browser\n"
                        "  KZ_PLUGIN_DIR   a folder searched first for the browser plugin"));
+    parser.setApplicationDescription(parser.applicationDescription() + kz::keyboardHelpText());
     parser.addHelpOption();
     parser.addVersionOption();
     QCommandLineOption simulate(QStringLiteral("simulate"),
