@@ -22,6 +22,9 @@ packages+=(libqcustomplot-dev qt6-svg-dev qt6-charts-dev)
 # dpkg-shlibdeps, which finds the packages' dependencies.
 packages+=(desktop-file-utils appstream dpkg-dev)
 packages+=(lintian) # the install tests check the packages with Debian's checker
+# Qt's platform layer, through which the accessibility test switches
+# assistive technology on; without it that test is skipped.
+packages+=(qt6-base-private-dev)
 
 install_missing() {
   local missing=()

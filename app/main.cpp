@@ -12,6 +12,7 @@
 #include "window/endsignals.h"
 #include "window/form1.h"
 #include "window/readings/readingsoption.h"
+#include "window/shortcuts.h"
 #include "window/tabnavigator.h"
 #include "window/tracemenu.h"
 
@@ -131,6 +132,7 @@ int main(int argc, char *argv[])
                        "system's browser\n"
                        "  KZ_PLUGIN_DIR   a folder searched first for the plugins (browser, "
                        "readings window)"));
+    parser.setApplicationDescription(parser.applicationDescription() + kz::keyboardHelpText());
     parser.addHelpOption();
     parser.addVersionOption();
     QCommandLineOption simulate(QStringLiteral("simulate"),

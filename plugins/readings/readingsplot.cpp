@@ -82,6 +82,7 @@ ReadingsPlotView::ReadingsPlotView(const ReadingHistory &history, QWidget *paren
     setWindowTitle(QStringLiteral("KZ readings"));
     resize(900, 560);
     m_plot->setObjectName(QStringLiteral("readingsPlot"));
+    m_plot->setAccessibleName(QStringLiteral("Readings plot"));
     m_plot->setMouseTracking(true);
     m_plot->xAxis->setLabel(QStringLiteral("seconds since the connection"));
     m_plot->yAxis->setLabel(QStringLiteral("reading"));
@@ -123,6 +124,7 @@ ReadingsPlotView::ReadingsPlotView(const ReadingHistory &history, QWidget *paren
 
     m_scroll = new QScrollBar(Qt::Horizontal, this);
     m_scroll->setObjectName(QStringLiteral("timeScroll"));
+    m_scroll->setAccessibleName(QStringLiteral("Time"));
     connect(m_scroll, &QScrollBar::valueChanged, this, &ReadingsPlotView::scrolled);
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("readingsStatus"));

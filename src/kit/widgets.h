@@ -1,11 +1,13 @@
 #pragma once
 
+#include <QAccessible>
 #include <QColor>
 #include <QListWidget>
 #include <QScrollBar>
 #include <QWidget>
 
 class QLineEdit;
+class QPainter;
 class QPlainTextEdit;
 
 namespace kz {
@@ -18,6 +20,10 @@ QRect twipsRect(int left, int top, int width, int height);
 void setBackground(QWidget *widget, const QColor &colour);
 void setTextColour(QWidget *widget, const QColor &colour);
 
+// The style's focus mark over `rect` of `widget`, for controls whose style
+// marks no focus of its own. Drawn whether the focus came by keyboard or not.
+void paintFocusMark(QWidget *widget, QPainter &painter, const QRect &rect);
+
 // A text box holding its text exactly as set, carriage returns and line
 // feeds included; a multi-line box shows each CR LF as a line break.
 class TextBox : public QWidget {
@@ -29,7 +35,8 @@ public:
     QString text() const { return m_text; }
     void setText(const QString &text);
     // Puts an entry and a line break in front of the text: growing boxes
-    // keep their newest entry on top.
+    // keep their newest entry on top. A multi-line box inserts only the
+    // entry, so that assistive technology is told of that text alone.
     void prependEntry(const QString &entry);
     bool isMultiLine() const { return m_plain != nullptr; }
     // The editing widget inside, for focus and keyboard tests.
@@ -43,9 +50,12 @@ signals:
     void doubleClicked();
 
 protected:
+    bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The text as the editor shows it: each line break a line feed.
+    static QString shownText(const QString &text);
     void showText();
     void takeUserText(const QString &shown);
 
@@ -58,6 +68,8 @@ private:
 // A scroll bar with the window's rules: both steps 1; a minimum above the
 // maximum puts the larger values at the top (or left); values outside the
 // range are refused, not clamped; dragging changes nothing until released.
+// It takes the focus and the keys: arrows, Page Up/Down, Home (the top or
+// left end) and End.
 class ScrollBar : public QScrollBar {
     Q_OBJECT
 public:
@@ -70,12 +82,16 @@ public:
     // False, and nothing changes, when the value lies outside the range.
     bool setValueChecked(int value);
 
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
 private:
     int m_designMin;
     int m_designMax;
 };
 
-// A list box whose items are addressed by position.
+// A list box whose items are addressed by position. Enter or Space on the
+// current item counts as a click on it.
 class ListBox : public QListWidget {
     Q_OBJECT
 public:
@@ -84,6 +100,9 @@ public:
     // Selects the item when the position is valid; false otherwise.
     bool selectIndex(int index);
     QString selectedText() const;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 };
 
 // A straight line between two points of its container, in twips.
@@ -98,6 +117,17 @@ public:
     void setColour(const QColor &colour);
     void setLineWidth(int pixels);
 
+    // Shows assistive technology the line as a value: the distance of its
+    // `from` end from `origin` (in twips, across), in units of
+    // `twipsPerUnit`, on a scale from `minimum` to `maximum`.
+    void exposeValue(QAccessible::Role role, double origin, double twipsPerUnit, double minimum,
+                     double maximum);
+    bool exposesValue() const { return m_twipsPerUnit > 0; }
+    QAccessible::Role accessibleRole() const { return m_role; }
+    double value() const { return (m_from.x() - m_origin) / m_twipsPerUnit; }
+    double minimumValue() const { return m_minimum; }
+    double maximumValue() const { return m_maximum; }
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -107,6 +137,11 @@ private:
     QPointF m_to;
     QColor m_colour = Qt::black;
     int m_width = 1;
+    QAccessible::Role m_role = QAccessible::Graphic;
+    double m_origin = 0;
+    double m_twipsPerUnit = 0; // 0: no value shown
+    double m_minimum = 0;
+    double m_maximum = 0;
 };
 
 } // namespace kz

@@ -12,10 +12,12 @@
 #include "tuning/pktest.h"
 #include "tuning/sensitivity.h"
 #include "window/aboutpage.h"
+#include "window/accessibility.h"
 #include "window/browser/sites.h"
 #include "window/captionfit.h"
 #include "window/connection.h"
 #include "window/form1layout.h"
+#include "window/keyboard.h"
 #include "window/programicon.h"
 #include "window/readings/readings.h"
 #include "kit/receiverouter.h"
@@ -51,6 +53,7 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
     setFont(windowFont(8));
     buildForm1(this, m_controls);
     fitCaptions(this);
+    nameControls(m_controls);
 
     port->setParent(this);
     port->setObjectName(QStringLiteral("com"));
@@ -80,11 +83,15 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
     });
     connect(m_connection, &Connection::lost, m_questions, &QuestionDesk::note);
     connect(m_connection, &Connection::back, m_questions, &QuestionDesk::note);
+    // The upload's result shows only in the title.
+    connect(m_upload, &WordListUpload::finished, this, [this] { announceTitle(this); });
 
     // Escape leaves a running sequence (an upload, an auto tune).
     auto *leave = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     leave->setObjectName(QStringLiteral("leaveSequence"));
     connect(leave, &QShortcut::activated, m_link, &DeviceLink::cancelSequence);
+
+    m_keys = new KeyboardNavigator(m_controls, this);
 
     m_readings = new Readings(*this);
 
@@ -92,6 +99,11 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
 }
 
 Form1::~Form1() = default;
+
+bool Form1::focusNextPrevChild(bool next)
+{
+    return m_keys ? m_keys->moveFocus(next) : QWidget::focusNextPrevChild(next);
+}
 
 void Form1::load()
 {

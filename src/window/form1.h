@@ -15,6 +15,7 @@ class ComWords;
 class Connection;
 class DeviceLink;
 class InfoWindow;
+class KeyboardNavigator;
 class LogFile;
 class ModeControl;
 class PkTest;
@@ -64,6 +65,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Tab and Shift+Tab, in reading order through the controls in sight.
+    bool focusNextPrevChild(bool next) override;
 
 private:
     // The window's load: word lists, pages shown, gain.
@@ -88,6 +91,7 @@ private:
     SayWord *m_sayWord = nullptr;
     VoiceSettings *m_voice = nullptr;
     WordListUpload *m_upload = nullptr;
+    KeyboardNavigator *m_keys = nullptr;
     Readings *m_readings = nullptr;
 };
 

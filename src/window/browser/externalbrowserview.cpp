@@ -17,9 +17,11 @@ ExternalBrowserView::ExternalBrowserView(QWidget *parent)
     m_problem->setObjectName(QStringLiteral("problemLabel"));
 
     // Users copy the address into a browser elsewhere, so it must be
-    // selectable as well as clickable.
+    // selectable as well as clickable. Not from the keyboard: Shift+Tab
+    // never leaves a label whose link the keyboard can reach (Qt 6.4), and
+    // the button below opens the address.
     m_address->setTextFormat(Qt::RichText);
-    m_address->setTextInteractionFlags(Qt::TextBrowserInteraction);
+    m_address->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::LinksAccessibleByMouse);
     m_address->setOpenExternalLinks(true);
     m_address->setWordWrap(true);
     m_problem->setWordWrap(true);

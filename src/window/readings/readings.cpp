@@ -8,6 +8,7 @@
 #include "window/form1.h"
 #include "window/pluginsearch.h"
 #include "window/readings/readingsview.h"
+#include "window/shortcuts.h"
 #include "words/comwords.h"
 #include "words/upload.h"
 
@@ -76,7 +77,7 @@ Readings::Readings(Form1 &form)
     : QObject(&form), m_form(form), m_action(new QAction(kActionText, this))
 {
     m_action->setObjectName(QStringLiteral("showReadings"));
-    m_action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    m_action->setShortcut(readingsKey());
     connect(m_action, &QAction::triggered, this, &Readings::show);
     form.addPageAction(m_action);
     feed(form);

@@ -1,0 +1,20 @@
+#pragma once
+
+class QWidget;
+
+namespace kz {
+
+struct Form1Controls;
+
+// Gives every control the name a user would say for it, which assistive
+// technology reads out and tools find it by: its caption where it has one,
+// else the caption of the label or frame beside it, or its purpose. A
+// control's tooltip is its description. The window shows as a window, the
+// gauge and the PK line as the values they show.
+void nameControls(const Form1Controls &controls);
+
+// Tells assistive technology that the window's title changed: a result the
+// program shows only there (an upload's end) then reaches it.
+void announceTitle(QWidget *window);
+
+} // namespace kz

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+
+class QWidget;
+
+namespace kz {
+
+struct Form1Controls;
+
+// The window from the keyboard. Tab and Shift+Tab go through the controls a
+// user can see, in reading order: left to right, top to bottom, a frame's
+// controls together. Ctrl+Tab and Ctrl+PgDown (Ctrl+Shift+Tab and
+// Ctrl+PgUp) choose the next (previous) page as a click on its tab would.
+// Buttons take Enter as well as Space.
+class KeyboardNavigator : public QObject {
+    Q_OBJECT
+public:
+    explicit KeyboardNavigator(const Form1Controls &controls, QObject *parent = nullptr);
+
+    // Gives the focus to the next (or previous) control that can take it.
+    // The window's own focusNextPrevChild: Tab and Shift+Tab come here, and
+    // so does Qt when the control with the focus is hidden or disabled.
+    bool moveFocus(bool next);
+
+    // Every control the focus can stop on, shown or not, in reading order.
+    QList<QWidget *> stops() const;
+    // Whether the focus can go to this stop now: it is shown, enabled and not
+    // covered by another control, and is the chosen one of its options.
+    bool reachable(QWidget *stop) const;
+
+private:
+    void stepPage(int step);
+
+    const Form1Controls &m_controls;
+};
+
+} // namespace kz
