@@ -11,15 +11,19 @@
 #include "window/tabnavigator.h"
 #include "words/wordlist.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 #include <QXmlStreamReader>
 
 using namespace kz;
@@ -79,6 +83,7 @@ private slots:
     void theBoundDropsTheOldest();
     void csvRoundTrips();
     void windowOpensByShortcutAndOptionAndExports();
+    void windowFollowsPausesZoomsAndNotesDrops();
 };
 
 void TestReadings::eachPathLandsWithItsSourceAndTime_data()
@@ -303,6 +308,7 @@ void TestReadings::windowOpensByShortcutAndOptionAndExports()
     showReadingsIfAsked(parser, window);
     QTRY_VERIFY(view->isVisible());
     QCOMPARE(readings.view(), view); // the same window, the same history
+    QVERIFY(!view->findChild<QLabel *>(QStringLiteral("droppedNote"))->isVisible());
 
     QTemporaryDir dir;
     QString error;
@@ -338,6 +344,61 @@ void TestReadings::windowOpensByShortcutAndOptionAndExports()
 
     QVERIFY(!view->exportCsv(dir.filePath(QStringLiteral("no/such/folder/r.csv")), &error));
     QVERIFY(!error.isEmpty());
+}
+
+// Over a history of its own: the window follows the newest minute, stays
+// put once paused, moves with its scroll bar and zooms with the wheel, and
+// notes that the oldest points were dropped, even before it first opened.
+void TestReadings::windowFollowsPausesZoomsAndNotesDrops()
+{
+    if (Readings::findPlugin().isEmpty())
+        QSKIP("the readings plugin is not built (QCustomPlot or Qt SVG missing)");
+    double nowMs = 0;
+    ReadingLog log(1000, [&nowMs] { return nowMs; });
+    log.startClock();
+    auto readFor = [&](double seconds) { // a reading every 200 ms
+        for (const double end = nowMs + seconds * 1000; nowMs < end;) {
+            nowMs += 200;
+            log.add(Reading::Source::TouchReading, 100);
+        }
+    };
+    readFor(300); // 1500 readings: the oldest 500 are gone
+    QString error;
+    std::unique_ptr<ReadingsView> view(createReadingsView(log, nullptr, &error));
+    QVERIFY2(view, qPrintable(error));
+    view->show();
+    QVERIFY(view->findChild<QLabel *>(QStringLiteral("droppedNote"))->isVisible());
+    using Range = QPair<double, double>;
+    QCOMPARE(view->visibleSeconds(), Range(240, 300));
+
+    view->setFollowing(false);
+    readFor(10);
+    view->redraw();
+    QCOMPARE(view->visibleSeconds(), Range(240, 300));
+    view->setFollowing(true);
+    view->redraw();
+    QCOMPARE(view->visibleSeconds(), Range(250, 310));
+
+    // A wheel step while following shows less time, the newest still at
+    // the right edge.
+    auto *plot = view->findChild<QWidget *>(QStringLiteral("readingsPlot"));
+    const QPointF centre = QRectF(plot->rect()).center();
+    QWheelEvent wheel(centre, plot->mapToGlobal(centre), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(plot, &wheel);
+    readFor(1);
+    view->redraw();
+    QVERIFY(view->isFollowing());
+    QCOMPARE(view->visibleSeconds().second, 311.0);
+    QVERIFY(view->visibleSeconds().first > 252);
+
+    auto *scroll = view->findChild<QScrollBar *>(QStringLiteral("timeScroll"));
+    scroll->setValue(scroll->minimum());
+    QVERIFY(!view->isFollowing());
+    const double oldest = log.at(log.first()).seconds;
+    QCOMPARE(view->visibleSeconds().first, oldest);
+    view->showAll();
+    QCOMPARE(view->visibleSeconds(), Range(oldest, 311));
 }
 
 QTEST_MAIN(TestReadings)

@@ -72,7 +72,7 @@ QString withSuffix(QString path, const QString &suffix)
 } // namespace
 
 ReadingsPlotView::ReadingsPlotView(const ReadingHistory &history, QWidget *parent)
-    : ReadingsView(parent), m_history(history), m_next(history.first()), m_first(history.first())
+    : ReadingsView(parent), m_history(history), m_next(history.first())
 {
     // The desktop's font, not the main window's narrow design font, which
     // the plot would take over from its parent; set before the plot copies

@@ -73,6 +73,8 @@ private:
 
     const ReadingHistory &m_history;
     quint64 m_next = 0;
+    // The history's first() when last looked at. From 0, so that points
+    // dropped before the window was first opened are noted at once.
     quint64 m_first = 0;
     double m_newest = 0;
     double m_oldest = 0;
