@@ -11,6 +11,7 @@
 #include "window/tabnavigator.h"
 #include "words/wordlist.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QBuffer>
 #include <QCommandLineParser>
@@ -84,6 +85,8 @@ private slots:
     void csvRoundTrips();
     void windowOpensByShortcutAndOptionAndExports();
     void windowFollowsPausesZoomsAndNotesDrops();
+    void eachSeriesHidesWhatItShows_data();
+    void eachSeriesHidesWhatItShows();
 };
 
 void TestReadings::eachPathLandsWithItsSourceAndTime_data()
@@ -399,6 +402,60 @@ void TestReadings::windowFollowsPausesZoomsAndNotesDrops()
     QCOMPARE(view->visibleSeconds().first, oldest);
     view->showAll();
     QCOMPARE(view->visibleSeconds(), Range(oldest, 311));
+}
+
+void TestReadings::eachSeriesHidesWhatItShows_data()
+{
+    QTest::addColumn<QString>("series");
+    QTest::addColumn<QString>("text"); // drawn while the series is shown
+    QTest::newRow("a word said, at its number") << "comWords" << "PRODUCE";
+    QTest::newRow("auto tune's results") << "tuneLevels" << "Low 240";
+    QTest::newRow("a mark") << "events" << "Touch Mode";
+}
+
+// What a series draws besides its graph goes with it, and with nothing else.
+void TestReadings::eachSeriesHidesWhatItShows()
+{
+    QFETCH(QString, series);
+    QFETCH(QString, text);
+    if (Readings::findPlugin().isEmpty())
+        QSKIP("the readings plugin is not built (QCustomPlot or Qt SVG missing)");
+    double nowMs = 0;
+    ReadingLog log(1000, [&nowMs] { return nowMs; });
+    log.startClock();
+    auto add = [&](Reading::Source source, double value, const QString &word = {}) {
+        nowMs += 200;
+        log.add(source, value, word);
+    };
+    add(Reading::Source::ComWord, 240, QStringLiteral("PRODUCE"));
+    add(Reading::Source::ModeStarted, 4, QStringLiteral("Touch Mode"));
+    for (int pass = 0; pass < 100; ++pass)
+        add(Reading::Source::TunePass, 300);
+    add(Reading::Source::TuneLow, 240);
+    add(Reading::Source::TuneMid, 300);
+    add(Reading::Source::TuneHigh, 340);
+    QString error;
+    std::unique_ptr<ReadingsView> view(createReadingsView(log, nullptr, &error));
+    QVERIFY2(view, qPrintable(error));
+    view->show();
+    view->showAll();
+    QTemporaryDir dir;
+    const QString svg = dir.filePath(QStringLiteral("r.svg"));
+    auto drawn = [&] {
+        view->redraw();
+        QFile file(svg);
+        return view->exportSvg(svg, &error) && file.open(QIODevice::ReadOnly)
+            ? QString::fromUtf8(file.readAll())
+            : QString();
+    };
+    const QStringList texts {"PRODUCE", "Low 240", "Touch Mode"};
+    const QString before = drawn();
+    for (const QString &t : texts)
+        QVERIFY2(before.contains(t), qPrintable(t));
+    view->findChild<QAbstractButton *>(series)->click();
+    const QString after = drawn();
+    for (const QString &t : texts)
+        QCOMPARE(after.contains(t), t != text);
 }
 
 QTEST_MAIN(TestReadings)
