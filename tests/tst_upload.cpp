@@ -146,6 +146,7 @@ private slots:
     void answerWithoutEndMarkLetsEveryLaterBlockPass();
     void earlyEndStopsTheKzAndShowsThePageAgain_data();
     void earlyEndStopsTheKzAndShowsThePageAgain();
+    void aLostKzEndsTheUploadAndSaysSo();
     void secondClickDuringTheUploadIsRefused();
     void closingTheWindowEndsTheUploadAtOnce();
 
@@ -360,6 +361,17 @@ void TestUpload::earlyEndStopsTheKzAndShowsThePageAgain()
         QVERIFY2(beforeStop >= Pacing::scaled(WordListUpload::kAnswerWaitMs),
                  qPrintable(QString::number(beforeStop)));
     QCOMPARE(holds, 2);
+}
+
+void TestUpload::aLostKzEndsTheUploadAndSaysSo()
+{
+    UploadBench b;
+    QVERIFY(b.ready);
+    b.atBlock(3, [&] { b.h.removeDevices(); });
+    QVERIFY(b.click());
+    QCOMPARE(b.outcome, Outcome::Lost);
+    QCOMPARE(b.h.window()->windowTitle(), QStringLiteral("Upload stopped: lost the KZ at block 3"));
+    QVERIFY(b.pageRestored());
 }
 
 void TestUpload::secondClickDuringTheUploadIsRefused()

@@ -76,6 +76,8 @@ WordListUpload::Outcome WordListUpload::sendBlocks(int &block)
             return Outcome::NoAnswer;
         case WaitResult::Cancelled:
             return Outcome::Cancelled;
+        case WaitResult::Lost:
+            return Outcome::Lost;
         default:
             return Outcome::Ending;
         }
@@ -144,6 +146,9 @@ void WordListUpload::finish(Outcome outcome, int block)
         break;
     case Outcome::Cancelled:
         m_form.window->setWindowTitle(QStringLiteral("Upload cancelled at block %1").arg(block));
+        break;
+    case Outcome::Lost:
+        m_form.window->setWindowTitle(QStringLiteral("Upload stopped: lost the KZ at block %1").arg(block));
         break;
     case Outcome::Ending:
         break;
