@@ -64,7 +64,7 @@ WaitResult AutoTune::read(int n, double &reading)
             return r;
     }
     // Once the page is left no answer can come: the run ends at once.
-    const WaitResult r = m_link.waitFor(
+    const WaitResult r = m_link.waitForAnswer(
         [this] { return pageLeft() || m_page.Text9->text().contains(commands::kEndMark); },
         kReadingWaitMs);
     if (r && !pageLeft())
@@ -125,7 +125,7 @@ WaitResult AutoTune::measurePass(int pass, PassTally &tally)
 void AutoTune::run()
 {
     // A second click during a run, or a click during another sequence, is ignored.
-    DeviceLink::Sequence wire(m_link);
+    DeviceLink::Sequence wire(m_link, QStringLiteral("auto tune"), [this] { run(); });
     if (!wire)
         return;
     PassTally tally;

@@ -51,7 +51,7 @@ void WordListUpload::run()
     Outcome outcome;
     int block = 0;
     {
-        DeviceLink::Sequence wire(m_link);
+        DeviceLink::Sequence wire(m_link, QStringLiteral("the word list upload"), [this] { run(); });
         if (!wire)
             return;
         m_running = true;
@@ -131,7 +131,8 @@ WaitResult WordListUpload::awaitAnswer()
 {
     // The receive loop copies whatever the KZ sent into Text18 on its tick;
     // an answer already there costs no wait.
-    return m_link.waitFor([this] { return !m_hidden.Text18->text().isEmpty(); }, kAnswerWaitMs);
+    return m_link.waitForAnswer([this] { return !m_hidden.Text18->text().isEmpty(); },
+                                kAnswerWaitMs);
 }
 
 void WordListUpload::finish(Outcome outcome, int block)
