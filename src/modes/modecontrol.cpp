@@ -49,7 +49,7 @@ void ModeControl::start(const ModeStart &start)
 {
     // A click during another sequence's waits is ignored: its lines would
     // land between that sequence's.
-    DeviceLink::Sequence wire(m_link);
+    DeviceLink::Sequence wire(m_link, QStringLiteral("a mode start"), [this, start] { this->start(start); });
     if (!wire)
         return;
     m_state.mode = start.mode;
