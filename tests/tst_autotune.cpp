@@ -203,7 +203,7 @@ void TestAutoTune::aStoppedRunChangesAndSendsNothing_data()
     QTest::addColumn<QString>("shown");
     QTest::addColumn<bool>("bounded");
     QTest::newRow("KZ falls silent") << "silent" << AutoTune::kNoReading << true;
-    QTest::newRow("page left") << "page" << AutoTune::kNoReading << true;
+    QTest::newRow("page left") << "page" << AutoTune::kPageLeft << false;
     QTest::newRow("Escape") << "escape" << AutoTune::kCancelled << false;
 }
 

@@ -5,12 +5,18 @@
 #include "window/connection.h"
 #include "kit/widgets.h"
 
+#include <QFile>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTest>
 #include <ctime>
+#include <fcntl.h>
+#include <limits>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 using namespace kz;
 using namespace kz::test;
@@ -31,6 +37,9 @@ private slots:
     void closingTheWindowDuringASearchEndsItPromptly();
     void unpluggedDeviceClosesThePortOnceWithoutSpinning();
     void theKzComingBackIsFoundAgain();
+    void aLostKzIsLookedForOnceASecond();
+    void aPortHeldByAnotherProgramIsPassedOverAndNamed_data();
+    void aPortHeldByAnotherProgramIsPassedOverAndNamed();
 };
 
 void TestConnection::foundOnPortOneAfterOneProbe()
@@ -263,6 +272,75 @@ void TestConnection::theKzComingBackIsFoundAgain()
     kz->clearReceived();
     c.form.TabStrip1->setCurrentIndex(1); // "KZ"
     QVERIFY(waitUntil([&] { return kz->receivedLines().contains(QStringLiteral("@ 47 1 1")); }));
+}
+
+void TestConnection::aLostKzIsLookedForOnceASecond()
+{
+    Harness h(0.1);
+    h.addDevice(1);
+    QVERIFY(h.connectWindow());
+    const qsizetype opensBefore = h.port()->opens.size();
+    h.removeDevices();
+    QVERIFY(waitUntil([&] { return h.port()->opens.size() >= opensBefore + 5; }, 10000));
+    // Attempts a tick apart: the shortest gap says how often the timer
+    // fires, whatever a loaded machine adds to some of them.
+    const QList<qint64> times = h.port()->openTimes.mid(opensBefore);
+    qint64 shortest = std::numeric_limits<qint64>::max();
+    for (qsizetype i = 1; i < times.size(); ++i)
+        shortest = std::min(shortest, times[i] - times[i - 1]);
+    const double second = Pacing::scaled(1000);
+    QVERIFY2(shortest >= 0.9 * second && shortest < 2 * second,
+             qPrintable(QStringLiteral("attempts %1 ms apart at the shortest, a second is %2 ms")
+                            .arg(shortest)
+                            .arg(second)));
+}
+
+void TestConnection::aPortHeldByAnotherProgramIsPassedOverAndNamed_data()
+{
+    QTest::addColumn<QString>("holder");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("advisory lock") << "flock" << "Port # 2 is in use by another program";
+    QTest::newRow("exclusive mode") << "exclusive" << "Port # 2 is in use by another program";
+    // Process 1 lives for as long as the machine does.
+    QTest::newRow("lock file") << "lockfile"
+                               << "Port # 2 is in use by another program (process 1)";
+}
+
+void TestConnection::aPortHeldByAnotherProgramIsPassedOverAndNamed()
+{
+    QFETCH(QString, holder);
+    QFETCH(QString, named);
+    Harness h(0.02);
+    sim::SimulatedKz *kz = h.addDevice(2);
+    const QByteArray device = kz->slavePath().toLocal8Bit();
+    const int fd = ::open(device.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    QString lockFile;
+    if (holder == QLatin1String("flock")) {
+        QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    } else if (holder == QLatin1String("exclusive")) {
+        QCOMPARE(::ioctl(fd, TIOCEXCL), 0);
+    } else {
+        lockFile = QStringLiteral("/run/lock/LCK..")
+            + kz->slavePath().mid(5).replace(u'/', u'_');
+        QFile file(lockFile);
+        if (!file.open(QIODevice::WriteOnly))
+            QSKIP("lock files cannot be written here");
+        file.write("1\nother\n");
+    }
+    h.createWindow();
+    const auto &c = h.controls();
+    MessageBoxCloser closer;
+    QTest::mouseClick(c.connect.Command1, Qt::LeftButton);
+    ::close(fd);
+    if (!lockFile.isEmpty())
+        QFile::remove(lockFile);
+    QVERIFY(closer.seen);
+    QVERIFY2(c.connect.Text1->toolTip().split(u'\n').contains(named),
+             qPrintable(c.connect.Text1->toolTip()));
+    QVERIFY(!c.connect.Text1->toolTip().contains(QStringLiteral("dialout")));
+    // The other program's lines stay its own.
+    QCOMPARE(kz->receivedBytes(), QByteArray());
 }
 
 QTEST_MAIN(TestConnection)

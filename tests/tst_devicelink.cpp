@@ -42,6 +42,7 @@ private slots:
     void pumpSaysWhatHappenedInIt_data();
     void pumpSaysWhatHappenedInIt();
     void aSequenceRefusesAnotherWhileItRuns();
+    void aClickDuringAWordRunsOnceTheWordIsSaid();
     void searchWaitsBetweenTheStepsOfAProbe();
 
 private:
@@ -218,7 +219,8 @@ void TestDeviceLink::waitForSaysHowItEnded()
     QElapsedTimer clock;
     clock.start();
     const double cpuBefore = processCpuMs();
-    const WaitResult result = link->waitFor([&] { return held; }, 1000);
+    // A wait on the device's answer: the one kind the user may leave.
+    const WaitResult result = link->waitForAnswer([&] { return held; }, 1000);
     const qint64 took = clock.elapsed();
     QCOMPARE(int(result.outcome()), expected);
     if (expected == WaitResult::Deadline)
@@ -233,7 +235,8 @@ void TestDeviceLink::pumpSaysWhatHappenedInIt_data()
     QTest::addColumn<QString>("event"); // what a click handled in the pump does
     QTest::addColumn<int>("expected");
     QTest::newRow("nothing") << "" << int(WaitResult::Done);
-    QTest::newRow("user cancels") << "cancel" << int(WaitResult::Cancelled);
+    // Leaving ends only a wait on the device's answer, never a transfer's pump.
+    QTest::newRow("user cancels") << "cancel" << int(WaitResult::Done);
     QTest::newRow("program ends") << "end" << int(WaitResult::Ending);
     QTest::newRow("device unplugged") << "unplug" << int(WaitResult::Lost);
 }
@@ -259,29 +262,62 @@ void TestDeviceLink::aSequenceRefusesAnotherWhileItRuns()
 {
     QSignalSpy refused(link, &DeviceLink::sequenceRefused);
     {
-        DeviceLink::Sequence first(*link);
+        DeviceLink::Sequence first(*link, QStringLiteral("the first"));
         QVERIFY(first);
         bool secondRan = true;
-        // A click handled during the first sequence's wait.
+        bool ownRan = true;
+        // Clicks handled during the first sequence's wait: a named one is
+        // told what holds the wire, the program's own is refused silently.
         QTimer::singleShot(10, [&] {
-            DeviceLink::Sequence second(*link);
+            DeviceLink::Sequence second(*link, QStringLiteral("the second"));
             secondRan = bool(second);
+            DeviceLink::Sequence own(*link);
+            ownRan = bool(own);
         });
         QVERIFY(link->hold());
         QVERIFY(!secondRan);
+        QVERIFY(!ownRan);
         QCOMPARE(refused.count(), 1);
-        // Leaving the sequence ends its waits, and only while it runs.
+        QCOMPARE(refused.first().first().toString(), QStringLiteral("the first"));
+        // Leaving the sequence ends its waits on an answer, and only while it
+        // runs; its holds run on.
         QTimer::singleShot(10, link, &DeviceLink::cancelSequence);
-        QVERIFY(link->hold() == WaitResult::Cancelled);
+        QVERIFY(link->hold());
+        QVERIFY(link->waitForAnswer([] { return false; }, 1000) == WaitResult::Cancelled);
     }
     QVERIFY(!link->isSequenceRunning());
-    // The cut wait's tick does not cut the next wait short.
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(link->hold());
-    QVERIFY2(clock.elapsed() >= 45, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(link->waitForAnswer([] { return true; }, 1000));
     DeviceLink::Sequence next(*link);
     QVERIFY(next);
+}
+
+void TestDeviceLink::aClickDuringAWordRunsOnceTheWordIsSaid()
+{
+    QSignalSpy refused(link, &DeviceLink::sequenceRefused);
+    int ran = 0;
+    bool ranDuringWord = false;
+    bool saying = true;
+    std::function<void()> click = [&] {
+        DeviceLink::Sequence wire(*link, QStringLiteral("a click"), click);
+        if (!wire)
+            return;
+        ++ran;
+        ranDuringWord = saying;
+    };
+    {
+        DeviceLink::Announcement word(*link);
+        QTimer::singleShot(10, click);
+        // A second click during the same word finds the first one waiting.
+        QTimer::singleShot(20, click);
+        QVERIFY(link->hold());
+        QVERIFY(!link->isSequenceRunning());
+        saying = false;
+    }
+    QTRY_VERIFY(ran > 0);
+    QCOMPARE(ran, 1);
+    QVERIFY(!ranDuringWord);
+    QCOMPARE(refused.count(), 1);
+    QCOMPARE(refused.first().first().toString(), QStringLiteral("a word being said"));
 }
 
 // A silent port is opened, left 0.3 s, stopped, given 0.3 s to answer, then

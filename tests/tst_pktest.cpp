@@ -54,6 +54,7 @@ private slots:
     void startEndsWithoutCalibration_data();
     void startEndsWithoutCalibration();
     void afterDoneReadingsStillMoveTheLineAndStartBeginsAgain();
+    void aSlowKzCalibratesAndOnlySilenceEndsTheWait();
 
 private:
     void showPage(const QString &caption);
@@ -192,17 +193,34 @@ void TestPkTest::startEndsWithoutCalibration_data()
     QTest::addColumn<int>("minMs");
     QTest::addColumn<int>("maxMs");
     const int deadline = qRound(PkTest::kCalibrationWaitMs * kScale);
-    QTest::newRow("Done while sending") << "> 12 1"
-                                        << "done" << kStopWire << PkTest::kIdlePrompt << 0 << 150;
+    // Done ends Start's lines after the wait under way; Escape leaves only
+    // the wait for readings, never Start's own lines.
+    const QStringList afterTouchMode = startWire().mid(startWire("> 17 2").size());
+    QTest::newRow("Done while sending")
+        << "> 12 1"
+        << "done" << QStringList {"P"} + kStopWire << PkTest::kIdlePrompt << 0 << 150;
     QTest::newRow("Done while calibrating")
         << "stars"
         << "done" << kStopWire << PkTest::kIdlePrompt << 0 << 150;
     QTest::newRow("Escape while sending")
         << "> 17 2"
+        << "escape" << afterTouchMode + kStopWire << PkTest::kNoReadings << deadline
+        << deadline + 1000;
+    QTest::newRow("Escape while calibrating")
+        << "stars"
         << "escape" << kStopWire << PkTest::kIdlePrompt << 0 << 150;
+    // The page change stops the KZ itself, or cannot while Start sends; the
+    // speaker comes back on either way.
     QTest::newRow("page left") << "prompt"
-                               << "page" << QStringList {"@ 2 2", "P", "@ 2 2", "P"}
+                               << "page" << QStringList {"@ 2 2", "P", "@ 2 2", "P", "> 12 0", "P"}
                                << PkTest::kIdlePrompt << 0 << 150;
+    QTest::newRow("page left before Touch Mode")
+        << "> 12 1"
+        << "page" << QStringList {"P", "> 12 0", "P"} << PkTest::kIdlePrompt << 0 << 150;
+    QTest::newRow("page left after Touch Mode")
+        << "> 17 2"
+        << "page" << QStringList {"P", "@ 2 2", "P", "> 12 0", "P"} << PkTest::kIdlePrompt << 0
+        << 150;
     QTest::newRow("silent KZ") << "prompt"
                                << "" << kStopWire << PkTest::kNoReadings << deadline
                                << deadline + 300;
@@ -287,6 +305,21 @@ void TestPkTest::afterDoneReadingsStillMoveTheLineAndStartBeginsAgain()
     QCOMPARE(m_prompts.mid(3, 2),
              (QStringList {kMovePrompt + QStringLiteral("*"), kMovePrompt + QStringLiteral("**")}));
     QCOMPARE(page().Line1->from().x(), 3870.0);
+}
+
+void TestPkTest::aSlowKzCalibratesAndOnlySilenceEndsTheWait()
+{
+    // One reading every two seconds: ten take far longer than one wait.
+    QTimer slow;
+    slow.setInterval(qRound(2000 * kScale));
+    connect(&slow, &QTimer::timeout, this, [this] { feed(readings({100})); });
+    connect(page().Text15, &TextBox::changed, this, [&, this] {
+        if (page().Text15->text() == kMovePrompt)
+            slow.start();
+    });
+    start();
+    QCOMPARE(page().Text15->text(), kDonePrompt);
+    QCOMPARE(h->window()->pkTest().calibration().avg(), qint16(100));
 }
 
 QTEST_MAIN(TestPkTest)

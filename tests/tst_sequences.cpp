@@ -3,13 +3,17 @@
 #include "device/devicelink.h"
 #include "device/pacing.h"
 #include "support.h"
+#include "kit/receiverouter.h"
 #include "kit/widgets.h"
+#include "window/tabnavigator.h"
 
 #include <QGroupBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTest>
+#include <QToolTip>
 
 using namespace kz;
 using namespace kz::test;
@@ -21,6 +25,8 @@ private slots:
     void cleanup();
     void tabChangeDuringASequenceSendsNothing();
     void pollWaitsOutASequence();
+    void aClickDuringAComWordSendsOnceTheWordIsSaid();
+    void aRefusedClickSaysWhatHoldsTheWire();
 
 private:
     std::unique_ptr<WindowHarness> h;
@@ -63,6 +69,42 @@ void TestSequences::pollWaitsOutASequence()
     QVERIFY(h->port()->lines().isEmpty());
     running.reset();
     QVERIFY(waitUntil([&] { return h->port()->lines().contains(QStringLiteral("> 11 1")); }));
+}
+
+void TestSequences::aClickDuringAComWordSendsOnceTheWordIsSaid()
+{
+    const QString sayLead = QStringLiteral("> 26  10  10 ");
+    QPushButton *firmware = h->controls().setup.Command10;
+    connect(&h->window()->link(), &DeviceLink::commandSent, this, [&](const QString &line) {
+        if (line == sayLead)
+            QTimer::singleShot(0, firmware, &QPushButton::click);
+    });
+    // A first message, three readings and the group's end, one a tick: a word is announced
+    // on the COM page.
+    QList<QByteArray> group {"1^", "100^", "100^", "100^", "1^"};
+    connect(h->controls().form.Timer1, &QTimer::timeout, this, [&] {
+        if (!group.isEmpty() && !h->port()->hasUnread())
+            h->port()->feed(group.takeFirst());
+    });
+    QVERIFY(waitUntil([&] {
+        return h->port()->lines().count(QStringLiteral("> 27 10 10")) == 2;
+    }));
+    const QStringList lines = h->port()->lines();
+    const qsizetype said = lines.indexOf(QRegularExpression(QStringLiteral("^@ \\d+ 0 $")));
+    QVERIFY2(said > 0 && lines.at(said - 1) == sayLead, qPrintable(lines.join(u'|')));
+    QVERIFY2(said < lines.indexOf(QStringLiteral("> 27 10 10")), qPrintable(lines.join(u'|')));
+}
+
+void TestSequences::aRefusedClickSaysWhatHoldsTheWire()
+{
+    QPushButton *firmware = h->controls().setup.Command10;
+    h->window()->tabs().choose(QStringLiteral("SET UP"));
+    QVERIFY(waitUntil([&] { return !h->window()->receiver().isBusy(); }));
+    h->port()->clearWritten();
+    DeviceLink::Sequence running(h->window()->link(), QStringLiteral("the word list upload"));
+    QTest::mouseClick(firmware, Qt::LeftButton);
+    QCOMPARE(QToolTip::text(), QStringLiteral("Busy: the word list upload is running"));
+    QVERIFY(h->port()->lines().isEmpty());
 }
 
 QTEST_MAIN(TestSequences)

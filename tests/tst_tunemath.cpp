@@ -41,6 +41,8 @@ private slots:
     void gaugeColoursAreTestedInOrder();
     void levelsGiveTheTwelveValues_data();
     void levelsGiveTheTwelveValues();
+    void aSpikeIsAboveTwiceTheAverage_data();
+    void aSpikeIsAboveTwiceTheAverage();
     void summaryShowsSignedFields_data();
     void summaryShowsSignedFields();
     void referenceIsTheMeanOfTenReadings_data();
@@ -165,6 +167,23 @@ void TestTuneMath::levelsGiveTheTwelveValues_data()
     QTest::newRow("a quotient of 0 goes to 1")
         << 2000.0 << 1500.0 << 1800.0 << 0 << "- 166 20 1 / - 250 75 1 / - 255 100 1" << 2000.0
         << 3;
+}
+
+void TestTuneMath::aSpikeIsAboveTwiceTheAverage_data()
+{
+    QTest::addColumn<double>("highest");
+    QTest::addColumn<double>("average");
+    QTest::addColumn<double>("usedHighest");
+    QTest::newRow("twice the average is kept") << 600.0 << 300.0 << 600.0;
+    QTest::newRow("just above twice is reduced") << 601.0 << 300.0 << 601.0 * 0.7;
+}
+
+void TestTuneMath::aSpikeIsAboveTwiceTheAverage()
+{
+    QFETCH(double, highest);
+    QFETCH(double, average);
+    QFETCH(double, usedHighest);
+    QCOMPARE(tuneSettings(highest, 300, average, 3).highest, usedHighest);
 }
 
 void TestTuneMath::levelsGiveTheTwelveValues()

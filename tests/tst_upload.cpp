@@ -146,6 +146,7 @@ private slots:
     void answerWithoutEndMarkLetsEveryLaterBlockPass();
     void earlyEndStopsTheKzAndShowsThePageAgain_data();
     void earlyEndStopsTheKzAndShowsThePageAgain();
+    void aLostKzEndsTheUploadAndSaysSo();
     void secondClickDuringTheUploadIsRefused();
     void closingTheWindowEndsTheUploadAtOnce();
 
@@ -287,7 +288,8 @@ void TestUpload::answerWithoutEndMarkLetsEveryLaterBlockPass()
     QVERIFY(b.click());
     QCOMPARE(b.outcome, Outcome::Cancelled);
     QCOMPARE(b.endBlock, 6);
-    QCOMPARE(b.kz->store().size(), 6 * 32);
+    // A cancel ends the wait for the block's answer: the block is whole.
+    QCOMPARE(b.kz->store().size(), 7 * 32);
     QCOMPARE(b.h.window()->receiver().pending(), QStringLiteral("OK"));
 }
 
@@ -299,9 +301,10 @@ void TestUpload::earlyEndStopsTheKzAndShowsThePageAgain_data()
     QTest::addColumn<QString>("title");
     QTest::newRow("block 3 unanswered") << Ending::Unanswered << Outcome::NoAnswer << 4 * 32
                                         << "Upload stopped: no answer from the KZ at block 3";
+    // A cancel leaves the wait for the block's answer: the block goes out whole.
     QTest::newRow("Cancel button")
-        << Ending::CancelButton << Outcome::Cancelled << 3 * 32 << "Upload cancelled at block 3";
-    QTest::newRow("Escape") << Ending::Escape << Outcome::Cancelled << 3 * 32
+        << Ending::CancelButton << Outcome::Cancelled << 4 * 32 << "Upload cancelled at block 3";
+    QTest::newRow("Escape") << Ending::Escape << Outcome::Cancelled << 4 * 32
                             << "Upload cancelled at block 3";
 }
 
@@ -352,14 +355,29 @@ void TestUpload::earlyEndStopsTheKzAndShowsThePageAgain()
     QCOMPARE(b.endBlock, 3);
     QCOMPARE(window->windowTitle(), title);
     QCOMPARE(b.kz->store().size(), stored);
-    // Nothing more of the block; the stops go out with their waits.
-    QCOMPARE(b.lines.mid(endedAt), (QStringList {kStop, kStop}));
+    // The rest of the block, nothing of the next; the stops go out with
+    // their waits.
+    const QStringList after = b.lines.mid(endedAt);
+    QCOMPARE(after.last(2), (QStringList {kStop, kStop}));
+    QVERIFY(std::all_of(after.begin(), after.end() - 2, isValueLine));
+    QCOMPARE(after.size() - 2, how == Ending::Unanswered ? 0 : 32);
     QVERIFY(b.pageRestored());
     QVERIFY(!b.h.window()->link().isSequenceRunning());
     if (how == Ending::Unanswered)
         QVERIFY2(beforeStop >= Pacing::scaled(WordListUpload::kAnswerWaitMs),
                  qPrintable(QString::number(beforeStop)));
     QCOMPARE(holds, 2);
+}
+
+void TestUpload::aLostKzEndsTheUploadAndSaysSo()
+{
+    UploadBench b;
+    QVERIFY(b.ready);
+    b.atBlock(3, [&] { b.h.removeDevices(); });
+    QVERIFY(b.click());
+    QCOMPARE(b.outcome, Outcome::Lost);
+    QCOMPARE(b.h.window()->windowTitle(), QStringLiteral("Upload stopped: lost the KZ at block 3"));
+    QVERIFY(b.pageRestored());
 }
 
 void TestUpload::secondClickDuringTheUploadIsRefused()
@@ -386,9 +404,9 @@ void TestUpload::secondClickDuringTheUploadIsRefused()
     QCOMPARE(finishedCount, 1);
     QCOMPARE(b.lines.count(WordListUpload::blockAddressLine(0)), 1);
     QCOMPARE(b.lines.count(commands::kBlockOpen), 4);
-    QCOMPARE(b.lines.last(3), (QStringList {WordListUpload::blockAddressLine(3), kStop, kStop}));
-    QCOMPARE(b.kz->store().size(), 3 * 32);
-    QCOMPARE(b.kz->store().lastKey(), 17664 + 2 * (3 * 32 - 1));
+    QCOMPARE(b.lines.last(2), (QStringList {kStop, kStop}));
+    QCOMPARE(b.kz->store().size(), 4 * 32);
+    QCOMPARE(b.kz->store().lastKey(), 17664 + 2 * (4 * 32 - 1));
 }
 
 void TestUpload::closingTheWindowEndsTheUploadAtOnce()

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace kz {
 
@@ -40,13 +41,13 @@ QString DeviceLink::readInput()
     return QString::fromLatin1(m_port->readAll());
 }
 
-WaitResult DeviceLink::interrupted(int losses) const
+WaitResult DeviceLink::interrupted(int losses, bool leavable) const
 {
     if (m_ending)
         return WaitResult::Ending;
     if (m_losses != losses)
         return WaitResult::Lost;
-    if (m_cancelling)
+    if (leavable && m_cancelling)
         return WaitResult::Cancelled;
     return WaitResult::Done;
 }
@@ -92,6 +93,22 @@ WaitResult DeviceLink::hold1()
 
 WaitResult DeviceLink::waitFor(const std::function<bool()> &condition, int deadlineMs)
 {
+    return waitUntil(condition, deadlineMs, false);
+}
+
+WaitResult DeviceLink::waitForAnswer(const std::function<bool()> &condition, int deadlineMs)
+{
+    ++m_answerWaiters;
+    const WaitResult r = waitUntil(condition, deadlineMs, true);
+    // A leave meant for a wait outside any sequence ends with that wait.
+    if (--m_answerWaiters == 0 && !m_sequenceRunning)
+        m_cancelling = false;
+    return r;
+}
+
+WaitResult DeviceLink::waitUntil(const std::function<bool()> &condition, int deadlineMs,
+                                 bool leavable)
+{
     const qint64 deadline = static_cast<qint64>(Pacing::scaled(deadlineMs));
     QElapsedTimer clock;
     clock.start();
@@ -102,7 +119,7 @@ WaitResult DeviceLink::waitFor(const std::function<bool()> &condition, int deadl
     wake.setSingleShot(true);
     const int losses = m_losses;
     for (;;) {
-        if (const WaitResult r = interrupted(losses); !r)
+        if (const WaitResult r = interrupted(losses, leavable); !r)
             return r;
         if (condition())
             return WaitResult::Done;
@@ -151,20 +168,34 @@ void DeviceLink::endProgram()
 
 void DeviceLink::cancelSequence()
 {
-    if (!m_sequenceRunning)
+    if (!m_sequenceRunning && m_answerWaiters == 0)
         return;
     m_cancelling = true;
     wake();
 }
 
-DeviceLink::Sequence::Sequence(DeviceLink &link)
-    : m_link(link), m_owner(!link.m_sequenceRunning && !link.m_ending)
+DeviceLink::Sequence::Sequence(DeviceLink &link, QString what, std::function<void()> retry)
+    : m_link(link)
 {
-    if (!m_owner) {
-        emit m_link.sequenceRefused();
+    if (!link.m_sequenceRunning && !link.m_ending && link.m_announcing == 0) {
+        m_owner = true;
+        link.m_sequenceRunning = true;
+        link.m_holder = std::move(what);
         return;
     }
-    m_link.m_sequenceRunning = true;
+    if (link.m_ending || what.isEmpty())
+        return;
+    if (!link.m_sequenceRunning) {
+        // Only a word is being said. Later clicks during the same word find
+        // the first one waiting and are refused.
+        if (retry && !link.m_retry) {
+            link.m_retry = std::move(retry);
+            return;
+        }
+        emit link.sequenceRefused(QStringLiteral("a word being said"));
+        return;
+    }
+    emit link.sequenceRefused(link.m_holder);
 }
 
 DeviceLink::Sequence::~Sequence()
@@ -173,6 +204,27 @@ DeviceLink::Sequence::~Sequence()
         return;
     m_link.m_sequenceRunning = false;
     m_link.m_cancelling = false;
+    m_link.freeWire();
+}
+
+DeviceLink::Announcement::Announcement(DeviceLink &link) : m_link(link)
+{
+    ++link.m_announcing;
+}
+
+DeviceLink::Announcement::~Announcement()
+{
+    if (--m_link.m_announcing == 0 && !m_link.m_sequenceRunning)
+        m_link.freeWire();
+}
+
+void DeviceLink::freeWire()
+{
+    if (std::function<void()> retry = std::exchange(m_retry, {})) {
+        // From the event loop: the announcement's receive tick ends first.
+        QTimer::singleShot(0, this, std::move(retry));
+    }
+    emit wireFreed();
 }
 
 } // namespace kz

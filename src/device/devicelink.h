@@ -65,6 +65,11 @@ public:
     // Handles events until the condition holds (Done) or `deadlineMs` of
     // design time have passed (Deadline). Sleeps between events: costs no CPU.
     WaitResult waitFor(const std::function<bool()> &condition, int deadlineMs);
+    // The same for a wait on the device's answer (a block's answer, a
+    // reading): the only waits the user may leave, where they end as
+    // Cancelled. Every other wait runs to its end, so that a transfer always
+    // sends all of its lines.
+    WaitResult waitForAnswer(const std::function<bool()> &condition, int deadlineMs);
     // Handles the window's pending events once, without waiting. Says, as a
     // wait does, whether the sequence may go on: a click or a loss handled
     // in it may have ended the sequence.
@@ -76,10 +81,19 @@ public:
 
     // A multi-line command sequence holds the wire while it runs, so that a
     // sequence started by a click during its waits cannot put lines between
-    // its own. The second one is refused: the click does nothing.
+    // its own. The second one is refused: the click sends nothing, and the
+    // user is told what holds the wire (sequenceRefused).
+    //
+    // A word being announced on the COM page (an Announcement) refuses no
+    // one: a sequence with a `retry` that it holds off runs that retry once
+    // the word has been said, from the event loop, so that receive ticks
+    // never nest.
     class Sequence {
     public:
-        explicit Sequence(DeviceLink &link);
+        // `what` names the sequence for "Busy: ... is running"; a sequence
+        // without a name is the program's own and refused silently.
+        explicit Sequence(DeviceLink &link, QString what = QString(),
+                          std::function<void()> retry = {});
         ~Sequence();
         Sequence(const Sequence &) = delete;
         Sequence &operator=(const Sequence &) = delete;
@@ -88,24 +102,43 @@ public:
 
     private:
         DeviceLink &m_link;
-        bool m_owner;
+        bool m_owner = false;
+    };
+
+    // A word announced from the receive loop, its lines paced by holds. The
+    // question's polls and the tab change's lines go on around it as ever;
+    // sequences clicked meanwhile wait for it.
+    class Announcement {
+    public:
+        explicit Announcement(DeviceLink &link);
+        ~Announcement();
+        Announcement(const Announcement &) = delete;
+        Announcement &operator=(const Announcement &) = delete;
+
+    private:
+        DeviceLink &m_link;
     };
     bool isSequenceRunning() const { return m_sequenceRunning; }
-    // The user leaves the running sequence: its waits end as Cancelled until
-    // it has ended.
+    // The user leaves the running sequence: its waits on the device's answer
+    // end as Cancelled until it has ended. Nothing else is cut short.
     void cancelSequence();
 
 signals:
     // Every command as it went out, without its carriage return.
     void commandSent(const QString &text);
-    // A sequence was refused because another held the wire.
-    void sequenceRefused();
+    // A named sequence was refused because another held the wire; `holder`
+    // names that one ("the word list upload").
+    void sequenceRefused(const QString &holder);
+    // The wire is free again: the sequence that held it has ended.
+    void wireFreed();
     // The port went away; the reason is in the user's words.
     void portLost(const QString &reason);
 
 private:
     WaitResult waitForTick(PacedTimer *timer);
-    WaitResult interrupted(int losses) const;
+    WaitResult interrupted(int losses, bool leavable = false) const;
+    WaitResult waitUntil(const std::function<bool()> &condition, int deadlineMs, bool leavable);
+    void freeWire();
     void wake();
 
     SerialPort *m_port;
@@ -114,6 +147,13 @@ private:
     bool m_ending = false;
     bool m_sequenceRunning = false;
     bool m_cancelling = false;
+    // Waits on an answer in progress: Escape counts while one runs, even
+    // outside a sequence (the PK calibration lets the wire go).
+    int m_answerWaiters = 0;
+    QString m_holder;
+    int m_announcing = 0;
+    // The first sequence held off by an announcement, run when it ends.
+    std::function<void()> m_retry;
     // Losses of the port so far: a wait that sees the count change ends as
     // Lost, while waits started after the loss run as usual.
     int m_losses = 0;

@@ -63,7 +63,7 @@ bool PortSearch::probe(int p, QStringList &refusals)
     SerialPort *port = m_link.port();
     if (!port->open(p)) {
         if (port->lastOpenRefused())
-            refusals << QStringLiteral("Port %1: %2").arg(p).arg(port->errorText());
+            refusals << port->errorText();
         return false;
     }
     if (answers(commands::kStop, commands::kEndMark))

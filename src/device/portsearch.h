@@ -22,7 +22,8 @@ public:
     struct Result {
         // The port the KZ answered on; it stays open.
         std::optional<int> port;
-        // Why ports that exist could not be opened ("Port 3: ...").
+        // Why ports that exist could not be opened, each naming its port
+        // ("Port # 3 is in use by another program").
         QStringList refusals;
     };
 

@@ -1,5 +1,7 @@
 #include "device/systemserialport.h"
 
+#include "device/portlock.h"
+
 #include <QSerialPort>
 
 namespace kz {
@@ -14,24 +16,34 @@ SystemSerialPort::SystemSerialPort(PortLocator locator, QObject *parent)
 
 SystemSerialPort::~SystemSerialPort() = default;
 
-static QString openFailureText(const QString &location, QSerialPort::SerialPortError error,
-                               const QString &detail)
+// Each text names the port first: the search lists them as they stand.
+static QString openFailureText(int portNumber, const QString &location,
+                               QSerialPort::SerialPortError error, const QString &detail)
 {
+    const QString port = QStringLiteral("Port # %1").arg(portNumber);
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
-        return QStringLiteral("%1 does not exist").arg(location);
+        return QStringLiteral("%1: %2 does not exist").arg(port, location);
     case QSerialPort::PermissionError:
 #ifdef Q_OS_LINUX
-        return QStringLiteral("%1 is in use or not permitted (%2); on Linux join the group that "
+        return QStringLiteral("%1: %2 is not permitted (%3); on Linux join the group that "
                               "owns it (dialout on Debian and Ubuntu: sudo usermod -aG dialout "
                               "$USER) and log in again")
-            .arg(location, detail);
+            .arg(port, location, detail);
 #else
-        return QStringLiteral("%1 is in use or not permitted (%2)").arg(location, detail);
+        return QStringLiteral("%1: %2 is not permitted (%3)").arg(port, location, detail);
 #endif
     default:
-        return QStringLiteral("%1: %2").arg(location, detail);
+        return QStringLiteral("%1: %2: %3").arg(port, location, detail);
     }
+}
+
+static QString inUseText(int portNumber, qint64 pid)
+{
+    QString text = QStringLiteral("Port # %1 is in use by another program").arg(portNumber);
+    if (pid > 0)
+        text += QStringLiteral(" (process %1)").arg(pid);
+    return text;
 }
 
 bool SystemSerialPort::open(int portNumber)
@@ -44,6 +56,13 @@ bool SystemSerialPort::open(int portNumber)
         m_errorText = QStringLiteral("there is no port #%1").arg(portNumber);
         return false;
     }
+    // Looked at before opening: root is not stopped by the terminal's
+    // exclusive mode, and two programs on one port split the KZ's answers.
+    if (const PortHolder holder = findPortHolder(location); holder.held) {
+        m_refused = true;
+        m_errorText = inUseText(portNumber, holder.pid);
+        return false;
+    }
     m_port->setPortName(location);
     m_port->setBaudRate(QSerialPort::Baud19200);
     m_port->setDataBits(QSerialPort::Data8);
@@ -52,10 +71,21 @@ bool SystemSerialPort::open(int portNumber)
     m_port->setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port->open(QIODevice::ReadWrite)) {
         m_refused = m_port->error() == QSerialPort::PermissionError;
-        m_errorText = openFailureText(location, m_port->error(), m_port->errorString());
+        m_errorText =
+            openFailureText(portNumber, location, m_port->error(), m_port->errorString());
         m_port->clearError();
         return false;
     }
+#ifdef Q_OS_UNIX
+    // Others who look for an advisory lock see the port taken; one who took
+    // it since the look above keeps it.
+    if (!lockOpenPort(m_port->handle())) {
+        m_port->close();
+        m_refused = true;
+        m_errorText = inUseText(portNumber, 0);
+        return false;
+    }
+#endif
     m_port->clearError();
     m_errorText.clear();
     return true;

@@ -33,9 +33,11 @@ ModeControl::ModeControl(const KzPage &page, FormState &state, DeviceLink &link,
         {m_page.Command8, {kSpeakingFirst, kVoiceChangeMode, 1}},
         {m_page.Command9, {kSilentFirst, kReversePhoneticMode, 3}},
     };
-    for (const auto &[button, mode] : buttons)
-        connect(button, &QPushButton::clicked, this,
-                [this, button, mode] { start(mode, button->text()); });
+    for (const auto &[button, mode] : buttons) {
+        ModeStart named = mode;
+        named.caption = button->text();
+        connect(button, &QPushButton::clicked, this, [this, named] { start(named); });
+    }
 
     connect(m_page.Text10, &TextBox::doubleClicked, this,
             [this] { m_page.Text10->setText(QString()); });
@@ -46,11 +48,11 @@ ModeControl::ModeControl(const KzPage &page, FormState &state, DeviceLink &link,
     });
 }
 
-void ModeControl::start(const ModeStart &start, const QString &caption)
+void ModeControl::start(const ModeStart &start)
 {
     // A click during another sequence's waits is ignored: its lines would
     // land between that sequence's.
-    DeviceLink::Sequence wire(m_link);
+    DeviceLink::Sequence wire(m_link, QStringLiteral("a mode start"), [this, start] { this->start(start); });
     if (!wire)
         return;
     m_state.mode = start.mode;
@@ -58,7 +60,7 @@ void ModeControl::start(const ModeStart &start, const QString &caption)
     if (!m_link.hold() || !m_link.brk() || !m_link.hold())
         return;
     m_link.sendCommand(start.modeCommand);
-    emit modeStarted(start.mode, caption);
+    emit modeStarted(start.mode, start.caption);
     modeOff();
 }
 

@@ -32,9 +32,10 @@ private:
         QString firstCommand;
         QString modeCommand;
         qint16 mode;
+        QString caption; // the button's, for the mark in the readings
     };
 
-    void start(const ModeStart &start, const QString &caption);
+    void start(const ModeStart &start);
     // The word display is for the modes in which the KZ speaks words.
     void modeOff();
     void takeReport(QString &message);

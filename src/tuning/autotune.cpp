@@ -9,6 +9,7 @@
 #include "kit/widgets.h"
 
 #include <QFrame>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 
@@ -20,6 +21,7 @@ using namespace tune;
 
 const QString AutoTune::kNoReading = QStringLiteral("Auto tune stopped: no reading from the KZ");
 const QString AutoTune::kCancelled = QStringLiteral("Auto tune stopped: cancelled");
+const QString AutoTune::kPageLeft = QStringLiteral("Auto tune stopped: the SET UP page was left");
 const QString AutoTune::kSaveCancelled
     = QStringLiteral("Auto tune stopped: cancelled while saving the settings");
 
@@ -61,9 +63,11 @@ WaitResult AutoTune::read(int n, double &reading)
         if (const WaitResult r = m_link.pumpOnce(); !r)
             return r;
     }
-    const WaitResult r = m_link.waitFor(
-        [this] { return m_page.Text9->text().contains(commands::kEndMark); }, kReadingWaitMs);
-    if (r)
+    // Once the page is left no answer can come: the run ends at once.
+    const WaitResult r = m_link.waitForAnswer(
+        [this] { return pageLeft() || m_page.Text9->text().contains(commands::kEndMark); },
+        kReadingWaitMs);
+    if (r && !pageLeft())
         reading = readingOf(m_page.Text9->text());
     return r;
 }
@@ -81,10 +85,19 @@ void AutoTune::showStopped(const QString &why)
     m_page.Text9->setText(why);
 }
 
+bool AutoTune::pageLeft() const
+{
+    return m_page.Controlframe->isHidden();
+}
+
 void AutoTune::stopped(WaitResult r)
 {
     if (r == WaitResult::Ending)
         return;
+    if (pageLeft()) {
+        showStopped(kPageLeft);
+        return;
+    }
     const bool silent = r == WaitResult::Deadline || r == WaitResult::Lost;
     showStopped(silent ? kNoReading : kCancelled);
 }
@@ -96,6 +109,8 @@ WaitResult AutoTune::measurePass(int pass, PassTally &tally)
         double reading = 0;
         if (const WaitResult r = read(n, reading); !r)
             return r;
+        if (pageLeft())
+            return WaitResult::Cancelled;
         level += reading;
     }
     emit passMeasured(pass, level);
@@ -111,7 +126,7 @@ WaitResult AutoTune::measurePass(int pass, PassTally &tally)
 void AutoTune::run()
 {
     // A second click during a run, or a click during another sequence, is ignored.
-    DeviceLink::Sequence wire(m_link);
+    DeviceLink::Sequence wire(m_link, QStringLiteral("auto tune"), [this] { run(); });
     if (!wire)
         return;
     PassTally tally;

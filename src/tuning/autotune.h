@@ -23,6 +23,7 @@ public:
     static constexpr int kReadingWaitMs = 5000;
     static const QString kNoReading;
     static const QString kCancelled;
+    static const QString kPageLeft;
     static const QString kSaveCancelled;
 
     AutoTune(const SetupPage &page, FormState &state, DeviceLink &link, Sensitivity &sensitivity,
@@ -47,6 +48,8 @@ private:
     void showStopped(const QString &why);
     // Shows why a measuring run ended early; nothing when the program ends.
     void stopped(WaitResult r);
+    // Readings reach Text9 only while the SET UP page is shown.
+    bool pageLeft() const;
 
     const SetupPage &m_page;
     FormState &m_state;

@@ -12,6 +12,7 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QTimer>
 
 #include <tuple>
 
@@ -58,6 +59,20 @@ PkTest::PkTest(const PkPage &page, FormState &state, DeviceLink &link, ReceiveRo
     });
     connect(m_page.pktext, &TextBox::changed, this, [this] { takeText(m_page.pktext->text()); });
     connect(m_page.Command5, &QPushButton::clicked, this, &PkTest::clicked);
+    // What a Start left on the KZ, unless a later line undid it.
+    connect(&m_link, &DeviceLink::commandSent, this, [this](const QString &line) {
+        if (line == commands::kStop)
+            m_streaming = false;
+        else if (line == commands::kAmplifierOn || line == commands::kAmplifierOff)
+            m_amplifierOff = false;
+    });
+    connect(&m_link, &DeviceLink::wireFreed, this, [this] {
+        if (m_undoPending && m_state == State::Idle)
+            QTimer::singleShot(0, this, [this] {
+                if (m_undoPending && m_state == State::Idle)
+                    undoStart();
+            });
+    });
 }
 
 void PkTest::clicked()
@@ -106,40 +121,65 @@ PkTest::Ended PkTest::endedBy(WaitResult r) const
     return m_page.pkframe->isHidden() ? Ended::PageLeft : Ended::Calibrated;
 }
 
+bool PkTest::startGoesOn() const
+{
+    return m_state == State::Sending && !m_page.pkframe->isHidden();
+}
+
+WaitResult PkTest::pause(int holds)
+{
+    WaitResult r = WaitResult::Done;
+    for (int i = 0; i < holds && r && startGoesOn(); ++i)
+        r = m_link.hold();
+    return r;
+}
+
 WaitResult PkTest::sendStart()
 {
+    // Done or a page change stop the lines where they stand; what went out
+    // is undone when the Start ends.
     m_link.sendCommand(commands::kSpeakingFirst);
-    WaitResult r = m_link.hold();
-    if (r) {
+    WaitResult r = pause(1);
+    if (r && startGoesOn()) {
         setPrompt(kHoldPrompt);
-        r = m_link.holds(kPromptPauses);
+        r = pause(kPromptPauses);
     }
-    if (r) {
+    if (r && startGoesOn()) {
         m_link.sendCommand(commands::kAmplifierOff);
-        r = m_link.hold();
+        m_amplifierOff = true;
+        r = pause(1);
     }
-    if (r) {
+    if (r && startGoesOn()) {
         m_link.sendCommand(commands::kTouchMode);
-        r = m_link.hold();
+        m_streaming = true;
+        r = pause(1);
     }
-    if (r) {
+    if (r && startGoesOn()) {
         setPrompt(kAdjustPrompt);
-        r = m_link.holds(kPromptPauses);
+        r = pause(kPromptPauses);
     }
     return r;
+}
+
+bool PkTest::calibrationEnds() const
+{
+    return m_state == State::StopAsked || m_page.pkframe->isHidden()
+        || m_calibration.isCalibrated();
 }
 
 PkTest::Ended PkTest::awaitCalibration()
 {
     setPrompt(kMovePrompt);
     // The readings come through the receive loop, which needs no wire: Done,
-    // a page change or a silent KZ end this wait, each at once.
-    const WaitResult r = m_link.waitFor(
-        [this] {
-            return m_state == State::StopAsked || m_page.pkframe->isHidden()
-                || m_calibration.isCalibrated();
-        },
-        kCalibrationWaitMs);
+    // a page change or Escape end this wait at once, and the KZ counts as
+    // silent only after a whole wait without a new reading.
+    WaitResult r = WaitResult::Done;
+    while (r && !calibrationEnds()) {
+        const qint16 taken = m_calibration.av();
+        r = m_link.waitForAnswer(
+            [this, taken] { return calibrationEnds() || m_calibration.av() != taken; },
+            kCalibrationWaitMs);
+    }
     return endedBy(r);
 }
 
@@ -150,7 +190,7 @@ void PkTest::start()
         return;
     WaitResult sent = WaitResult::Done;
     {
-        DeviceLink::Sequence wire(m_link);
+        DeviceLink::Sequence wire(m_link, QStringLiteral("the PK test"), [this] { start(); });
         if (!wire)
             return;
         m_state = State::Sending;
@@ -158,10 +198,10 @@ void PkTest::start()
         m_calibration.restart();
         m_formState.mode = kPkMode;
         sent = sendStart();
-        if (m_state == State::Sending)
+        if (startGoesOn())
             m_state = State::Calibrating;
     }
-    endStart(sent ? awaitCalibration() : endedBy(sent));
+    endStart(sent && m_state == State::Calibrating ? awaitCalibration() : endedBy(sent));
 }
 
 void PkTest::endStart(Ended how)
@@ -177,21 +217,53 @@ void PkTest::endStart(Ended how)
         setPrompt(kNoReadings);
         break;
     case Ended::PageLeft:
-        // The tab change has stopped the KZ already; a stop of ours would
-        // land after what the new page sent.
-        setPrompt(kIdlePrompt);
-        m_page.Command5->setText(kStart);
-        return;
     case Ended::Stopped:
         setPrompt(kIdlePrompt);
         break;
     }
-    // The KZ may be streaming readings already: stop it as Done would.
+    // The KZ may be streaming readings already: stop it as Done would. The
+    // page change that left the page has sent its lines by now; after it,
+    // only what no line since has undone.
     m_state = State::Stopping;
     m_page.Command5->setText(kStart);
+    m_stopPending = how != Ended::PageLeft;
+    undoStart();
+}
+
+void PkTest::pageChanged()
+{
+    // Leaving the page after the calibration leaves the speaker off too.
+    if (m_page.pkframe->isHidden() && m_state == State::Idle && m_amplifierOff)
+        m_undoPending = true;
+    if (m_undoPending && m_state == State::Idle)
+        undoStart();
+}
+
+void PkTest::undoStart()
+{
+    // A later line of anyone's may have undone part of it already: the page
+    // change's stops, Amp on/off.
+    const bool stop = m_stopPending || m_streaming;
+    if (!stop && !m_amplifierOff) {
+        m_undoPending = m_stopPending = false;
+        return;
+    }
     DeviceLink::Sequence wire(m_link);
-    if (wire)
-        std::ignore = sendStop();
+    if (!wire) {
+        // Another sequence holds the wire: once it lets go (wireFreed).
+        m_undoPending = true;
+        return;
+    }
+    m_undoPending = m_stopPending = false;
+    if (stop) {
+        m_link.sendCommand(commands::kStop);
+        if (!m_link.hold())
+            return;
+    }
+    if (m_amplifierOff || stop) {
+        m_link.sendCommand(commands::kAmplifierOn);
+        std::ignore = m_link.hold(); // the last wait: nothing follows it
+    }
 }
 
 void PkTest::done()
@@ -200,7 +272,7 @@ void PkTest::done()
     // go of the wire.
     switch (m_state) {
     case State::Idle: {
-        DeviceLink::Sequence wire(m_link);
+        DeviceLink::Sequence wire(m_link, QStringLiteral("the PK test"), [this] { done(); });
         if (!wire)
             return;
         m_page.Command5->setText(kStart);
@@ -208,9 +280,6 @@ void PkTest::done()
         return;
     }
     case State::Sending:
-        m_link.cancelSequence();
-        m_state = State::StopAsked;
-        break;
     case State::Calibrating:
         m_state = State::StopAsked;
         break;

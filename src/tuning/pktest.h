@@ -20,10 +20,11 @@ struct PkPage;
 //
 // Start holds the wire only while it sends. Its wait for the calibration
 // readings lets the wire go, so that Done can end it at once: a Done clicked
-// while a Start runs only marks the stop (cancelling the Start's sends if it
-// is sending), and the Start, once it has let go, sends the stop lines. A
-// silent KZ or Escape end a Start the same way; leaving the page ends it
-// without lines, since the tab change has stopped the KZ.
+// while a Start runs only marks the stop, and the Start, once its lines have
+// stopped, sends the stop lines. A silent KZ or Escape end a Start the same
+// way. Leaving the page ends it too; then only what the page change's own
+// lines left undone is sent: the KZ is never left streaming or with its
+// speaker off by a Start that ended without Done.
 class PkTest : public QObject {
     Q_OBJECT
 public:
@@ -34,6 +35,9 @@ public:
 
     PkTest(const PkPage &page, FormState &state, DeviceLink &link, ReceiveRouter &router,
            QObject *parent = nullptr);
+
+    // The page shown has changed and the change has sent its lines.
+    void pageChanged();
 
     // A Start is running or ending.
     bool isStarting() const { return m_state != State::Idle; }
@@ -61,10 +65,16 @@ private:
     void clicked();
     void start();
     void done();
+    bool startGoesOn() const;
+    WaitResult pause(int holds);
     WaitResult sendStart();
+    bool calibrationEnds() const;
     Ended awaitCalibration();
     Ended endedBy(WaitResult r) const;
     void endStart(Ended how);
+    // Stops the stream and turns the speaker on again after a Start that
+    // ended without Done, as soon as the wire is free.
+    void undoStart();
     WaitResult sendStop();
     void takeText(const QString &text);
     void takeReading(double reading);
@@ -74,6 +84,13 @@ private:
     FormState &m_formState;
     DeviceLink &m_link;
     State m_state = State::Idle;
+    // What a Start has left on the KZ that no line since has undone.
+    bool m_streaming = false;
+    bool m_amplifierOff = false;
+    // A stop and the speaker's line are owed as soon as the wire is free;
+    // the stop even where nothing says the KZ streams (a Start stopped).
+    bool m_undoPending = false;
+    bool m_stopPending = false;
     tune::PkCalibration m_calibration;
 };
 

@@ -110,7 +110,7 @@ WaitResult Sensitivity::sendSettings()
 
 void Sensitivity::saveSettings()
 {
-    DeviceLink::Sequence wire(m_link);
+    DeviceLink::Sequence wire(m_link, QStringLiteral("Save Settings"), [this] { saveSettings(); });
     if (!wire)
         return;
     std::ignore = sendSettings(); // the last of the sequence: nothing follows
@@ -118,7 +118,7 @@ void Sensitivity::saveSettings()
 
 void Sensitivity::restoreDefaults()
 {
-    DeviceLink::Sequence wire(m_link);
+    DeviceLink::Sequence wire(m_link, QStringLiteral("Restore Defaults"), [this] { restoreDefaults(); });
     if (!wire)
         return;
     for (int i = 0; i < tune::kSettingCount; ++i) {
@@ -135,7 +135,7 @@ void Sensitivity::restoreDefaults()
 
 void Sensitivity::firmwareVersion()
 {
-    DeviceLink::Sequence wire(m_link);
+    DeviceLink::Sequence wire(m_link, QStringLiteral("Firmware Version"), [this] { firmwareVersion(); });
     if (!wire)
         return;
     for (int i = 0; i < 2; ++i) {

@@ -31,7 +31,9 @@
 #include "words/wordlist.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QToolTip>
 #include <QGroupBox>
 #include <QShortcut>
 
@@ -74,6 +76,7 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
     m_autoTune = new AutoTune(m_controls.setup, m_state, *m_link, *m_sensitivity, this);
     m_about = new AboutBrowser(m_controls.about, sites, this);
     m_tabs = new TabNavigator(m_controls, *m_link, *m_about, this);
+    connect(m_tabs, &TabNavigator::switched, m_pk, &PkTest::pageChanged);
     m_log = new LogFile(m_controls.log, this);
     m_questions = new QuestionDesk(m_controls.com, m_controls.form, m_state, *m_link, *m_log, this);
 
@@ -86,6 +89,15 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
     // The upload's result shows only in the title.
     connect(m_upload, &WordListUpload::finished, this, [this] { announceTitle(this); });
 
+    // A click refused because another sequence holds the wire says so where
+    // the user clicked, and goes away by itself.
+    connect(m_link, &DeviceLink::sequenceRefused, this, [this](const QString &holder) {
+        QWidget *at = QApplication::focusWidget();
+        if (!at || at->window() != this)
+            at = this;
+        QToolTip::showText(at->mapToGlobal(at->rect().center()),
+                           QStringLiteral("Busy: %1 is running").arg(holder), at);
+    });
     // Escape leaves a running sequence (an upload, an auto tune).
     auto *leave = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     leave->setObjectName(QStringLiteral("leaveSequence"));

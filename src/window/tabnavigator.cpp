@@ -62,6 +62,14 @@ QStringList TabNavigator::captions() const
 
 void TabNavigator::tabClicked()
 {
+    ++m_depth;
+    showChosenPage();
+    if (--m_depth == 0)
+        emit switched();
+}
+
+void TabNavigator::showChosenPage()
+{
     for (QGroupBox *page :
          {m_controls.words.setupframe, m_controls.setup.Controlframe, m_controls.com.comframe,
           m_controls.kzPage.KZframe, m_controls.pk.pkframe, m_controls.about.Aboutframe,

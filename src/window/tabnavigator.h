@@ -27,10 +27,18 @@ public:
     // Every tab's caption, in the strip's order.
     QStringList captions() const;
 
+signals:
+    // A page change has sent all its lines (the outermost, when a click
+    // during its waits changed the page again).
+    void switched();
+
 private:
+    void showChosenPage();
+
     const Form1Controls &m_controls;
     DeviceLink &m_link;
     AboutBrowser &m_about;
+    int m_depth = 0;
 };
 
 } // namespace kz

@@ -51,6 +51,8 @@ void ComWords::announce(QString &groupText)
     if (!word)
         return;
 
+    // Clicks during the word's waits start their sequences once it is said.
+    const DeviceLink::Announcement saying(m_link);
     // Each wait that does not end as planned ends the word where it stands.
     m_page.List1->selectIndex(word->number);
     if (!m_link.pumpOnce())

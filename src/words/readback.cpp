@@ -33,7 +33,7 @@ ReadBack::ReadBack(const WordListPage &page, ListBox *wordList, DeviceLink &link
 void ReadBack::request()
 {
     // Lines of another sequence between these would spoil the request.
-    DeviceLink::Sequence wire(m_link);
+    DeviceLink::Sequence wire(m_link, QStringLiteral("Read Words Spoken"), [this] { request(); });
     if (!wire)
         return;
     m_page.Text27->setText(kWaiting);

@@ -46,7 +46,7 @@ SayWord::SayWord(const WordListPage &page, ListBox *wordList, DeviceLink &link, 
 void SayWord::pick(int index)
 {
     // A second request would put its lines between the running one's.
-    DeviceLink::Sequence wire(m_link);
+    DeviceLink::Sequence wire(m_link, QStringLiteral("Say Word"), [this, index] { pick(index); });
     if (!wire || !m_page.HScroll7->setValueChecked(index))
         return;
     say();
@@ -54,7 +54,7 @@ void SayWord::pick(int index)
 
 void SayWord::sayClicked()
 {
-    DeviceLink::Sequence wire(m_link);
+    DeviceLink::Sequence wire(m_link, QStringLiteral("Say Word"), [this] { sayClicked(); });
     if (!wire)
         return;
     say();

@@ -51,7 +51,7 @@ void WordListUpload::run()
     Outcome outcome;
     int block = 0;
     {
-        DeviceLink::Sequence wire(m_link);
+        DeviceLink::Sequence wire(m_link, QStringLiteral("the word list upload"), [this] { run(); });
         if (!wire)
             return;
         m_running = true;
@@ -77,6 +77,8 @@ WordListUpload::Outcome WordListUpload::sendBlocks(int &block)
             return Outcome::NoAnswer;
         case WaitResult::Cancelled:
             return Outcome::Cancelled;
+        case WaitResult::Lost:
+            return Outcome::Lost;
         default:
             return Outcome::Ending;
         }
@@ -130,7 +132,8 @@ WaitResult WordListUpload::awaitAnswer()
 {
     // The receive loop copies whatever the KZ sent into Text18 on its tick;
     // an answer already there costs no wait.
-    return m_link.waitFor([this] { return !m_hidden.Text18->text().isEmpty(); }, kAnswerWaitMs);
+    return m_link.waitForAnswer([this] { return !m_hidden.Text18->text().isEmpty(); },
+                                kAnswerWaitMs);
 }
 
 void WordListUpload::finish(Outcome outcome, int block)
@@ -145,6 +148,9 @@ void WordListUpload::finish(Outcome outcome, int block)
         break;
     case Outcome::Cancelled:
         m_form.window->setWindowTitle(QStringLiteral("Upload cancelled at block %1").arg(block));
+        break;
+    case Outcome::Lost:
+        m_form.window->setWindowTitle(QStringLiteral("Upload stopped: lost the KZ at block %1").arg(block));
         break;
     case Outcome::Ending:
         break;

@@ -22,6 +22,7 @@ public:
         Complete,
         NoAnswer, // a block went unanswered for kAnswerWaitMs
         Cancelled,
+        Lost, // the KZ went away during the run
         Ending, // the window was closed
     };
     Q_ENUM(Outcome)

@@ -40,7 +40,7 @@ void VoiceSettings::testVoice()
 {
     // A second load, or any other sequence, would split the header from its
     // values.
-    DeviceLink::Sequence wire(m_link);
+    DeviceLink::Sequence wire(m_link, QStringLiteral("Test Voice"), [this] { testVoice(); });
     if (!wire)
         return;
     load();
@@ -48,7 +48,7 @@ void VoiceSettings::testVoice()
 
 void VoiceSettings::defaultVoice()
 {
-    DeviceLink::Sequence wire(m_link);
+    DeviceLink::Sequence wire(m_link, QStringLiteral("Default Voice"), [this] { defaultVoice(); });
     if (!wire)
         return;
     m_page.HScroll3->setValueChecked(kDefaultVolume);
@@ -86,14 +86,14 @@ void VoiceSettings::sendValues()
 // header and its values) would spoil it: refused like a sequence.
 void VoiceSettings::save()
 {
-    DeviceLink::Sequence wire(m_link);
+    DeviceLink::Sequence wire(m_link, QStringLiteral("Save"), [this] { save(); });
     if (wire)
         m_link.sendCommand(commands::kVoiceStore);
 }
 
 void VoiceSettings::switchAmp()
 {
-    DeviceLink::Sequence wire(m_link);
+    DeviceLink::Sequence wire(m_link, QStringLiteral("Amp on/off"), [this] { switchAmp(); });
     if (!wire)
         return;
     m_link.sendCommand(m_page.Option1[0]->isChecked() ? commands::kAmplifierOn

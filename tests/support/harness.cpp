@@ -17,11 +17,13 @@ RecordingPort::RecordingPort(const PortLocator &locator)
     : m_port(new SystemSerialPort(locator, this))
 {
     connect(m_port, &SerialPort::lost, this, &SerialPort::lost);
+    m_clock.start();
 }
 
 bool RecordingPort::open(int portNumber)
 {
     opens << portNumber;
+    openTimes << m_clock.elapsed();
     return m_port->open(portNumber);
 }
 

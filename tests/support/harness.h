@@ -7,6 +7,7 @@
 #include "support.h"
 #include "window/form1.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QPointer>
 #include <QSignalSpy>
@@ -28,12 +29,16 @@ public:
     void write(const QByteArray &data) override;
     QByteArray readAll() override { return m_port->readAll(); }
     QString errorText() const override { return m_port->errorText(); }
+    bool lastOpenRefused() const override { return m_port->lastOpenRefused(); }
 
     QList<int> opens;
+    // When each open was tried, in ms since the port was made.
+    QList<qint64> openTimes;
     QByteArray written;
 
 private:
     SystemSerialPort *m_port;
+    QElapsedTimer m_clock;
 };
 
 // The real window, offscreen, against simulated KZs on pseudo-terminals
