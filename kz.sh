@@ -14,6 +14,10 @@ cd "$(dirname "$0")"
 packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev qt6-webengine-dev
           libgl-dev libfontconfig-dev xvfb xauth fonts-liberation2)
 packages+=(libespeak-ng-dev qt6-multimedia-dev) # the simulated KZ's speech (--speak, --wav)
+# The readings window: QCustomPlot (its -dev package pulls Qt 5's in for the
+# build) and Qt SVG for its export; Qt Charts only for the benchmark that
+# compares the two libraries.
+packages+=(libqcustomplot-dev qt6-svg-dev qt6-charts-dev)
 # The install tests validate the desktop entry and the metainfo; dpkg-dev has
 # dpkg-shlibdeps, which finds the packages' dependencies.
 packages+=(desktop-file-utils appstream dpkg-dev)

@@ -11,6 +11,7 @@
 #endif
 #include "window/endsignals.h"
 #include "window/form1.h"
+#include "window/readings/readingsoption.h"
 #include "window/shortcuts.h"
 #include "window/tabnavigator.h"
 #include "window/tracemenu.h"
@@ -85,8 +86,8 @@ bool startSpeakingSimulator(QProcess &sim, const QString &folder, int port, QStr
     const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/kz-sim");
     sim.setProcessChannelMode(QProcess::ForwardedChannels);
     sim.start(program,
-              {QStringLiteral("--speak"), QStringLiteral("--dir"), folder, QStringLiteral("--port"),
-               QString::number(port)});
+              {QStringLiteral("--speak"), QStringLiteral("--wander"), QStringLiteral("--dir"),
+               folder, QStringLiteral("--port"), QString::number(port)});
     if (!sim.waitForStarted(5000)) {
         *error = program + QStringLiteral(": ") + sim.errorString();
         return false;
@@ -129,7 +130,8 @@ int main(int argc, char *argv[])
                        "  KZ_PDF_HOST     host of the help PDF, as --pdf-host\n"
                        "  KZ_NO_WEBENGINE 1: the About page hands its addresses to the "
                        "system's browser\n"
-                       "  KZ_PLUGIN_DIR   a folder searched first for the browser plugin"));
+                       "  KZ_PLUGIN_DIR   a folder searched first for the plugins (browser, "
+                       "readings window)"));
     parser.setApplicationDescription(parser.applicationDescription() + kz::keyboardHelpText());
     parser.addHelpOption();
     parser.addVersionOption();
@@ -183,6 +185,7 @@ int main(int argc, char *argv[])
         QStringLiteral("Record every line sent to the KZ and every chunk read from it to <file>."),
         QStringLiteral("file"));
     parser.addOption(traceOption);
+    parser.addOption(kz::readingsOption());
     answerHelpOrVersion(parser, argc, argv);
 
 #ifdef KZ_HAVE_FONTCONFIG
@@ -228,6 +231,8 @@ int main(int argc, char *argv[])
             }
         } else {
             simulated = std::make_unique<kz::sim::SimulatedKz>();
+            // Readings that move, as a held KZ's do, for the readings plot.
+            simulated->setWanderingReadings();
             if (!simulated->start(&error)
                 || !simulated->linkAs(simFolder.path(), portNumber, &error)) {
                 std::fprintf(stderr, "kz: cannot start the simulated KZ: %s\n", qPrintable(error));
@@ -252,6 +257,7 @@ int main(int argc, char *argv[])
     kz::Form1 window(port, sites);
     new kz::TraceMenu(window, *port);
     window.show();
+    kz::showReadingsIfAsked(parser, window);
     kz::closeOnEndSignals(&window);
 
     if (parser.isSet(startupReport))

@@ -4,6 +4,7 @@
 #include "window/browser/browserfactory.h"
 #include "window/browser/browserview.h"
 #include "window/form1.h"
+#include "window/readings/readings.h"
 #include "window/tabnavigator.h"
 
 #include <QCoreApplication>
@@ -103,6 +104,14 @@ long peakResidentKb()
     return fieldNumber(readProcFile(QStringLiteral("/proc/self/status")), "VmHWM");
 }
 
+bool libraryMapped(const QByteArray &namePrefix)
+{
+    const QList<QByteArray> lines = readProcFile(QStringLiteral("/proc/self/maps")).split('\n');
+    return std::any_of(lines.begin(), lines.end(), [&namePrefix](const QByteArray &line) {
+        return line.mid(line.lastIndexOf('/') + 1).startsWith(namePrefix);
+    });
+}
+
 bool glDriverLoaded()
 {
     // libGLX_mesa.so.0, libEGL_nvidia.so.0, swrast_dri.so, libgallium-*.so:
@@ -132,6 +141,10 @@ void reportFirstPaint(Form1 &window)
                     const QString plugin = findBrowserPlugin(browserPluginSearchPath());
                     std::printf("kz: browser plugin %s\n",
                                 plugin.isEmpty() ? "not found" : qPrintable(plugin));
+                    const QString readings = Readings::findPlugin();
+                    std::printf("kz: readings plugin %s; plotting library %s\n",
+                                readings.isEmpty() ? "not found" : qPrintable(readings),
+                                libraryMapped("libQCustomPlot") ? "loaded" : "not loaded");
                     quitSoon();
                 });
             }

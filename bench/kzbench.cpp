@@ -124,7 +124,7 @@ template<typename T> T median(QList<T> values)
     return values.isEmpty() ? T(-1) : values.at(values.size() / 2);
 }
 
-void startUp(const Platform &platform, int runs)
+void startUp(const Platform &platform, int runs, const QString &program = kzProgram())
 {
     const QString bareSize = QString::number(kz::twipsToPixels(kz::kClientWidthTwips));
     const QStringList bareArgs {bareSize,
@@ -134,7 +134,7 @@ void startUp(const Platform &platform, int runs)
     QString kzLine, bareLine;
     // Taken in turn, so that both meet the same load on the machine.
     for (int run = 0; run < runs; ++run) {
-        const StartUp kz = startOnce(kzProgram(), {QStringLiteral("--startup-report")}, platform);
+        const StartUp kz = startOnce(program, {QStringLiteral("--startup-report")}, platform);
         const StartUp bare = startOnce(bareWindowProgram(), bareArgs, platform);
         if (kz.ms < 0 || bare.ms < 0) {
             std::printf("  run %d: no first-paint line (kz: \"%s\", bare: \"%s\")\n", run,
@@ -203,6 +203,23 @@ void startUpEverywhere(int runs)
     const Platform xcb {QStringLiteral("xcb"), x.display()};
     startUp(xcb, runs);
     aboutPage(xcb);
+
+    // The same program where no readings plugin can be found: a copy in a
+    // folder of its own, with only the browser plugin beside it.
+    QTemporaryDir copy;
+    const QString program = copy.filePath(QStringLiteral("kz"));
+    const QFileInfo browser(
+        QFileInfo(kzProgram()).dir().filePath(QStringLiteral("plugins/libkzwebbrowser.so")));
+    QDir(copy.path()).mkdir(QStringLiteral("plugins"));
+    if (!QFile::copy(kzProgram(), program)
+        || (browser.exists()
+            && !QFile::link(browser.absoluteFilePath(),
+                            copy.filePath(QStringLiteral("plugins/libkzwebbrowser.so"))))) {
+        std::printf("  without the readings plugin: skipped, the copy failed\n");
+        return;
+    }
+    std::printf("the same on Xvfb, without the readings plugin (%s):\n", qPrintable(program));
+    startUp(xcb, runs, program);
 }
 
 void searchOfAbsentPorts()

@@ -136,6 +136,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption seedOption(QStringLiteral("seed"),
                                         QStringLiteral("Seed of the pseudo-random readings."),
                                         QStringLiteral("S"));
+    const QCommandLineOption wanderOption(
+        QStringLiteral("wander"),
+        QStringLiteral("Readings that drift as a held KZ's do, from --seed (default 1977)."));
     const QCommandLineOption reportOption(
         QStringLiteral("report-ms"),
         QStringLiteral("Milliseconds between the words reported in Dictionary, Phonetic and "
@@ -159,8 +162,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption speedOption(
         QStringLiteral("speed"), QStringLiteral("With --replay: divide the recorded delays by N."),
         QStringLiteral("N"));
-    parser.addOptions({dirOption, portOption, probeOption, readingsOption, seedOption, reportOption,
-                       printStoreOption, speakOption, wavOption, replayOption, speedOption});
+    parser.addOptions({dirOption, portOption, probeOption, readingsOption, seedOption, wanderOption,
+                       reportOption, printStoreOption, speakOption, wavOption, replayOption,
+                       speedOption});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("With --wav: the file."),
                                  QStringLiteral("[FILE]"));
     parser.process(app);
@@ -216,6 +220,11 @@ int main(int argc, char *argv[])
         if (!ok)
             return fail(QStringLiteral("--seed needs a whole number"));
         kz.setReadingSeed(seed);
+    }
+    if (parser.isSet(wanderOption)) {
+        const quint32 seed = parser.isSet(seedOption) ? parser.value(seedOption).toUInt()
+                                                      : kz::sim::SimulatedKz::kDefaultSeed;
+        kz.setWanderingReadings(seed);
     }
     if (parser.isSet(readingsOption)) {
         const auto readings = parseReadings(parser.value(readingsOption));

@@ -17,9 +17,11 @@ namespace kz::sim {
 
 namespace {
 
-// Fixed so that a run without a chosen seed repeats its readings.
-constexpr quint32 kDefaultSeed = 1977;
 constexpr int kMaxReading = 200;
+// Each wandering reading steps up to this far from the last, and comes back
+// this share of the way to the steady reading: some 20 either side of it.
+constexpr double kWanderStep = 10;
+constexpr double kWanderPull = 0.05;
 constexpr int kMaxWordNumber = 2050;
 constexpr int kMaxReportedWord = 2047;
 constexpr int kUploadValueCount = 32;
@@ -116,6 +118,13 @@ void SimulatedKz::setReadingSeed(quint32 seed)
 {
     m_readingSource = ReadingSource::Seeded;
     m_random.seed(seed);
+}
+
+void SimulatedKz::setWanderingReadings(quint32 seed)
+{
+    m_readingSource = ReadingSource::Wandering;
+    m_random.seed(seed);
+    m_wander = m_steadyReading;
 }
 
 void SimulatedKz::setReportInterval(int designMs)
@@ -373,6 +382,11 @@ int SimulatedKz::nextReading()
         break;
     case ReadingSource::Seeded:
         return static_cast<int>(m_random.bounded(kMaxReading + 1));
+    case ReadingSource::Wandering:
+        m_wander += kWanderStep * (2 * m_random.generateDouble() - 1)
+            + kWanderPull * (m_steadyReading - m_wander);
+        m_wander = qBound(0.0, m_wander, double(kMaxReading));
+        return qRound(m_wander);
     case ReadingSource::Scripted: {
         const int reading = m_readings.at(m_readingIndex);
         m_readingIndex = (m_readingIndex + 1) % m_readings.size();

@@ -48,6 +48,8 @@ public:
     static constexpr int kWordStoreAddress = 17664;
     static constexpr int kRowLength = 10;
     static constexpr int kSteadyReading = 100;
+    // Fixed so that a run without a chosen seed repeats its readings.
+    static constexpr quint32 kDefaultSeed = 1977;
     // Design times in milliseconds, run through the pacing scale.
     static constexpr int kReportIntervalMs = 3000;
     static constexpr int kTouchIntervalMs = 200;
@@ -81,6 +83,9 @@ public:
     void setReadings(const QList<int> &sequence);
     // Seeded pseudo-random readings in 0..200, restarted from the seed.
     void setReadingSeed(quint32 seed);
+    // Readings that drift as a held KZ's do: a seeded random walk around
+    // the steady reading, pulled back towards it, within 0..200.
+    void setWanderingReadings(quint32 seed = kDefaultSeed);
     int readingsSent() const { return m_readingsSent; }
 
     Mode mode() const { return m_mode; }
@@ -164,9 +169,10 @@ private:
     qint64 m_readAtNs = 0;
 
     ProbeAnswers m_probeAnswers = ProbeAnswers::Both;
-    enum class ReadingSource { Steady, Scripted, Seeded };
+    enum class ReadingSource { Steady, Scripted, Seeded, Wandering };
     ReadingSource m_readingSource = ReadingSource::Steady;
     int m_steadyReading = kSteadyReading;
+    double m_wander = kSteadyReading;
     QList<int> m_readings;
     qsizetype m_readingIndex = 0;
     QRandomGenerator m_random;

@@ -114,8 +114,11 @@ private slots:
         QCOMPARE(bench.kz.readingsSent(), 4);
 
         // A seed gives the same readings each time it is set, all in range.
-        auto seededReadings = [&bench](quint32 seed) {
-            bench.kz.setReadingSeed(seed);
+        auto seededReadings = [&bench](quint32 seed, bool wandering = false) {
+            if (wandering)
+                bench.kz.setWanderingReadings(seed);
+            else
+                bench.kz.setReadingSeed(seed);
             bench.answers.clear();
             bench.write(QByteArray("> 11 1\r").repeated(20) + kMarker);
             if (!QTest::qWaitFor([&] { return bench.answers.endsWith(kMarkerAnswer); }, kTimeoutMs))
@@ -132,6 +135,14 @@ private slots:
         QCOMPARE(seededReadings(42), first);
         QVERIFY(std::all_of(first.begin(), first.end(), [](int v) { return v >= 0 && v <= 200; }));
         QVERIFY(std::any_of(first.begin(), first.end(), [&](int v) { return v != first.front(); }));
+
+        // Wandering readings drift: each near the last, and not all alike.
+        const QList<int> walk = seededReadings(42, true);
+        QCOMPARE(walk.size(), 20);
+        QCOMPARE(seededReadings(42, true), walk);
+        for (qsizetype i = 1; i < walk.size(); ++i)
+            QVERIFY2(std::abs(walk.at(i) - walk.at(i - 1)) <= 16, qPrintable(QString::number(i)));
+        QVERIFY(std::any_of(walk.begin(), walk.end(), [&](int v) { return v != walk.front(); }));
     }
 
     void dumpOfWordsSaid()

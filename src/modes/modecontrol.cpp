@@ -33,8 +33,11 @@ ModeControl::ModeControl(const KzPage &page, FormState &state, DeviceLink &link,
         {m_page.Command8, {kSpeakingFirst, kVoiceChangeMode, 1}},
         {m_page.Command9, {kSilentFirst, kReversePhoneticMode, 3}},
     };
-    for (const auto &[button, mode] : buttons)
-        connect(button, &QPushButton::clicked, this, [this, mode] { start(mode); });
+    for (const auto &[button, mode] : buttons) {
+        ModeStart named = mode;
+        named.caption = button->text();
+        connect(button, &QPushButton::clicked, this, [this, named] { start(named); });
+    }
 
     connect(m_page.Text10, &TextBox::doubleClicked, this,
             [this] { m_page.Text10->setText(QString()); });
@@ -57,6 +60,7 @@ void ModeControl::start(const ModeStart &start)
     if (!m_link.hold() || !m_link.brk() || !m_link.hold())
         return;
     m_link.sendCommand(start.modeCommand);
+    emit modeStarted(start.mode, start.caption);
     modeOff();
 }
 
@@ -69,6 +73,10 @@ void ModeControl::modeOff()
 
 void ModeControl::takeReport(QString &message)
 {
+    // Touch Mode streams bare readings ("57^"); reports start with their
+    // mark ("AA = 12^").
+    if (const QString text = message.trimmed(); !text.isEmpty() && text.front().isDigit())
+        emit readingStreamed(numericValue(text));
     if (numericValue(message) >= kReportBelow)
         return;
     // The bare "^" that answers every stop names no word; read as a position

@@ -20,12 +20,19 @@ public:
     ModeControl(const KzPage &page, FormState &state, DeviceLink &link, ReceiveRouter &router,
                 QObject *parent = nullptr);
 
+signals:
+    // The mode's command went out; `caption` is its button's.
+    void modeStarted(qint16 mode, const QString &caption);
+    // A reading the KZ streams on the KZ page (Touch Mode), not a word report.
+    void readingStreamed(double reading);
+
 private:
     // What a mode button sends and the `mode` it leaves behind.
     struct ModeStart {
         QString firstCommand;
         QString modeCommand;
         qint16 mode;
+        QString caption; // the button's, for the mark in the readings
     };
 
     void start(const ModeStart &start);

@@ -70,6 +70,7 @@ void QuestionDesk::ask(AskedBy how)
         showLogFailure();
 
     m_page.Text3->setText(QString());
+    emit asked(question, m_form.Timer2->designInterval() / 1000);
 }
 
 bool QuestionDesk::isWaiting() const

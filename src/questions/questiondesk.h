@@ -27,6 +27,8 @@ public:
     bool isWaiting() const;
 
 signals:
+    // A question was asked; its response window lasts `seconds`.
+    void asked(const QString &question, int seconds);
     // The response window has ended and its answer is shown and logged.
     void answered(const QString &answer);
 

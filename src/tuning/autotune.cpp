@@ -113,6 +113,7 @@ WaitResult AutoTune::measurePass(int pass, PassTally &tally)
             return WaitResult::Cancelled;
         level += reading;
     }
+    emit passMeasured(pass, level);
     if (const WaitResult r = m_link.pumpOnce(); !r)
         return r;
     showPass(pass, level, tally.add(level));
@@ -149,6 +150,10 @@ WaitResult AutoTune::finish(const PassTally &tally)
     m_page.Text9->setText(summary(tally.lowest(), tally.highest(), average));
 
     const TuneResult result = tuneSettings(tally.highest(), tally.lowest(), average, m_state.gain);
+    const auto range = [&result](Level level) {
+        return result.values[std::size_t(indexOf({level, Row::Range}))];
+    };
+    emit tuned(range(Level::Low), range(Level::Mid), range(Level::High));
     for (int i = 0; i < kSettingCount; ++i) {
         const Setting s = settingAt(i);
         // A value the bar refuses leaves the bar and its box as they were.

@@ -34,6 +34,12 @@ public:
     // Settings. The caller holds the wire.
     WaitResult finish(const tune::PassTally &tally);
 
+signals:
+    // The sum of a pass's three readings.
+    void passMeasured(int pass, double level);
+    // The RANGE each level was computed to (before the bars' limits).
+    void tuned(double low, double mid, double high);
+
 private:
     WaitResult read(int n, double &reading);
     // One pass: its three readings, then the gauge and the pass number.

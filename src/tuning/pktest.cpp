@@ -45,6 +45,10 @@ PkTest::PkTest(const PkPage &page, FormState &state, DeviceLink &link, ReceiveRo
 {
     router.route(ReceiveRouter::Step::PkReading, m_page.pkframe, [this](QString &message) {
         const QString digits = digitsOnly(message).left(kReadingDigits);
+        // Only what the KZ sends is a reading for the plot, not what is
+        // typed into the box.
+        if (const auto reading = tune::pkReading(digits))
+            emit readingTaken(*reading);
         // A change of the box is taken as a reading below; repeated digits
         // leave the box as it was and count all the same.
         if (m_page.pktext->text() == digits)
@@ -97,8 +101,10 @@ void PkTest::takeReading(double reading)
         setPrompt(m_page.Text15->text() + kStar);
         return;
     }
+    const double x = tune::pkLineX(reading, m_calibration.avg());
     const QPointF upper = m_page.Line1->from();
-    m_page.Line1->setFrom(QPointF(tune::pkLineX(reading, m_calibration.avg()), upper.y()));
+    m_page.Line1->setFrom(QPointF(x, upper.y()));
+    emit lineMoved(x - tune::kLineCentreTwips);
 }
 
 PkTest::Ended PkTest::endedBy(WaitResult r) const

@@ -43,6 +43,12 @@ public:
     bool isStarting() const { return m_state != State::Idle; }
     const tune::PkCalibration &calibration() const { return m_calibration; }
 
+signals:
+    // A reading the KZ sent while the PK page was shown.
+    void readingTaken(double reading);
+    // The line moved: its upper end's offset from the centre.
+    void lineMoved(double offsetTwips);
+
 private:
     // Where a Start stands. Idle whenever no Start is running: the Done of a
     // test that is tracking runs from Idle.

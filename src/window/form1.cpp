@@ -19,6 +19,7 @@
 #include "window/form1layout.h"
 #include "window/keyboard.h"
 #include "window/programicon.h"
+#include "window/readings/readings.h"
 #include "kit/receiverouter.h"
 #include "window/tabnavigator.h"
 #include "kit/widgets.h"
@@ -103,6 +104,9 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
     connect(leave, &QShortcut::activated, m_link, &DeviceLink::cancelSequence);
 
     m_keys = new KeyboardNavigator(m_controls, this);
+
+    m_readings = new Readings(*this);
+
     load();
 }
 

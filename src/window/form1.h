@@ -19,6 +19,7 @@ class KeyboardNavigator;
 class LogFile;
 class ModeControl;
 class PkTest;
+class Readings;
 class QuestionDesk;
 class ReadBack;
 class ReceiveRouter;
@@ -54,6 +55,8 @@ public:
     AutoTune &autoTune() { return *m_autoTune; }
     PkTest &pkTest() { return *m_pk; }
     WordListUpload &upload() { return *m_upload; }
+    ModeControl &modes() { return *m_modes; }
+    Readings &readings() { return *m_readings; }
 
     // A window beside this one (readings, the wire trace) is reached by the
     // action's shortcut anywhere in the window and from the context menu of
@@ -89,6 +92,7 @@ private:
     VoiceSettings *m_voice = nullptr;
     WordListUpload *m_upload = nullptr;
     KeyboardNavigator *m_keys = nullptr;
+    Readings *m_readings = nullptr;
 };
 
 } // namespace kz

@@ -25,6 +25,11 @@ QList<QKeySequence> previousPageKeys()
             QKeySequence(Qt::CTRL | Qt::Key_PageUp)};
 }
 
+QKeySequence readingsKey()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_R);
+}
+
 QList<KeyUse> keyboardUse()
 {
     return {
@@ -45,6 +50,9 @@ QList<KeyUse> keyboardUse()
         {QStringLiteral("Enter, Space"),
          QStringLiteral("in the Word List page's list: say the word, as a click does")},
         {QStringLiteral("Esc"), QStringLiteral("stop a running upload or auto tune")},
+        {readingsKey().toString(QKeySequence::PortableText),
+         QStringLiteral("open the readings window, as \"Show readings\" on a page's context "
+                        "menu does")},
     };
 }
 

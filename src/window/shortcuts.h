@@ -9,6 +9,8 @@ namespace kz {
 // Keys that choose the next or the previous page, as a click on its tab does.
 QList<QKeySequence> nextPageKeys();
 QList<QKeySequence> previousPageKeys();
+// Opens the readings window, anywhere in the main window.
+QKeySequence readingsKey();
 
 // How the window is used from the keyboard: the keys, and what they do.
 struct KeyUse {

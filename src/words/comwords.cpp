@@ -2,10 +2,12 @@
 
 #include "device/commands.h"
 #include "device/devicelink.h"
+#include "device/format.h"
 #include "kit/formstate.h"
 #include "kit/pages.h"
 #include "kit/receiverouter.h"
 #include "kit/widgets.h"
+#include "words/wordlist.h"
 
 #include <QGroupBox>
 
@@ -26,6 +28,9 @@ ComWords::ComWords(const ComPage &page, FormState &state, DeviceLink &link, Rece
 {
     using Next = ReceiveRouter::Next;
     router.route(ReceiveRouter::Step::ComReadings, m_page.comframe, [this](QString &message) {
+        // Phase 0 only counts the first message; phase 4 is the trigger.
+        if (m_groups.phase() >= 1 && m_groups.phase() <= 3)
+            emit readingTaken(numericValue(message));
         std::optional<QString> group = m_groups.take(message, m_state.gain);
         if (!group)
             return Next::EndTick;
@@ -41,6 +46,8 @@ ComWords::ComWords(const ComPage &page, FormState &state, DeviceLink &link, Rece
 void ComWords::announce(QString &groupText)
 {
     const std::optional<ReadingGroups::Word> word = m_groups.wordFor(groupText);
+    if (const std::optional<int> number = ReadingGroups::wordNumber(groupText))
+        emit groupNamed(*number, word ? wordText(word->number) : QString());
     if (!word)
         return;
 

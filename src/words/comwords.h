@@ -24,6 +24,11 @@ public:
 signals:
     // A word passed the repeat filter and its say request is about to go out.
     void wordAnnounced(int wordNumber);
+    // A message was taken as one of a group's readings.
+    void readingTaken(double reading);
+    // A group named a word number; `word` is the word's text when it is
+    // announced, empty when the number is out of range or was said lately.
+    void groupNamed(int wordNumber, const QString &word);
 
 private:
     void announce(QString &groupText);

@@ -34,12 +34,27 @@ std::optional<QString> ReadingGroups::take(const QString &message, qint16 gain)
     return decimalText(sum * gain);
 }
 
-std::optional<ReadingGroups::Word> ReadingGroups::wordFor(const QString &groupText)
+namespace {
+QString wordDigits(const QString &groupText)
 {
-    const QString digits = digitsOnly(groupText).left(4);
+    return digitsOnly(groupText).left(4);
+}
+} // namespace
+
+std::optional<int> ReadingGroups::wordNumber(const QString &groupText)
+{
+    const QString digits = wordDigits(groupText);
     if (digits.isEmpty())
         return std::nullopt;
-    const int w = static_cast<int>(numericValue(digits));
+    return static_cast<int>(numericValue(digits));
+}
+
+std::optional<ReadingGroups::Word> ReadingGroups::wordFor(const QString &groupText)
+{
+    const std::optional<int> number = wordNumber(groupText);
+    if (!number)
+        return std::nullopt;
+    const int w = *number;
     if (w > kHighestWord || w < 1)
         return std::nullopt;
 
@@ -49,7 +64,7 @@ std::optional<ReadingGroups::Word> ReadingGroups::wordFor(const QString &groupTe
             return std::nullopt;
     }
     m_recentWords[m_recentIndex] = QString::number(w);
-    return Word {w, digits};
+    return Word {w, wordDigits(groupText)};
 }
 
 } // namespace kz

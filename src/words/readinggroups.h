@@ -31,6 +31,9 @@ public:
     // The word a group's text names, if it passes the repeat filter. The
     // ring moves on even for a repeat.
     std::optional<Word> wordFor(const QString &groupText);
+    // The number a group's text names, before the range and repeat checks;
+    // none when the text has no digits.
+    static std::optional<int> wordNumber(const QString &groupText);
 
     int phase() const { return m_phase; }
     int recentIndex() const { return m_recentIndex; }

@@ -55,6 +55,7 @@ void WordListUpload::run()
         if (!wire)
             return;
         m_running = true;
+        emit started();
         // No word said and no page chosen while the store is being written.
         m_page.List3->hide();
         m_page.Frame6->hide();

@@ -53,6 +53,8 @@ public:
     static QString valueLine(int element);
 
 signals:
+    // The upload has the wire and begins to write.
+    void started();
     // `block` is the block that was being sent when the upload ended.
     void finished(kz::WordListUpload::Outcome outcome, int block);
 

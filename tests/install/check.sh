@@ -57,6 +57,9 @@ package_files() {
   kz-browser)
     echo "$INSTALL_PLUGIN"
     ;;
+  kz-readings)
+    echo "$INSTALL_READINGS_PLUGIN"
+    ;;
   esac
 }
 
@@ -203,7 +206,7 @@ package)
   for package in fonts-liberation2 libqt6widgets6 libqt6serialport6; do
     grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "kz does not depend on $package: $depends"
   done
-  for package in libespeak-ng1 libqt6multimedia6 libqt6webenginewidgets6; do
+  for package in libespeak-ng1 libqt6multimedia6 libqt6webenginewidgets6 libqcustomplot2.1-qt6; do
     grep -qE "(^|, )$package( |,|$)" <<<"$depends" && fail "kz depends on $package: $depends"
   done
   recommends=$(dpkg-deb -f "$deb" Recommends)
@@ -211,11 +214,20 @@ package)
     [ "$package" = kz ] || grep -qF "$package (= $INSTALL_PACKAGE_VERSION)" <<<"$recommends" \
       || fail "kz does not recommend $package $INSTALL_PACKAGE_VERSION: $recommends"
   done
-  if [ -n "${INSTALL_PLUGIN:-}" ]; then
-    depends=$(dpkg-deb -f "$out/kz-browser_${INSTALL_PACKAGE_VERSION}_$arch.deb" Depends)
-    for package in "kz (= $INSTALL_PACKAGE_VERSION)" libqt6webenginewidgets6; do
-      grep -qF "$package" <<<"$depends" || fail "kz-browser does not depend on $package: $depends"
+  # A plugin's package depends on kz and on the libraries named.
+  plugin_depends() {
+    local name=$1 dependency
+    shift
+    depends=$(dpkg-deb -f "$out/${name}_${INSTALL_PACKAGE_VERSION}_$arch.deb" Depends)
+    for dependency in "kz (= $INSTALL_PACKAGE_VERSION)" "$@"; do
+      grep -qF "$dependency" <<<"$depends" || fail "$name does not depend on $dependency: $depends"
     done
+  }
+  if [ -n "${INSTALL_PLUGIN:-}" ]; then
+    plugin_depends kz-browser libqt6webenginewidgets6
+  fi
+  if [ -n "${INSTALL_READINGS_PLUGIN:-}" ]; then
+    plugin_depends kz-readings libqcustomplot2.1-qt6 libqt6svg6
   fi
   # Debian's package checker, informational tags shown too; any error or
   # warning fails.

@@ -2,11 +2,10 @@
 
 #include "window/browser/browserview.h"
 #include "window/browser/externalbrowserview.h"
+#include "window/pluginsearch.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QGuiApplication>
-#include <QJsonObject>
 #include <QPluginLoader>
 #include <QtGlobal>
 #include <QtGui/qtguiglobal.h>
@@ -20,13 +19,6 @@ Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext *context);
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
-#endif
-
-#ifndef KZ_PLUGIN_DIR
-#define KZ_PLUGIN_DIR ""
-#endif
-#ifndef KZ_INSTALLED_PLUGIN_DIR
-#define KZ_INSTALLED_PLUGIN_DIR ""
 #endif
 
 namespace kz {
@@ -44,30 +36,10 @@ bool webEngineDisabled()
     return !value.isEmpty() && value != "0";
 }
 
-// The plugin file in dir when its metadata, read without loading it, names
-// our interface; else empty, with the reason added to problems when there was
-// a file.
 QString candidateIn(const QString &dir, QStringList *problems)
 {
-    // Given a path without prefix and suffix, QPluginLoader adds the
-    // platform's ("lib", ".so", ".dll", ...).
-    const QPluginLoader loader(QDir(dir).absoluteFilePath(QLatin1StringView(kPluginBaseName)));
-    if (loader.fileName().isEmpty())
-        return {}; // nothing there
-    // A stale or foreign file costs nothing and runs no code.
-    const QJsonObject metaData = loader.metaData();
-    if (metaData.isEmpty()) {
-        problems->append(QStringLiteral("%1: %2").arg(loader.fileName(), loader.errorString()));
-        return {};
-    }
-    const QString iid = metaData.value(QStringLiteral("IID")).toString();
-    if (iid != QLatin1StringView(KZ_BROWSER_PLUGIN_IID)) {
-        problems->append(
-            QStringLiteral("%1: provides %2, not %3")
-                .arg(loader.fileName(), iid, QLatin1StringView(KZ_BROWSER_PLUGIN_IID)));
-        return {};
-    }
-    return loader.fileName();
+    return pluginCandidate(dir, QLatin1StringView(kPluginBaseName),
+                           QLatin1StringView(KZ_BROWSER_PLUGIN_IID), problems);
 }
 
 } // namespace
@@ -120,38 +92,13 @@ bool provideSharedOpenGLContext()
 
 QStringList browserPluginSearchPath()
 {
-    QStringList dirs;
-    const QString fromEnvironment = qEnvironmentVariable("KZ_PLUGIN_DIR");
-    if (!fromEnvironment.isEmpty())
-        dirs << QDir(fromEnvironment).absolutePath();
-    const QString builtIn = QStringLiteral(KZ_PLUGIN_DIR);
-    bool inBuildTree = true;
-    if (QCoreApplication::instance()) {
-        const QString programDir = QCoreApplication::applicationDirPath();
-        dirs << programDir + QStringLiteral("/plugins");
-        const QString installed = QStringLiteral(KZ_INSTALLED_PLUGIN_DIR);
-        if (!installed.isEmpty())
-            dirs << QDir::cleanPath(programDir + QLatin1Char('/') + installed);
-        // An installed copy must not take a plugin from the folder it was
-        // built in, of another version perhaps.
-        const QString buildDir = QDir::cleanPath(builtIn + QStringLiteral("/.."));
-        inBuildTree = programDir == buildDir || programDir.startsWith(buildDir + QLatin1Char('/'));
-    }
-    if (!builtIn.isEmpty() && inBuildTree)
-        dirs << builtIn;
-    dirs.removeDuplicates();
-    return dirs;
+    return pluginSearchPath();
 }
 
 QString findBrowserPlugin(const QStringList &dirs)
 {
-    QStringList problems;
-    for (const QString &dir : dirs) {
-        const QString file = candidateIn(dir, &problems);
-        if (!file.isEmpty())
-            return file;
-    }
-    return {};
+    return findPlugin(dirs, QLatin1StringView(kPluginBaseName),
+                      QLatin1StringView(KZ_BROWSER_PLUGIN_IID));
 }
 
 BrowserPlugin *loadBrowserPlugin(const QStringList &dirs, QString *path, QString *error)

@@ -34,10 +34,7 @@ BrowserView *createBrowserView(QWidget *parent);
 bool browserPluginLoaded();
 QString browserPluginPath();
 
-// Where the plugin is looked for, in order: $KZ_PLUGIN_DIR, "plugins" beside
-// the program, the installed plugin folder relative to the program's
-// (../lib/kz/plugins from bin/), and, for a program in the build tree (the
-// tests), the build's plugin folder.
+// Where the plugin is looked for: pluginSearchPath().
 QStringList browserPluginSearchPath();
 
 // The file loadBrowserPlugin() would try first: the first in dirs whose

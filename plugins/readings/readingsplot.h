@@ -1,0 +1,104 @@
+#pragma once
+
+#include "kit/readinghistory.h"
+#include "window/readings/readingsview.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <array>
+
+class QCPGraph;
+class QCPRange;
+class QCheckBox;
+class QCustomPlot;
+class QLabel;
+class QScrollBar;
+
+namespace kz {
+
+class PlotOverlay;
+
+// The readings window drawn with QCustomPlot, which thins each graph to
+// what the pixels can show: a redraw costs about the same for a minute of
+// readings as for a million points.
+class ReadingsPlotView : public ReadingsView {
+    Q_OBJECT
+public:
+    // Seconds in view while following the newest readings.
+    static constexpr double kFollowSpan = 60;
+
+    ReadingsPlotView(const ReadingHistory &history, QWidget *parent = nullptr);
+
+    void setFollowing(bool on) override;
+    bool isFollowing() const override;
+    QPair<double, double> visibleSeconds() const override;
+    void showAll() override;
+    void redraw() override;
+    bool exportCsv(const QString &path, QString *error) override;
+    bool exportPng(const QString &path, QString *error) override;
+    bool exportSvg(const QString &path, QString *error) override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    // A check box that shows or hides some sources together.
+    struct Series {
+        const char *name;
+        QString caption;
+        QList<Reading::Source> sources;
+    };
+
+    QWidget *buildControls();
+    QCheckBox *seriesToggle(const Series &series);
+    void setSeriesShown(const Series &series, bool on);
+    // Copies what the history gained since the last call; true if anything
+    // changed.
+    bool takeNew();
+    void take(quint64 serial, const Reading &point);
+    double tuneRunStart(double resultSeconds) const;
+    // Puts the time axis where following or the scroll bar say, the value
+    // axes around what is in view, and the scroll bar over the whole run.
+    void arrange();
+    void rescaleValues();
+    void updateScrollBar();
+    void setTimeRange(double lower, double upper);
+    void timeRangeChanged(const QCPRange &range);
+    void scrolled(int value);
+    void refresh();
+    void exportWithDialog(const QString &filter, const QString &suffix,
+                          bool (ReadingsPlotView::*write)(const QString &, QString *));
+
+    const ReadingHistory &m_history;
+    quint64 m_next = 0;
+    // The history's first() when last looked at. From 0, so that points
+    // dropped before the window was first opened are noted at once.
+    quint64 m_first = 0;
+    double m_newest = 0;
+    double m_oldest = 0;
+    double m_span = kFollowSpan;
+    QCustomPlot *m_plot;
+    PlotOverlay *m_overlay;
+    std::array<QCPGraph *, Reading::kSourceCount> m_graphs {};
+    QCheckBox *m_follow = nullptr;
+    QScrollBar *m_scroll = nullptr;
+    QLabel *m_status = nullptr;
+    QLabel *m_dropped = nullptr;
+    QTimer m_refresh;
+    // Set while the program, not the user, moves the time axis or the
+    // scroll bar; and while a wheel step zooms.
+    bool m_arranging = false;
+    bool m_wheeling = false;
+};
+
+class ReadingsPlotPlugin : public QObject, public ReadingsPlugin {
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID KZ_READINGS_PLUGIN_IID FILE "kzreadings.json")
+    Q_INTERFACES(kz::ReadingsPlugin)
+public:
+    ReadingsView *createView(const ReadingHistory &history, QWidget *parent) override;
+};
+
+} // namespace kz

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QCommandLineOption>
+
+class QCommandLineParser;
+
+namespace kz {
+
+class Form1;
+
+// `--readings`: the readings window opens with the main window.
+QCommandLineOption readingsOption();
+
+// To be called once the main window is shown.
+void showReadingsIfAsked(const QCommandLineParser &parser, Form1 &window);
+
+} // namespace kz
