@@ -1,3 +1,4 @@
+#include "options.h"
 #include "report.h"
 
 #include "device/portlocator.h"
@@ -12,12 +13,10 @@
 #include "window/endsignals.h"
 #include "window/form1.h"
 #include "window/readings/readingsoption.h"
-#include "window/shortcuts.h"
 #include "window/tabnavigator.h"
 #include "window/tracemenu.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -32,50 +31,6 @@
 #include <thread>
 #endif
 
-namespace {
-
-// --help and --version are answered before any QApplication exists, which
-// would abort where there is no display (a server, a session over ssh).
-void answerHelpOrVersion(QCommandLineParser &parser, int argc, char *argv[])
-{
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    // Only a command line understood in full: the window toolkit's own options
-    // (-platform, -reverse) would be misread here, and are taken out of the
-    // arguments by the QApplication before the second parse.
-    if (!parser.parse(arguments))
-        return;
-    if (parser.isSet(QStringLiteral("help-all"))) {
-        // The toolkit's options are known only to a GUI application: made
-        // offscreen, it needs no display either.
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        QApplication gui(argc, argv);
-        parser.process(gui); // prints and exits
-    }
-    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version"))) {
-        // For the program's name in the usage line; it needs no display.
-        QCoreApplication core(argc, argv);
-        if (parser.isSet(QStringLiteral("help")))
-            parser.showHelp(0);
-        parser.showVersion();
-    }
-}
-
-// Answers every message box as soon as it shows, for a run that no one
-// watches.
-class MessageBoxAnswerer : public QObject {
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (auto *box = qobject_cast<QMessageBox *>(watched); box && event->type() == QEvent::Show)
-            QTimer::singleShot(0, box, &QMessageBox::accept);
-        return false;
-    }
-};
-
-} // namespace
-
 #ifdef KZ_HAVE_SIMULATOR
 namespace {
 
@@ -86,8 +41,8 @@ bool startSpeakingSimulator(QProcess &sim, const QString &folder, int port, QStr
     const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/kz-sim");
     sim.setProcessChannelMode(QProcess::ForwardedChannels);
     sim.start(program,
-              {QStringLiteral("--speak"), QStringLiteral("--wander"), QStringLiteral("--dir"),
-               folder, QStringLiteral("--port"), QString::number(port)});
+              {QStringLiteral("--speak"), QStringLiteral("--wander"), QStringLiteral("--dir"), folder, QStringLiteral("--port"),
+               QString::number(port)});
     if (!sim.waitForStarted(5000)) {
         *error = program + QStringLiteral(": ") + sim.errorString();
         return false;
@@ -113,80 +68,132 @@ bool startSpeakingSimulator(QProcess &sim, const QString &folder, int port, QStr
     return true;
 }
 
+// The simulated KZ lives in a port folder of its own; the search then meets it
+// on the chosen port number. In process, or as kz-sim when it is to speak:
+// speech brings audio and synthesis libraries that the program itself never
+// loads.
+struct Simulation {
+    QTemporaryDir folder;
+    std::unique_ptr<kz::sim::SimulatedKz> kz;
+    QProcess speaking;
+};
+
+bool attachSimulator(Simulation &sim, const kz::Options &options, kz::PortLocator *locator)
+{
+    QString error;
+    bool started = false;
+    if (options.speak) {
+        started = startSpeakingSimulator(sim.speaking, sim.folder.path(), options.simulatePort,
+                                         &error);
+    } else {
+        sim.kz = std::make_unique<kz::sim::SimulatedKz>();
+        // Readings that move, as a held KZ's do, for the readings plot.
+        sim.kz->setWanderingReadings();
+        started = sim.kz->start(&error)
+            && sim.kz->linkAs(sim.folder.path(), options.simulatePort, &error);
+    }
+    if (!started) {
+        std::fprintf(stderr, "kz: cannot start the simulated KZ: %s\n", qPrintable(error));
+        return false;
+    }
+    *locator = kz::PortLocator::forFolder(sim.folder.path());
+    std::printf("kz: simulated KZ on port %d (%s)\n", options.simulatePort,
+                sim.kz ? qPrintable(sim.kz->slavePath()) : "kz-sim --speak");
+    std::fflush(stdout);
+    return true;
+}
+
 } // namespace
 #endif
+
+namespace {
+
+// Answers every message box as soon as it shows, for a run that no one
+// watches.
+class MessageBoxAnswerer : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (auto *box = qobject_cast<QMessageBox *>(watched); box && event->type() == QEvent::Show)
+            QTimer::singleShot(0, box, &QMessageBox::accept);
+        return false;
+    }
+};
+
+// Shows the program working where no one can watch it: connects, goes to the
+// page asked for, then saves what the window shows once it has painted that
+// state. False when there is no such page.
+bool scheduleScreenshot(kz::Form1 &window, const QString &file, const QString &page)
+{
+    if (!page.isEmpty() && window.tabs().captionOf(page).isEmpty()) {
+        std::fprintf(stderr, "kz: no page \"%s\"; the pages are \"%s\"\n", qPrintable(page),
+                     qPrintable(window.tabs().captions().join(QStringLiteral("\", \""))));
+        return false;
+    }
+    QObject::connect(
+        &window.connection(), &kz::Connection::connected, &window, [&, file, page](int port) {
+            if (!page.isEmpty())
+                window.tabs().choose(page);
+            QTimer::singleShot(1500, &window, [&, port, file] {
+                const bool saved = window.grab().save(file);
+                std::printf("kz: connected on port %d; %s %s\n", port,
+                            saved ? "saved a screenshot of the window to" : "could not save",
+                            qPrintable(file));
+                std::fflush(stdout);
+                window.close();
+            });
+        });
+    // No one is there to answer the failed search's message box: it is
+    // answered at once, and the picture shows the start screen as the search
+    // left it.
+    qApp->installEventFilter(new MessageBoxAnswerer(&window));
+    QObject::connect(&window.connection(), &kz::Connection::notFound, &window, [&, file] {
+        const bool saved = window.grab().save(file);
+        std::fprintf(stderr, "kz: no KZ found; %s %s\n",
+                     saved ? "saved a screenshot of the start screen to" : "could not save",
+                     qPrintable(file));
+        QCoreApplication::exit(1);
+    });
+    QTimer::singleShot(0, &window, [&] { window.connection().search(); });
+    return true;
+}
+
+// What the options ask of the window once the event loop runs; false when
+// they cannot be met.
+bool startRequests(kz::Form1 &window, const kz::Options &options)
+{
+    if (options.startupReport)
+        kz::reportFirstPaint(window);
+
+    if (options.connect && options.screenshot.isEmpty() && !options.aboutReport) {
+        QObject::connect(&window.connection(), &kz::Connection::connected, &window, [](int port) {
+            std::printf("kz: connected on port %d\n", port);
+            std::fflush(stdout);
+        });
+        QTimer::singleShot(0, &window, [&] { window.connection().search(); });
+    }
+
+    if (options.aboutReport) {
+        QObject::connect(&window.connection(), &kz::Connection::connected, &window,
+                         [&] { kz::reportAboutPage(window); });
+        QTimer::singleShot(0, &window, [&] { window.connection().search(); });
+    }
+
+    if (!options.screenshot.isEmpty() && !options.aboutReport)
+        return scheduleScreenshot(window, options.screenshot, options.page);
+    return true;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication::setApplicationName(QStringLiteral("kz"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KZ_VERSION));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Desktop control program for the KZ.\n\n"
-                       "Environment:\n"
-                       "  KZ_PORT_DIR     a folder whose entry COMn is port n\n"
-                       "  KZ_SITE_HOST    host of the maker's site, as --site-host\n"
-                       "  KZ_PDF_HOST     host of the help PDF, as --pdf-host\n"
-                       "  KZ_NO_WEBENGINE 1: the About page hands its addresses to the "
-                       "system's browser\n"
-                       "  KZ_PLUGIN_DIR   a folder searched first for the plugins (browser, "
-                       "readings window)"));
-    parser.setApplicationDescription(parser.applicationDescription() + kz::keyboardHelpText());
-    parser.addHelpOption();
-    parser.addVersionOption();
-    QCommandLineOption simulate(QStringLiteral("simulate"),
-                                QStringLiteral("Attach a simulated KZ, so that the program can be "
-                                               "tried without the device."));
-    QCommandLineOption simulatePort(QStringLiteral("simulate-port"),
-                                    QStringLiteral("Port number of the simulated KZ (default 3)."),
-                                    QStringLiteral("n"), QStringLiteral("3"));
-    QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                  QStringLiteral("Connect, save a picture of the window to "
-                                                 "<file> and quit."),
-                                  QStringLiteral("file"));
-    QCommandLineOption siteHost(QStringLiteral("site-host"),
-                                QStringLiteral("Host name of the maker's web site."),
-                                QStringLiteral("name"));
-    QCommandLineOption pdfHost(QStringLiteral("pdf-host"),
-                               QStringLiteral("Host name of the site with the help PDF."),
-                               QStringLiteral("name"));
-    QCommandLineOption startupReport(QStringLiteral("startup-report"),
-                                     QStringLiteral("Print when the window first paints, with "
-                                                    "the memory used, and quit."));
-    QCommandLineOption aboutReport(QStringLiteral("about-report"),
-                                   QStringLiteral("Open the About page, print the memory used "
-                                                  "once its page has loaded, and quit. Needs a "
-                                                  "KZ to connect to, as with --simulate."));
-    parser.addOption(startupReport);
-    parser.addOption(aboutReport);
-    parser.addOption(siteHost);
-    parser.addOption(pdfHost);
-#ifdef KZ_HAVE_SIMULATOR
-    parser.addOption(simulate);
-    parser.addOption(simulatePort);
-    QCommandLineOption speak(QStringLiteral("speak"),
-                             QStringLiteral("With --simulate: hear the words the KZ says."));
-    parser.addOption(speak);
-#endif
-    parser.addOption(screenshot);
-    QCommandLineOption connectAtStart(QStringLiteral("connect"),
-                                      QStringLiteral("Search for the KZ at once, as a click on "
-                                                     "\"Connect  to KZ\" does."));
-    parser.addOption(connectAtStart);
-    QCommandLineOption pageOption(
-        QStringLiteral("page"),
-        QStringLiteral("With --screenshot: the page to show, by its tab's "
-                       "caption (\"SET UP\")."),
-        QStringLiteral("caption"));
-    parser.addOption(pageOption);
-    QCommandLineOption traceOption(
-        QStringLiteral("trace"),
-        QStringLiteral("Record every line sent to the KZ and every chunk read from it to <file>."),
-        QStringLiteral("file"));
-    parser.addOption(traceOption);
-    parser.addOption(kz::readingsOption());
-    answerHelpOrVersion(parser, argc, argv);
+    kz::answerHelpOrVersion(argc, argv);
 
 #ifdef KZ_HAVE_FONTCONFIG
     // Reading the font configuration is the largest single cost before the
@@ -198,13 +205,13 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // Ties the window to the desktop entry, and so to its icon, on Wayland.
     QGuiApplication::setDesktopFileName(QStringLiteral(KZ_APP_ID));
-    parser.process(app);
+    const kz::Options options = kz::parseOptions(QCoreApplication::arguments());
 
     // Checked before anything starts: the program runs with its trace or not at all.
     std::unique_ptr<kz::TraceWriter> trace;
-    if (parser.isSet(traceOption)) {
+    if (!options.trace.isEmpty()) {
         QString error;
-        trace = kz::TraceWriter::create(parser.value(traceOption), kz::wiretrace::kNoPort, &error);
+        trace = kz::TraceWriter::create(options.trace, kz::wiretrace::kNoPort, &error);
         if (!trace) {
             std::fprintf(stderr, "kz: %s\n", qPrintable(error));
             return 1;
@@ -213,37 +220,9 @@ int main(int argc, char *argv[])
 
     kz::PortLocator locator = kz::PortLocator::fromEnvironment();
 #ifdef KZ_HAVE_SIMULATOR
-    // The simulated KZ lives in a port folder of its own; the search then
-    // meets it on the chosen port number.
-    QTemporaryDir simFolder;
-    std::unique_ptr<kz::sim::SimulatedKz> simulated;
-    QProcess speakingSim;
-    if (parser.isSet(simulate) || parser.isSet(simulatePort)) {
-        const int portNumber = parser.value(simulatePort).toInt();
-        QString error;
-        if (parser.isSet(speak)) {
-            // The speaking simulator is kz-sim beside this program: speech
-            // brings audio and synthesis libraries that the program itself
-            // never loads.
-            if (!startSpeakingSimulator(speakingSim, simFolder.path(), portNumber, &error)) {
-                std::fprintf(stderr, "kz: cannot start the simulated KZ: %s\n", qPrintable(error));
-                return 1;
-            }
-        } else {
-            simulated = std::make_unique<kz::sim::SimulatedKz>();
-            // Readings that move, as a held KZ's do, for the readings plot.
-            simulated->setWanderingReadings();
-            if (!simulated->start(&error)
-                || !simulated->linkAs(simFolder.path(), portNumber, &error)) {
-                std::fprintf(stderr, "kz: cannot start the simulated KZ: %s\n", qPrintable(error));
-                return 1;
-            }
-        }
-        locator = kz::PortLocator::forFolder(simFolder.path());
-        std::printf("kz: simulated KZ on port %d (%s)\n", portNumber,
-                    simulated ? qPrintable(simulated->slavePath()) : "kz-sim --speak");
-        std::fflush(stdout);
-    }
+    Simulation simulation;
+    if (options.simulate && !attachSimulator(simulation, options, &locator))
+        return 1;
 #endif
 
     const kz::SiteSettings sites
@@ -257,63 +236,11 @@ int main(int argc, char *argv[])
     kz::Form1 window(port, sites);
     new kz::TraceMenu(window, *port);
     window.show();
-    kz::showReadingsIfAsked(parser, window);
     kz::closeOnEndSignals(&window);
-
-    if (parser.isSet(startupReport))
-        kz::reportFirstPaint(window);
-
-    if (parser.isSet(connectAtStart) && !parser.isSet(screenshot) && !parser.isSet(aboutReport)) {
-        QObject::connect(&window.connection(), &kz::Connection::connected, &window, [](int port) {
-            std::printf("kz: connected on port %d\n", port);
-            std::fflush(stdout);
-        });
-        QTimer::singleShot(0, &window, [&] { window.connection().search(); });
-    }
-
-    if (parser.isSet(aboutReport)) {
-        QObject::connect(&window.connection(), &kz::Connection::connected, &window,
-                         [&] { kz::reportAboutPage(window); });
-        QTimer::singleShot(0, &window, [&] { window.connection().search(); });
-    }
-
-    MessageBoxAnswerer messageBoxAnswerer;
-    if (parser.isSet(screenshot) && !parser.isSet(aboutReport)) {
-        // Show the program working where no one can watch it: connect, go to
-        // the page asked for, then save what the window shows once it has
-        // painted that state.
-        const QString file = parser.value(screenshot);
-        const QString page = parser.value(pageOption);
-        if (!page.isEmpty() && window.tabs().captionOf(page).isEmpty()) {
-            std::fprintf(stderr, "kz: no page \"%s\"; the pages are \"%s\"\n", qPrintable(page),
-                         qPrintable(window.tabs().captions().join(QStringLiteral("\", \""))));
-            return 2;
-        }
-        QObject::connect(
-            &window.connection(), &kz::Connection::connected, &window, [&, file, page](int port) {
-                if (!page.isEmpty())
-                    window.tabs().choose(page);
-                QTimer::singleShot(1500, &window, [&, port, file] {
-                    const bool saved = window.grab().save(file);
-                    std::printf("kz: connected on port %d; %s %s\n", port,
-                                saved ? "saved a screenshot of the window to" : "could not save",
-                                qPrintable(file));
-                    std::fflush(stdout);
-                    window.close();
-                });
-            });
-        // No one is there to answer the failed search's message box: it is
-        // answered at once, and the picture shows the start screen as the
-        // search left it.
-        app.installEventFilter(&messageBoxAnswerer);
-        QObject::connect(&window.connection(), &kz::Connection::notFound, &window, [&, file] {
-            const bool saved = window.grab().save(file);
-            std::fprintf(stderr, "kz: no KZ found; %s %s\n",
-                         saved ? "saved a screenshot of the start screen to" : "could not save",
-                         qPrintable(file));
-            QCoreApplication::exit(1);
-        });
-        QTimer::singleShot(0, &window, [&] { window.connection().search(); });
-    }
+    if (options.readings)
+        kz::showReadingsAtStart(window);
+    if (!startRequests(window, options))
+        return 2;
     return app.exec();
 }
+

@@ -1,5 +1,6 @@
 // Prints what the program costs: start-up time and memory, the CPU it uses
-// while it waits, and how late its waits end. Everything runs at real time.
+// while it waits, how late its waits end and how soon what the user ends
+// stops. Everything runs at real time.
 // `--upload` measures the word-list upload instead (about eight minutes;
 // `--upload 40` its first 40 blocks; `--trace FILE` records its wire), and
 // `--tick` the receive tick alone, with and without a wire trace.
@@ -607,6 +608,102 @@ void autoTuneAndPkTest()
                 static_cast<long long>(tickToPaint.last()));
 }
 
+// How soon what the user ends stops, in real time: the tests count these in
+// ticks of scaled time.
+void promptEnds()
+{
+    {
+        QTemporaryDir empty;
+        kz::Form1 window(new kz::SystemSerialPort(kz::PortLocator::forFolder(empty.path())));
+        window.show();
+        QElapsedTimer sinceClose;
+        QTimer::singleShot(200, &window, [&] {
+            sinceClose.start();
+            window.close();
+        });
+        window.connection().search();
+        std::printf("window closed during a search: the search ended %.1f ms later\n",
+                    sinceClose.nsecsElapsed() / 1e6);
+    }
+    SimulatedSession session;
+    if (!session.connect("prompt ends"))
+        return;
+    kz::Form1 &window = *session.window;
+    const auto &c = window.controls();
+    // Runs `end` in the wait after the next line sent, and times the click
+    // from there.
+    auto endedAfter = [&](QPushButton *clicked, const std::function<void()> &end) {
+        QElapsedTimer since;
+        auto once = QObject::connect(&window.link(), &kz::DeviceLink::commandSent, [&] {
+            if (!since.isValid())
+                QTimer::singleShot(0, [&] {
+                    since.start();
+                    end();
+                });
+        });
+        clicked->click();
+        QObject::disconnect(once);
+        return since.nsecsElapsed() / 1e6;
+    };
+    showPage(window, QStringLiteral("PK"));
+    std::printf("Done during a PK Start's lines: the Start ended %.1f ms later, 500 of them the "
+                "stop's two holds\n",
+                endedAfter(c.pk.Command5, [&] { c.pk.Command5->click(); }));
+    showPage(window, QStringLiteral("SET UP"));
+    std::printf("window closed during Save Settings: it ended %.1f ms later\n",
+                endedAfter(c.setup.Command57, [&] { window.close(); }));
+}
+
+// The CPU the program uses while the KZ is away and it tries the port again
+// once a second.
+void idleWhileUnplugged()
+{
+    QTemporaryDir folder;
+    auto device = std::make_unique<kz::sim::SimulatedKz>();
+    device->start();
+    device->linkAs(folder.path(), 1);
+    kz::Form1 window(new kz::SystemSerialPort(kz::PortLocator::forFolder(folder.path())));
+    window.show();
+    window.connection().search();
+    if (!window.connection().isConnected()) {
+        std::printf("KZ unplugged: the simulated KZ was not found\n");
+        return;
+    }
+    device.reset();
+    QElapsedTimer clock;
+    clock.start();
+    const double before = cpuMs();
+    runUntil([&] { return clock.elapsed() >= 5000; });
+    const double cpu = cpuMs() - before;
+    std::printf("KZ unplugged, 5 s of looking for it again: CPU %.1f ms (%.2f%% of one core)\n",
+                cpu, 100.0 * cpu / clock.elapsed());
+}
+
+// Texts far longer than anyone types, set at once (a paste): the manual open
+// of a port, and a question asked and logged.
+void longTexts()
+{
+    QTemporaryDir folder;
+    QDir::setCurrent(folder.path()); // the log goes there
+    kz::Form1 window(new kz::SystemSerialPort(kz::PortLocator::forFolder(folder.path())));
+    window.show();
+    const auto &c = window.controls();
+    QElapsedTimer clock;
+    clock.start();
+    c.connect.Text17->setText(QString(10000, u'9'));
+    c.connect.Command23->click();
+    const double openMs = clock.nsecsElapsed() / 1e6;
+    QString question;
+    for (int i = 0; question.size() < 100000; ++i)
+        question += QStringLiteral("word%1 ").arg(i);
+    clock.restart();
+    c.com.Text3->setText(question);
+    c.com.Command2->click();
+    std::printf("long texts: manual open of a 10,000-digit port number %.1f ms; a "
+                "100,000-character question asked and logged %.1f ms\n",
+                openMs, clock.nsecsElapsed() / 1e6);
+}
+
 // The waits the upload prescribes from the first line of block 0 to the first
 // line of block `blocks`: two start-up hold1s of 125 ms, 15-ms hold1s (one per
 // value, four per block: after the answer, before the next header and after
@@ -779,5 +876,8 @@ int main(int argc, char *argv[])
     receiveTicks();
     modeAndSayWaits();
     autoTuneAndPkTest();
+    promptEnds();
+    idleWhileUnplugged();
+    longTexts();
     return 0;
 }

@@ -1,3 +1,4 @@
+#include "options.h"
 #include "replay.h"
 #include "simulatedkz.h"
 #include "speaker.h"
@@ -5,9 +6,7 @@
 #include "wavfile.h"
 #include "words/phonetable.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -88,18 +87,69 @@ void printStore(const kz::sim::SimulatedKz &kz)
                        kz.ampOn() ? QStringLiteral("on") : QStringLiteral("off")));
 }
 
-std::optional<QList<int>> parseReadings(const QString &text)
+int fail(const QString &message)
 {
-    QList<int> readings;
-    for (const QString &part : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        bool ok = false;
-        readings.append(part.trimmed().toInt(&ok));
-        if (!ok)
-            return std::nullopt;
+    std::fprintf(stderr, "kz-sim: %s\n", message.toLocal8Bit().constData());
+    return 1;
+}
+
+// Writes one row of the phoneme table as it would be spoken.
+int writeWavRow(const kz::sim::SimulatedKz &kz, int row, const QString &file)
+{
+    QString error;
+    const auto audio = kz::sim::SpeechRenderer().render(kz.wordRow(row), false, &error);
+    if (!audio || !kz::sim::writeWav(file, *audio, &error))
+        return fail(error);
+    printLine(QStringLiteral("row %1 (%2): %3 s to %4")
+                  .arg(row)
+                  .arg(joined(kz.wordRow(row)))
+                  .arg(audio->seconds(), 0, 'f', 3)
+                  .arg(file));
+    return 0;
+}
+
+void configure(kz::sim::SimulatedKz &kz, const kz::sim::Options &options)
+{
+    kz.setProbeAnswers(options.probe);
+    if (options.seed)
+        kz.setReadingSeed(*options.seed);
+    if (options.wander)
+        kz.setWanderingReadings(options.seed.value_or(kz::sim::SimulatedKz::kDefaultSeed));
+    if (options.readings)
+        kz.setReadings(*options.readings);
+    if (options.reportMs)
+        kz.setReportInterval(*options.reportMs);
+}
+
+// The store is printed on SIGUSR1; the other signals end the program.
+void actOnSignals(QSocketNotifier &notifier, const kz::sim::SimulatedKz &kz)
+{
+    QObject::connect(&notifier, &QSocketNotifier::activated, &notifier, [&kz] {
+        char byte;
+        bool quit = false;
+        while (::read(signalPipe[0], &byte, 1) > 0) {
+            if (byte == kPrintStore)
+                printStore(kz);
+            else
+                quit = true;
+        }
+        if (quit)
+            QCoreApplication::quit();
+    });
+}
+
+// Every line the simulated KZ receives and sends, and what its speech says.
+void echoTraffic(kz::sim::SimulatedKz &kz, kz::sim::Speaker *speaker)
+{
+    if (speaker) {
+        QObject::connect(speaker, &kz::sim::Speaker::notice,
+                         [](const QString &text) { printLine(QStringLiteral("speech: ") + text); });
     }
-    if (readings.isEmpty())
-        return std::nullopt;
-    return readings;
+    QObject::connect(&kz, &kz::sim::SimulatedKz::lineReceived,
+                     [](const QString &line) { printLine(QStringLiteral("<- ") + line); });
+    QObject::connect(&kz, &kz::sim::SimulatedKz::sent, [](const QByteArray &text) {
+        printLine(QStringLiteral("-> ") + visible(text));
+    });
 }
 
 } // namespace
@@ -115,177 +165,32 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kz-sim"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KZ_VERSION));
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("A simulated KZ on a pseudo-terminal."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption dirOption(
-        QStringLiteral("dir"), QStringLiteral("Folder for the COMn link."), QStringLiteral("DIR"),
-        QDir(QDir::tempPath()).filePath(QStringLiteral("kz-ports")));
-    const QCommandLineOption portOption(QStringLiteral("port"),
-                                        QStringLiteral("Port number n of the link COMn."),
-                                        QStringLiteral("N"), QStringLiteral("1"));
-    const QCommandLineOption probeOption(QStringLiteral("probe"),
-                                         QStringLiteral("Probes answered: both, second or none."),
-                                         QStringLiteral("WHICH"), QStringLiteral("both"));
-    const QCommandLineOption readingsOption(
-        QStringLiteral("readings"),
-        QStringLiteral("Readings to answer in turn, e.g. 10,20,30 (default 100 each time)."),
-        QStringLiteral("LIST"));
-    const QCommandLineOption seedOption(QStringLiteral("seed"),
-                                        QStringLiteral("Seed of the pseudo-random readings."),
-                                        QStringLiteral("S"));
-    const QCommandLineOption wanderOption(
-        QStringLiteral("wander"),
-        QStringLiteral("Readings that drift as a held KZ's do, from --seed (default 1977)."));
-    const QCommandLineOption reportOption(
-        QStringLiteral("report-ms"),
-        QStringLiteral("Milliseconds between the words reported in Dictionary, Phonetic and "
-                       "Reverse Phonetic Mode; 0 reports none (default 3000)."),
-        QStringLiteral("MS"));
-    const QCommandLineOption printStoreOption(
-        QStringLiteral("print-store"),
-        QStringLiteral("Print the store and the words said on exit (also on SIGUSR1)."));
-    const QCommandLineOption speakOption(
-        QStringLiteral("speak"),
-        QStringLiteral("Speak the words said and reported, through the audio output."));
-    const QCommandLineOption wavOption(
-        QStringLiteral("wav"),
-        QStringLiteral("Write row N of the phoneme table to the WAV file FILE and exit."),
-        QStringLiteral("N"));
-    const QCommandLineOption replayOption(
-        QStringLiteral("replay"),
-        QStringLiteral("Play the KZ's side of the wire trace FILE (kz --trace): check each line "
-                       "the program sends and answer as recorded."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption speedOption(
-        QStringLiteral("speed"), QStringLiteral("With --replay: divide the recorded delays by N."),
-        QStringLiteral("N"));
-    parser.addOptions({dirOption, portOption, probeOption, readingsOption, seedOption, wanderOption,
-                       reportOption, printStoreOption, speakOption, wavOption, replayOption,
-                       speedOption});
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("With --wav: the file."),
-                                 QStringLiteral("[FILE]"));
-    parser.process(app);
-
-    auto fail = [](const QString &message) {
-        std::fprintf(stderr, "kz-sim: %s\n", message.toLocal8Bit().constData());
-        return 1;
-    };
+    QString error;
+    const auto options = kz::sim::parseOptions(QCoreApplication::arguments(), &error);
+    if (!options)
+        return fail(error);
 
     kz::sim::SimulatedKz kz;
-
-    if (!parser.isSet(wavOption) && !parser.positionalArguments().isEmpty())
-        return fail(QStringLiteral("a FILE is only taken with --wav N"));
-    if (parser.isSet(wavOption)) {
-        bool ok = false;
-        const int row = parser.value(wavOption).toInt(&ok);
-        if (!ok || row < 0 || row >= kz::kPhoneRows)
-            return fail(
-                QStringLiteral("--wav needs a row number from 0 to %1").arg(kz::kPhoneRows - 1));
-        if (parser.positionalArguments().size() != 1)
-            return fail(QStringLiteral("--wav N needs one FILE to write"));
-        const QString file = parser.positionalArguments().constFirst();
-        QString error;
-        const auto audio = kz::sim::SpeechRenderer().render(kz.wordRow(row), false, &error);
-        if (!audio || !kz::sim::writeWav(file, *audio, &error))
-            return fail(error);
-        printLine(QStringLiteral("row %1 (%2): %3 s to %4")
-                      .arg(row)
-                      .arg(joined(kz.wordRow(row)))
-                      .arg(audio->seconds(), 0, 'f', 3)
-                      .arg(file));
-        return 0;
-    }
-
-    bool portOk = false;
-    const int port = parser.value(portOption).toInt(&portOk);
-    if (!portOk || port < 1)
-        return fail(QStringLiteral("--port needs a number from 1"));
-
-    const QString probe = parser.value(probeOption);
-    if (probe == QLatin1String("both"))
-        kz.setProbeAnswers(kz::sim::SimulatedKz::ProbeAnswers::Both);
-    else if (probe == QLatin1String("second"))
-        kz.setProbeAnswers(kz::sim::SimulatedKz::ProbeAnswers::SecondOnly);
-    else if (probe == QLatin1String("none"))
-        kz.setProbeAnswers(kz::sim::SimulatedKz::ProbeAnswers::None);
-    else
-        return fail(QStringLiteral("--probe takes both, second or none"));
-
-    if (parser.isSet(seedOption)) {
-        bool ok = false;
-        const quint32 seed = parser.value(seedOption).toUInt(&ok);
-        if (!ok)
-            return fail(QStringLiteral("--seed needs a whole number"));
-        kz.setReadingSeed(seed);
-    }
-    if (parser.isSet(wanderOption)) {
-        const quint32 seed = parser.isSet(seedOption) ? parser.value(seedOption).toUInt()
-                                                      : kz::sim::SimulatedKz::kDefaultSeed;
-        kz.setWanderingReadings(seed);
-    }
-    if (parser.isSet(readingsOption)) {
-        const auto readings = parseReadings(parser.value(readingsOption));
-        if (!readings)
-            return fail(QStringLiteral("--readings needs numbers separated by commas"));
-        kz.setReadings(*readings);
-    }
-
-    if (parser.isSet(reportOption)) {
-        bool ok = false;
-        const int ms = parser.value(reportOption).toInt(&ok);
-        if (!ok || ms < 0)
-            return fail(QStringLiteral("--report-ms needs a whole number from 0"));
-        kz.setReportInterval(ms);
-    }
+    if (options->wavRow)
+        return writeWavRow(kz, *options->wavRow, options->wavFile);
+    configure(kz, *options);
 
     QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
-        char byte;
-        bool quit = false;
-        while (::read(signalPipe[0], &byte, 1) > 0) {
-            if (byte == kPrintStore)
-                printStore(kz);
-            else
-                quit = true;
-        }
-        if (quit)
-            QCoreApplication::quit();
-    });
+    actOnSignals(signalNotifier, kz);
+    if (!options->replay.isEmpty())
+        return kz::sim::runReplay(options->replay, options->dir, options->port, options->speed);
 
-    if (parser.isSet(replayOption))
-        return kz::sim::runReplay(parser.value(replayOption), parser.value(dirOption),
-                                  parser.isSet(portOption) ? std::optional(port) : std::nullopt,
-                                  parser.value(speedOption));
-    if (parser.isSet(speedOption))
-        return fail(QStringLiteral("--speed is only taken with --replay FILE"));
-
-    QString error;
-    if (!kz.start(&error))
+    if (!kz.start(&error) || !kz.linkAs(options->dir, options->port.value_or(1), &error))
         return fail(error);
-    const QString folder = parser.value(dirOption);
-    if (!kz.linkAs(folder, port, &error))
-        return fail(error);
-
     std::unique_ptr<kz::sim::Speaker> speaker;
-    if (parser.isSet(speakOption)) {
+    if (options->speak)
         speaker = std::make_unique<kz::sim::Speaker>(&kz, kz::sim::systemAudioOutput());
-        QObject::connect(speaker.get(), &kz::sim::Speaker::notice,
-                         [](const QString &text) { printLine(QStringLiteral("speech: ") + text); });
-    }
-
-    QObject::connect(&kz, &kz::sim::SimulatedKz::lineReceived,
-                     [](const QString &line) { printLine(QStringLiteral("<- ") + line); });
-    QObject::connect(&kz, &kz::sim::SimulatedKz::sent, [](const QByteArray &text) {
-        printLine(QStringLiteral("-> ") + visible(text));
-    });
+    echoTraffic(kz, speaker.get());
 
     printLine(QStringLiteral("KZ simulator on %1, linked as %2")
                   .arg(kz.slavePath(), kz.links().constFirst()));
     const int status = app.exec();
-    if (parser.isSet(printStoreOption))
+    if (options->printStore)
         printStore(kz);
     return status;
 }

@@ -90,7 +90,7 @@ class TestAccessibility : public QObject {
     Q_OBJECT
 private slots:
     void init();
-    void cleanup() { delete h; }
+    void cleanup() { h.reset(); }
     void everyControlOfEveryPageIsNamed_data();
     void everyControlOfEveryPageIsNamed();
     void namesTableIsCurrent();
@@ -105,13 +105,13 @@ private slots:
 private:
     void show(const QString &caption);
     QWidget *focus() const { return QApplication::focusWidget(); }
-    WindowHarness *h = nullptr;
+    std::unique_ptr<WindowHarness> h;
 };
 
 void TestAccessibility::init()
 {
     qputenv("KZ_NO_WEBENGINE", "1");
-    h = new WindowHarness;
+    h = std::make_unique<WindowHarness>();
     h->createWindow();
     h->window()->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(h->window()));
@@ -122,9 +122,7 @@ void TestAccessibility::show(const QString &caption)
 {
     if (caption.isEmpty())
         return;
-    QVERIFY(h->connectWindow());
-    QVERIFY(h->window()->tabs().choose(caption));
-    h->port()->clearWritten();
+    QVERIFY(h->start(caption));
 }
 
 void TestAccessibility::everyControlOfEveryPageIsNamed_data()
@@ -328,7 +326,7 @@ void TestAccessibility::answerAndUploadEndReachAssistiveTechnology()
     // The answer alone, not the whole event window again.
     QVERIFY(raised(QAccessible::TextInserted, c.com.Text2->editor(), QStringLiteral("KZ  :")));
 
-    h->window()->tabs().choose(QStringLiteral("Word List"));
+    QVERIFY(h->showPage(QStringLiteral("Word List")));
     events.clear();
     QTimer::singleShot(0, &h->window()->link(), &DeviceLink::cancelSequence);
     c.words.Command24->click();

@@ -3,17 +3,13 @@
 #include "support.h"
 #include "tuning/autotune.h"
 #include "tuning/sensitivity.h"
-#include "kit/receiverouter.h"
-#include "window/tabnavigator.h"
 #include "kit/widgets.h"
 #include "wire.h"
 
-#include <QElapsedTimer>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QTabBar>
 #include <QTest>
 
 using namespace kz;
@@ -56,7 +52,6 @@ private slots:
     void clicksDuringARunAreRefused();
 
 private:
-    void showPage(const QString &caption);
     // The KZ answers the reading requests with these readings, in turn.
     void answerWith(const QList<int> &readings, int answers = -1);
     void run();
@@ -64,31 +59,20 @@ private:
     QStringList boxTexts() const;
     const SetupPage &page() const { return h->controls().setup; }
 
-    WindowHarness *h = nullptr;
+    std::unique_ptr<WindowHarness> h;
     int m_requests = 0;
 };
 
 void TestAutoTune::init()
 {
-    h = new WindowHarness(kScale);
-    QVERIFY(h->connectWindow());
-    showPage(QStringLiteral("SET UP"));
+    h = std::make_unique<WindowHarness>(kScale);
+    QVERIFY(h->start(QStringLiteral("SET UP")));
     m_requests = 0;
 }
 
 void TestAutoTune::cleanup()
 {
-    delete h;
-    h = nullptr;
-}
-
-void TestAutoTune::showPage(const QString &caption)
-{
-    h->window()->tabs().choose(caption);
-    QVERIFY(waitUntil([&] {
-        return !h->window()->receiver().isBusy() && h->window()->receiver().pending().isEmpty();
-    }));
-    h->port()->clearWritten();
+    h.reset();
 }
 
 void TestAutoTune::answerWith(const QList<int> &readings, int answers)
@@ -216,24 +200,19 @@ void TestAutoTune::aStoppedRunChangesAndSendsNothing()
     const QStringList boxesBefore = boxTexts();
     constexpr int kAnswered = 7;
     answerWith({100}, how == QLatin1String("silent") ? kAnswered : -1);
-    QElapsedTimer sinceLast;
+    TickClock sinceLast;
     connect(&h->window()->link(), &DeviceLink::commandSent, this, [&, this] {
         if (m_requests != kAnswered)
             return;
-        sinceLast.start();
+        sinceLast.restart();
         if (how == QLatin1String("page"))
-            QTimer::singleShot(0, this, [this] { showPage(QStringLiteral("COM")); });
+            QTimer::singleShot(0, this, [this] { h->showPage(QStringLiteral("COM")); });
         else if (how == QLatin1String("escape"))
             QTimer::singleShot(0, this, [this] { QTest::keyClick(h->window(), Qt::Key_Escape); });
     });
     run();
-    const qint64 waited = sinceLast.elapsed();
-    const qint64 deadline = qRound64(AutoTune::kReadingWaitMs * kScale);
-    if (bounded)
-        QVERIFY2(waited >= deadline && waited < deadline + 1000,
-                 qPrintable(QString::number(waited)));
-    else
-        QVERIFY2(waited < deadline, qPrintable(QString::number(waited)));
+    const QString ended = sinceLast.checkEnded(AutoTune::kReadingWaitMs, bounded);
+    QVERIFY2(ended.isEmpty(), qPrintable(ended));
     QCOMPARE(page().Text9->text(), shown);
     QCOMPARE(barValues(), barsBefore);
     QCOMPARE(boxTexts(), boxesBefore);

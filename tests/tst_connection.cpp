@@ -207,11 +207,14 @@ void TestConnection::closingTheWindowDuringASearchEndsItPromptly()
     Harness h(1.0); // real time: the full search would take nine seconds
     h.createWindow();
     const auto &c = h.controls();
-    QTimer::singleShot(200, h.window(), [&] { h.window()->close(); });
-    QElapsedTimer clock;
-    clock.start();
+    TickClock sinceClose;
+    QTimer::singleShot(200, h.window(), [&] {
+        sinceClose.restart();
+        h.window()->close();
+    });
     QTest::mouseClick(c.connect.Command1, Qt::LeftButton);
-    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    // Not one of the search's 0.3-second steps more.
+    QVERIFY2(sinceClose.designMs() < 300, qPrintable(QString::number(sinceClose.designMs())));
     QVERIFY(h.port()->opens.size() <= 2);
     QVERIFY(!QApplication::activeModalWidget());
 }
@@ -227,9 +230,13 @@ void TestConnection::unpluggedDeviceClosesThePortOnceWithoutSpinning()
     // Idle while the port is looked for again, three attempts long.
     const qsizetype opens = h.port()->opens.size();
     const std::clock_t before = std::clock();
+    QElapsedTimer clock;
+    clock.start();
     QVERIFY(waitUntil([&] { return h.port()->opens.size() >= opens + 3; }));
+    // A share of one core: a spin would take all the machine gives it.
     const double cpuMs = 1000.0 * double(std::clock() - before) / CLOCKS_PER_SEC;
-    QVERIFY2(cpuMs < 60, qPrintable(QString::number(cpuMs)));
+    QVERIFY2(cpuMs < 0.25 * double(clock.elapsed()),
+             qPrintable(QStringLiteral("CPU %1 ms in %2 ms").arg(cpuMs).arg(clock.elapsed())));
     QCOMPARE(lost.count(), 1);
     QVERIFY(h.controls().com.Text2->text().startsWith(
         QStringLiteral("Lost the KZ on port # 1: the device was unplugged.")));

@@ -4,6 +4,7 @@
 #include "device/portsearch.h"
 #include "device/serialport.h"
 #include "memoryport.h"
+#include "support.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -96,11 +97,12 @@ void TestDeviceLink::readingTakesAllReceivedText()
 
 void TestDeviceLink::holdLastsOneTimer3Tick()
 {
+    QSignalSpy ticks(timer3, &QTimer::timeout);
     QElapsedTimer clock;
     clock.start();
     QVERIFY(link->hold());
-    const qint64 took = clock.elapsed();
-    QVERIFY2(took >= 45 && took < 150, qPrintable(QString::number(took)));
+    QVERIFY2(clock.elapsed() >= 45, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(ticks.count(), 1);
     QVERIFY(!timer3->isActive());
 }
 
@@ -109,6 +111,7 @@ void TestDeviceLink::holdStartedDuringAHoldEndsAtTheSameTick()
     // The inner hold starts 30 ms into the outer one. Had it restarted the
     // timer, the outer hold would last 30 ms longer than one tick.
     QElapsedTimer clock;
+    test::TickClock outer(10);
     qint64 innerEnded = -1;
     QTimer::singleShot(30, [&] {
         QVERIFY(link->hold());
@@ -116,22 +119,21 @@ void TestDeviceLink::holdStartedDuringAHoldEndsAtTheSameTick()
     });
     clock.start();
     QVERIFY(link->hold());
-    const qint64 outerEnded = clock.elapsed();
     QVERIFY(innerEnded >= 45);
-    QVERIFY2(outerEnded < 70, qPrintable(QString::number(outerEnded)));
-    QVERIFY(outerEnded - innerEnded < 15);
+    // One hold of 250 design ms; a restarted timer would have made it 400.
+    QVERIFY2(outer.designMs() < 350, qPrintable(QString::number(outer.designMs())));
 }
 
 void TestDeviceLink::hold1FollowsTimer4Interval()
 {
     timer4->setDesignInterval(15);
-    QElapsedTimer clock;
-    clock.start();
+    test::TickClock ten(5);
     for (int i = 0; i < 10; ++i)
         QVERIFY(link->hold1());
-    QVERIFY2(clock.elapsed() < 60, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(ten.designMs() < 2 * 10 * 15, qPrintable(QString::number(ten.designMs())));
     timer4->setDesignInterval(125);
-    clock.restart();
+    QElapsedTimer clock;
+    clock.start();
     QVERIFY(link->hold1());
     QVERIFY(clock.elapsed() >= 20);
 }
@@ -140,14 +142,17 @@ void TestDeviceLink::dtimerWaitsItsSecondsWithoutSpinning()
 {
     Pacing::setTimeScale(1.0);
     QElapsedTimer clock;
+    test::TickClock waited;
     const double cpuBefore = processCpuMs();
     clock.start();
     QVERIFY(link->dtimer(0.3));
     QVERIFY(link->hold());
     const qint64 took = clock.elapsed();
     const double cpu = processCpuMs() - cpuBefore;
-    QVERIFY2(took >= 545 && took < 700, qPrintable(QString::number(took)));
-    QVERIFY2(cpu < 30, qPrintable(QStringLiteral("CPU %1 ms").arg(cpu)));
+    QVERIFY2(took >= 545, qPrintable(QString::number(took)));
+    QVERIFY2(waited.designMs() < 700, qPrintable(QString::number(waited.designMs())));
+    // A share of one core: a spin would take all the machine gives it.
+    QVERIFY2(cpu < took / 10.0, qPrintable(QStringLiteral("CPU %1 ms in %2 ms").arg(cpu).arg(took)));
 }
 
 void TestDeviceLink::waitsKeepTheWindowsEventsRunning()
@@ -177,10 +182,9 @@ void TestDeviceLink::endingTheProgramReleasesEveryWait()
     WaitResult innerResult = WaitResult::Done;
     QTimer::singleShot(20, [&] { innerResult = link->dtimer(30); });
     QTimer::singleShot(60, [&] { link->endProgram(); });
-    QElapsedTimer clock;
-    clock.start();
+    test::TickClock waited;
     const WaitResult outerResult = link->dtimer(30);
-    QVERIFY(clock.elapsed() < 1000);
+    QVERIFY2(waited.designMs() < 1000, qPrintable(QString::number(waited.designMs())));
     QVERIFY(outerResult == WaitResult::Ending);
     QVERIFY(innerResult == WaitResult::Ending);
     QVERIFY(link->hold() == WaitResult::Ending);
@@ -218,16 +222,18 @@ void TestDeviceLink::waitForSaysHowItEnded()
                            [&] { end ? link->endProgram() : link->cancelSequence(); });
     QElapsedTimer clock;
     clock.start();
+    test::TickClock waited;
     const double cpuBefore = processCpuMs();
     // A wait on the device's answer: the one kind the user may leave.
     const WaitResult result = link->waitForAnswer([&] { return held; }, 1000);
     const qint64 took = clock.elapsed();
+    const double cpu = processCpuMs() - cpuBefore;
     QCOMPARE(int(result.outcome()), expected);
-    if (expected == WaitResult::Deadline)
-        QVERIFY2(took >= 195, qPrintable(QString::number(took)));
-    else
-        QVERIFY2(took < 150, qPrintable(QString::number(took)));
-    QVERIFY2(processCpuMs() - cpuBefore < 30, "the wait spun");
+    const QString ended = waited.checkEnded(1000, expected == WaitResult::Deadline);
+    QVERIFY2(ended.isEmpty(), qPrintable(ended));
+    QVERIFY2(cpu < took / 4.0, qPrintable(QStringLiteral("the wait spun: CPU %1 ms in %2 ms")
+                                                .arg(cpu)
+                                                .arg(took)));
 }
 
 void TestDeviceLink::pumpSaysWhatHappenedInIt_data()

@@ -6,7 +6,6 @@
 #include "kit/widgets.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -54,7 +53,7 @@ private slots:
     void clearLogAsksFirst();
     void clearLogBeforeAndDuringAQuestion();
 
-    void longTextsAreTakenWholeAndQuickly();
+    void longTextsAreTakenWhole();
 
 private:
     void showLogPage();
@@ -331,28 +330,23 @@ void TestLogFile::clearLogBeforeAndDuringAQuestion()
 }
 
 // Texts far longer than anyone types, set at once (as a paste or an
-// assistive tool does): the manual open answers at once, and a question is
-// asked, logged and read back whole.
-void TestLogFile::longTextsAreTakenWholeAndQuickly()
+// assistive tool does): the manual open answers, and a question is asked,
+// logged and read back whole. How long they take is the benchmark's.
+void TestLogFile::longTextsAreTakenWhole()
 {
     const auto &c = m_harness->controls();
-    QElapsedTimer clock;
-    clock.start();
     m_harness->port()->setPresentPorts({1});
     c.connect.Text17->setText(QString(10000, u'9'));
     c.connect.Command23->click(); // its panel shows only after a search
     QVERIFY(c.connect.Text1->text().endsWith(
         QStringLiteral("************* No Controller on port # *****************")));
-    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
 
     QString question;
     for (int i = 0; question.size() < 100000; ++i)
         question += QStringLiteral("word%1 ").arg(i);
     question = question.trimmed();
-    clock.restart();
     c.com.Text3->setText(question);
     QTest::mouseClick(c.com.Command2, Qt::LeftButton);
-    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(c.com.Text2->text().contains(question));
     QFile log(LogFile::fileName());
     QVERIFY(log.open(QIODevice::ReadOnly));

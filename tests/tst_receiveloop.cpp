@@ -1,13 +1,11 @@
 // What the KZ sends, gathered tick by tick and routed by the page shown.
 #include "harness.h"
 #include "kit/receiverouter.h"
-#include "window/tabnavigator.h"
 #include "kit/widgets.h"
 #include "words/comwords.h"
 #include "words/wordlist.h"
 
 #include <QGroupBox>
-#include <QTabBar>
 #include <QTest>
 
 using namespace kz;
@@ -36,7 +34,6 @@ private slots:
     void otherPagesOnlyEmptyTheBuffer();
 
 private:
-    void showPage(const QString &caption);
     // Sends text and waits until a tick has taken it and finished.
     void deliver(const QByteArray &text);
     void deliverReadings(const QList<int> &readings);
@@ -44,13 +41,13 @@ private:
     ComWords &words() const { return h->window()->comWords(); }
     const ReadingGroups &groups() const { return words().groups(); }
 
-    Harness *h = nullptr;
+    std::unique_ptr<Harness> h;
     sim::SimulatedKz *kz = nullptr;
 };
 
 void TestReceiveLoop::init()
 {
-    h = new Harness(0.02);
+    h = std::make_unique<Harness>(0.02);
     kz = h->addDevice(1);
     QVERIFY(h->connectWindow());
     // The stops of a tab change would otherwise come back as messages of
@@ -61,15 +58,7 @@ void TestReceiveLoop::init()
 
 void TestReceiveLoop::cleanup()
 {
-    delete h;
-    h = nullptr;
-}
-
-void TestReceiveLoop::showPage(const QString &caption)
-{
-    h->window()->tabs().choose(caption);
-    QVERIFY(waitUntil([&] { return !router().isBusy(); }));
-    kz->clearReceived();
+    h.reset();
 }
 
 void TestReceiveLoop::deliver(const QByteArray &text)
@@ -221,7 +210,7 @@ void TestReceiveLoop::messagesArrivingDuringTheWaitsCountAsOne()
 
 void TestReceiveLoop::kzPageListsReportedWords()
 {
-    showPage(QStringLiteral("KZ"));
+    QVERIFY(h->showPage(QStringLiteral("KZ")));
     const auto &c = h->controls();
     kz->sendModeReport(1234);
     QVERIFY(waitUntil([&] { return !c.kzPage.Text10->text().isEmpty(); }));
@@ -242,7 +231,7 @@ void TestReceiveLoop::kzPageListsReportedWords()
 
 void TestReceiveLoop::setUpPageShowsMessagesExceptDone()
 {
-    showPage(QStringLiteral("SET UP"));
+    QVERIFY(h->showPage(QStringLiteral("SET UP")));
     const auto &c = h->controls();
     deliver("  KZ FIRMWARE 2.10^  ");
     QCOMPARE(c.setup.Text9->text(), QStringLiteral("KZ FIRMWARE 2.10^"));
@@ -254,7 +243,7 @@ void TestReceiveLoop::setUpPageShowsMessagesExceptDone()
 
 void TestReceiveLoop::wordListPageDecodesTheDump()
 {
-    showPage(QStringLiteral("Word List"));
+    QVERIFY(h->showPage(QStringLiteral("Word List")));
     const auto &c = h->controls();
     deliver("Word 1 PROM d 57\r\n"
             "line d 12\r"
@@ -281,7 +270,7 @@ void TestReceiveLoop::wordListPageDecodesTheDump()
 
 void TestReceiveLoop::pkPageTakesTheFirstThreeDigits()
 {
-    showPage(QStringLiteral("PK"));
+    QVERIFY(h->showPage(QStringLiteral("PK")));
     const auto &c = h->controls();
     deliver("A12345^");
     QCOMPARE(c.pk.pktext->text(), QStringLiteral("123"));
@@ -296,7 +285,7 @@ void TestReceiveLoop::otherPagesOnlyEmptyTheBuffer()
     const auto &c = h->controls();
     for (const QString &caption : {QStringLiteral("Log File"), QStringLiteral("About The KZ")}) {
         qputenv("KZ_NO_WEBENGINE", "1");
-        showPage(caption);
+        QVERIFY(h->showPage(caption));
         const QString sam = h->window()->state().sam;
         deliver("Word 1 PROM d 5\r\nAA = 12^");
         QCOMPARE(groups().phase(), 0);

@@ -5,7 +5,6 @@
 #include "device/pacing.h"
 #include "support.h"
 #include "kit/receiverouter.h"
-#include "window/tabnavigator.h"
 #include "kit/widgets.h"
 #include "words/wordlist.h"
 
@@ -14,7 +13,6 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTabBar>
 #include <QTest>
 
 using namespace kz;
@@ -50,7 +48,6 @@ private slots:
     void oneLineButtons();
 
 private:
-    void showPage(const QString &caption);
     void clickListItem(int row);
     QPushButton *button(const QString &name) const;
     // Runs `action` once, during the wait after line `line` (from 0) is sent.
@@ -62,26 +59,18 @@ private:
     const SetupPage &setup() const { return h->controls().setup; }
     const KzPage &kzPage() const { return h->controls().kzPage; }
 
-    WindowHarness *h = nullptr;
+    std::unique_ptr<WindowHarness> h;
 };
 
 void TestRequests::init()
 {
-    h = new WindowHarness(0.1);
-    QVERIFY(h->connectWindow());
-    showPage(QStringLiteral("Word List"));
+    h = std::make_unique<WindowHarness>(0.1);
+    QVERIFY(h->start(QStringLiteral("Word List")));
 }
 
 void TestRequests::cleanup()
 {
-    delete h;
-    h = nullptr;
-}
-
-void TestRequests::showPage(const QString &caption)
-{
-    h->window()->tabs().choose(caption);
-    h->port()->clearWritten();
+    h.reset();
 }
 
 void TestRequests::clickListItem(int row)
@@ -135,7 +124,7 @@ void TestRequests::modeButtonSendsItsSequenceAndSetsTheDisplay()
     QFETCH(QString, name);
     QFETCH(QStringList, sent);
     QFETCH(int, mode);
-    showPage(QStringLiteral("KZ"));
+    QVERIFY(h->showPage(QStringLiteral("KZ")));
     // The display starts the other way, so that the click must set it.
     const bool shown = mode == 1;
     kzPage().List2->setVisible(!shown);
@@ -200,7 +189,7 @@ void TestRequests::onlyMessagesWithDigitsAreReports()
 {
     QFETCH(QByteArray, message);
     QFETCH(QString, listed);
-    showPage(QStringLiteral("KZ"));
+    QVERIFY(h->showPage(QStringLiteral("KZ")));
     kzPage().Text10->setText(QString()); // the tab's own stops were answered
     ReceiveRouter &router = h->window()->receiver();
     h->controls().hidden.rec->setText(QString()); // so the wait sees this message taken
@@ -214,7 +203,7 @@ void TestRequests::onlyMessagesWithDigitsAreReports()
 
 void TestRequests::doubleClickEmptiesTheWordDisplay()
 {
-    showPage(QStringLiteral("KZ"));
+    QVERIFY(h->showPage(QStringLiteral("KZ")));
     kzPage().Text10->show();
     kzPage().Text10->setText(wordText(5) + kCrLf);
     auto *editor = qobject_cast<QAbstractScrollArea *>(kzPage().Text10->editor());
@@ -337,7 +326,7 @@ void TestRequests::oneLineButtons()
     QFETCH(QString, name);
     QFETCH(int, option);
     QFETCH(QString, sent);
-    showPage(QStringLiteral("SET UP"));
+    QVERIFY(h->showPage(QStringLiteral("SET UP")));
     QTest::mouseClick(setup().Option1[option], Qt::LeftButton);
     QVERIFY(h->port()->lines().isEmpty()); // choosing alone sends nothing
     QTest::mouseClick(button(name), Qt::LeftButton);

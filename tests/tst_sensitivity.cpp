@@ -1,20 +1,19 @@
 // The sensitivity values of the SET UP page: bars and boxes, the gain, and
-// the lines of Save Settings, Restore Defaults and Firmware Version.
-#include "support.h"
-#include "tuning/sensitivity.h"
-#include "kit/receiverouter.h"
-#include "window/tabnavigator.h"
+// the lines of Save Settings, Restore Defaults and Firmware Version. The page
+// runs alone, with its behaviours, on a port in memory.
+#include "device/devicelink.h"
 #include "kit/widgets.h"
+#include "pagefixture.h"
+#include "tuning/autotune.h"
+#include "tuning/sensitivity.h"
 #include "wire.h"
 
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleOptionSlider>
-#include <QTabBar>
 #include <QTest>
 
 using namespace kz;
@@ -39,60 +38,49 @@ private slots:
     void firmwareVersionLines();
     void aSecondSequenceIsRefused_data();
     void aSecondSequenceIsRefused();
-    void closingTheWindowEndsASequencePromptly_data();
-    void closingTheWindowEndsASequencePromptly();
 
 private:
-    void showPage(const QString &caption);
-    QPushButton *button(const QString &name) const;
+    template<class W> W *find(const QString &name) const { return f->form()->findChild<W *>(name); }
     // Runs the click; `during` is clicked once the wire has carried `after` lines.
     QStringList wireOf(const QString &first, const QString &during = {}, int after = 2);
+    const SetupPage &page() const { return f->controls().setup; }
 
-    WindowHarness *h = nullptr;
+    std::unique_ptr<PageFixture> f;
+    std::unique_ptr<Sensitivity> m_sensitivity;
+    std::unique_ptr<AutoTune> m_autoTune; // for its Start, which a Save refuses
 };
 
 void TestSensitivity::init()
 {
-    h = new WindowHarness(0.05);
-    QVERIFY(h->connectWindow());
-    showPage(QStringLiteral("SET UP"));
+    f = std::make_unique<PageFixture>(Page::SetUp, 0.05);
+    m_sensitivity = std::make_unique<Sensitivity>(page(), f->state(), f->link());
+    m_autoTune = std::make_unique<AutoTune>(page(), f->state(), f->link(), *m_sensitivity);
 }
 
 void TestSensitivity::cleanup()
 {
-    delete h;
-    h = nullptr;
-}
-
-void TestSensitivity::showPage(const QString &caption)
-{
-    h->window()->tabs().choose(caption);
-    QVERIFY(waitUntil([&] { return !h->window()->receiver().isBusy(); }));
-    h->port()->clearWritten();
-}
-
-QPushButton *TestSensitivity::button(const QString &name) const
-{
-    return h->window()->findChild<QPushButton *>(name);
+    m_autoTune.reset();
+    m_sensitivity.reset();
+    f.reset();
 }
 
 QStringList TestSensitivity::wireOf(const QString &first, const QString &during, int after)
 {
-    WireRecorder wire(h->window());
+    WireRecorder wire(f->link(), f->controls().form);
     bool clicked = false;
     QMetaObject::Connection trigger;
     if (!during.isEmpty()) {
-        trigger = connect(&h->window()->link(), &DeviceLink::commandSent, this, [&, this] {
+        trigger = connect(&f->link(), &DeviceLink::commandSent, this, [&, this] {
             if (wire.lines().size() != after)
                 return;
             // A click handled in the first sequence's next wait.
             QTimer::singleShot(0, this, [&, this] {
-                QTest::mouseClick(button(during), Qt::LeftButton);
+                QTest::mouseClick(find<QPushButton>(during), Qt::LeftButton);
                 clicked = true;
             });
         });
     }
-    QTest::mouseClick(button(first), Qt::LeftButton);
+    QTest::mouseClick(find<QPushButton>(first), Qt::LeftButton);
     disconnect(trigger);
     if (!during.isEmpty() && !clicked)
         return {QStringLiteral("the second click never came")};
@@ -127,10 +115,10 @@ void TestSensitivity::saveSettingsSendsEveryLevelThenTheSelectedOne()
     QFETCH(QString, typed);
     QFETCH(int, selected);
     QFETCH(QStringList, high);
-    QTest::mouseClick(h->window()->findChild<QRadioButton *>(option), Qt::LeftButton);
+    QTest::mouseClick(find<QRadioButton>(option), Qt::LeftButton);
     if (!typedBox.isEmpty()) {
         auto *edit
-            = qobject_cast<QLineEdit *>(h->window()->findChild<TextBox *>(typedBox)->editor());
+            = qobject_cast<QLineEdit *>(find<TextBox>(typedBox)->editor());
         edit->selectAll();
         QTest::keyClick(edit, Qt::Key_Delete);
         QTest::keyClicks(edit, typed);
@@ -140,7 +128,7 @@ void TestSensitivity::saveSettingsSendsEveryLevelThenTheSelectedOne()
 
 void TestSensitivity::upperArrowRaisesTheValueAndOnlyItsBoxChanges()
 {
-    ScrollBar *bar = h->controls().setup.VScroll4;
+    ScrollBar *bar = page().VScroll4;
     QStyleOptionSlider opt;
     opt.initFrom(bar);
     opt.orientation = Qt::Vertical;
@@ -161,29 +149,29 @@ void TestSensitivity::upperArrowRaisesTheValueAndOnlyItsBoxChanges()
 
     QTest::mouseClick(bar, Qt::LeftButton, {}, up);
     QCOMPARE(bar->value(), 2);
-    QCOMPARE(h->controls().setup.Text13->text(), QStringLiteral(" 2"));
-    QCOMPARE(h->window()->state().gain, qint16(2));
+    QCOMPARE(page().Text13->text(), QStringLiteral(" 2"));
+    QCOMPARE(f->state().gain, qint16(2));
     // The other bars have not moved, so their boxes keep the initial texts.
-    QCOMPARE(h->controls().setup.Text14->text(), QStringLiteral("150"));
-    QCOMPARE(h->controls().setup.Text20->text(), QStringLiteral("4"));
+    QCOMPARE(page().Text14->text(), QStringLiteral("150"));
+    QCOMPARE(page().Text20->text(), QStringLiteral("4"));
     QTest::mouseClick(bar, Qt::LeftButton, {}, down);
     QCOMPARE(bar->value(), 1);
-    QCOMPARE(h->controls().setup.Text13->text(), QStringLiteral(" 1"));
-    QCOMPARE(h->window()->state().gain, qint16(1));
+    QCOMPARE(page().Text13->text(), QStringLiteral(" 1"));
+    QCOMPARE(f->state().gain, qint16(1));
 }
 
 void TestSensitivity::restoreDefaultsRewritesEveryBoxAndSaves()
 {
-    QTest::mouseClick(h->controls().setup.Option5, Qt::LeftButton);
+    QTest::mouseClick(page().Option5, Qt::LeftButton);
     const QStringList wire = wireOf("Command12");
     // High GAIN's bar stands at its default 1 already; its box still says so.
     QCOMPARE(wire,
              saveSettingsWire({" 225", " 20", " 30", " 3"}, {" 300", " 60", " 75", " 2"},
                               {" 500", " 90", " 100", " 1"}, Selected::Mid));
-    QCOMPARE(h->controls().setup.VScroll7->value(), 1);
-    QCOMPARE(h->controls().setup.VScroll13->value(), 500);
-    QCOMPARE(h->window()->state().gain, qint16(3));
-    QVERIFY(h->controls().setup.Option5->isChecked());
+    QCOMPARE(page().VScroll7->value(), 1);
+    QCOMPARE(page().VScroll13->value(), 500);
+    QCOMPARE(f->state().gain, qint16(3));
+    QVERIFY(page().Option5->isChecked());
 }
 
 void TestSensitivity::gainFollowsTheLowGainText_data()
@@ -203,14 +191,14 @@ void TestSensitivity::gainFollowsTheLowGainText()
 {
     QFETCH(QString, typed);
     QFETCH(int, gain);
-    auto *edit = qobject_cast<QLineEdit *>(h->controls().setup.Text13->editor());
+    auto *edit = qobject_cast<QLineEdit *>(page().Text13->editor());
     edit->selectAll();
     QTest::keyClick(edit, Qt::Key_Delete);
     QTest::keyClicks(edit, typed);
-    QCOMPARE(h->controls().setup.Text13->text(), typed);
-    QCOMPARE(h->window()->state().gain, qint16(gain));
+    QCOMPARE(page().Text13->text(), typed);
+    QCOMPARE(f->state().gain, qint16(gain));
     // Typing does not move the bar.
-    QCOMPARE(h->controls().setup.VScroll4->value(), 1);
+    QCOMPARE(page().VScroll4->value(), 1);
 }
 
 void TestSensitivity::firmwareVersionLines()
@@ -246,44 +234,6 @@ void TestSensitivity::aSecondSequenceIsRefused()
     const QStringList alone = wireOf(first);
     const QStringList interrupted = wireOf(first, second);
     QCOMPARE(interrupted, alone);
-}
-
-void TestSensitivity::closingTheWindowEndsASequencePromptly_data()
-{
-    QTest::addColumn<QString>("page");
-    QTest::addColumn<QString>("clicked");
-    QTest::newRow("Save Settings") << "SET UP"
-                                   << "Command57";
-    QTest::newRow("Restore Defaults") << "SET UP"
-                                      << "Command12";
-    QTest::newRow("Firmware Version") << "SET UP"
-                                      << "Command10";
-    QTest::newRow("Auto tune") << "SET UP"
-                               << "Command14";
-    QTest::newRow("PK Start") << "PK"
-                              << "Command5";
-}
-
-void TestSensitivity::closingTheWindowEndsASequencePromptly()
-{
-    QFETCH(QString, page);
-    QFETCH(QString, clicked);
-    showPage(page);
-    QElapsedTimer sinceClose;
-    int linesAtClose = -1;
-    connect(&h->window()->link(), &DeviceLink::commandSent, this, [&, this] {
-        if (linesAtClose >= 0)
-            return;
-        linesAtClose = int(h->port()->lines().size());
-        QTimer::singleShot(0, this, [&, this] {
-            sinceClose.start();
-            h->window()->close();
-        });
-    });
-    QTest::mouseClick(button(clicked), Qt::LeftButton);
-    QVERIFY(sinceClose.isValid());
-    QVERIFY2(sinceClose.elapsed() < 100, qPrintable(QString::number(sinceClose.elapsed())));
-    QCOMPARE(int(h->port()->lines().size()), linesAtClose);
 }
 
 QTEST_MAIN(TestSensitivity)

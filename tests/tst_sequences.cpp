@@ -27,6 +27,8 @@ private slots:
     void pollWaitsOutASequence();
     void aClickDuringAComWordSendsOnceTheWordIsSaid();
     void aRefusedClickSaysWhatHoldsTheWire();
+    void closingTheWindowEndsASequencePromptly_data();
+    void closingTheWindowEndsASequencePromptly();
 
 private:
     std::unique_ptr<WindowHarness> h;
@@ -98,13 +100,50 @@ void TestSequences::aClickDuringAComWordSendsOnceTheWordIsSaid()
 void TestSequences::aRefusedClickSaysWhatHoldsTheWire()
 {
     QPushButton *firmware = h->controls().setup.Command10;
-    h->window()->tabs().choose(QStringLiteral("SET UP"));
-    QVERIFY(waitUntil([&] { return !h->window()->receiver().isBusy(); }));
-    h->port()->clearWritten();
+    QVERIFY(h->showPage(QStringLiteral("SET UP")));
     DeviceLink::Sequence running(h->window()->link(), QStringLiteral("the word list upload"));
     QTest::mouseClick(firmware, Qt::LeftButton);
     QCOMPARE(QToolTip::text(), QStringLiteral("Busy: the word list upload is running"));
     QVERIFY(h->port()->lines().isEmpty());
+}
+
+void TestSequences::closingTheWindowEndsASequencePromptly_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("clicked");
+    QTest::newRow("Save Settings") << "SET UP"
+                                   << "Command57";
+    QTest::newRow("Restore Defaults") << "SET UP"
+                                      << "Command12";
+    QTest::newRow("Firmware Version") << "SET UP"
+                                      << "Command10";
+    QTest::newRow("Auto tune") << "SET UP"
+                               << "Command14";
+    QTest::newRow("PK Start") << "PK"
+                              << "Command5";
+}
+
+void TestSequences::closingTheWindowEndsASequencePromptly()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, clicked);
+    QVERIFY(h->showPage(page));
+    TickClock sinceClose;
+    int linesAtClose = -1;
+    connect(&h->window()->link(), &DeviceLink::commandSent, this, [&, this] {
+        if (linesAtClose >= 0)
+            return;
+        linesAtClose = int(h->port()->lines().size());
+        QTimer::singleShot(0, this, [&, this] {
+            sinceClose.restart();
+            h->window()->close();
+        });
+    });
+    QTest::mouseClick(h->window()->findChild<QPushButton *>(clicked), Qt::LeftButton);
+    QVERIFY(linesAtClose >= 0);
+    // Not one hold more, nor a wait for readings.
+    QVERIFY2(sinceClose.designMs() < 250, qPrintable(QString::number(sinceClose.designMs())));
+    QCOMPARE(int(h->port()->lines().size()), linesAtClose);
 }
 
 QTEST_MAIN(TestSequences)

@@ -25,9 +25,6 @@ using kz::sim::SpeechStep;
 namespace {
 
 constexpr int kTimeoutMs = 5000;
-// Rendering all 2048 words takes about 2 s on this kind of machine (two
-// cores shared with other builds); the budget allows thirty times that.
-constexpr qint64 kWholeTableBudgetMs = 60000;
 // Speech sits near 3000 RMS; quieter than this is no word.
 constexpr double kAudibleRms = 300;
 // eSpeak's timing varies by a few pitch periods from one call to the next.
@@ -346,7 +343,9 @@ void TestSpeech::wholeTableRendersInTime()
     }
     const qint64 ms = clock.elapsed();
     qInfo("2048 words, %.0f s of speech, rendered in %lld ms", seconds, ms);
-    QVERIFY2(ms < kWholeTableBudgetMs, qPrintable(QString::number(ms)));
+    // Far quicker than it speaks, so that the speaking KZ keeps up however
+    // loaded the machine; the time itself is the speech benchmark's.
+    QVERIFY2(ms < seconds * 1000 / 10, qPrintable(QString::number(ms)));
 }
 
 void TestSpeech::pauseLengthensTheRow_data()

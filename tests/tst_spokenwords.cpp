@@ -8,7 +8,6 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QPushButton>
-#include <QTabBar>
 #include <QTest>
 
 using namespace kz;
@@ -26,37 +25,24 @@ private slots:
     void wordsSaidAreReadBackNumbered();
 
 private:
-    void showPage(const QString &caption);
-
-    Harness *h = nullptr;
+    std::unique_ptr<Harness> h;
     sim::SimulatedKz *kz = nullptr;
 };
 
 void TestSpokenWords::init()
 {
-    h = new Harness(0.05);
+    h = std::make_unique<Harness>(0.05);
     kz = h->addDevice(1);
-    QVERIFY(h->connectWindow());
+    QVERIFY(h->start(QStringLiteral("Word List")));
 }
 
 void TestSpokenWords::cleanup()
 {
-    delete h;
-    h = nullptr;
-}
-
-void TestSpokenWords::showPage(const QString &caption)
-{
-    QTabBar *tabs = h->controls().form.TabStrip1;
-    for (int i = 0; i < tabs->count(); ++i) {
-        if (tabs->tabText(i) == caption)
-            QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(i).center());
-    }
+    h.reset();
 }
 
 void TestSpokenWords::wordsSaidAreReadBackNumbered()
 {
-    showPage(QStringLiteral("Word List"));
     const WordListPage &page = h->controls().words;
     const QList<std::pair<int, bool>> said {{57, false}, {12, true}, {1000, false}};
     for (const auto &[word, reversed] : said) {

@@ -37,7 +37,7 @@ private:
     int indexOf(const QString &caption) const;
     void click(const QString &caption);
     QWidget *shownPage() const;
-    Harness *h = nullptr;
+    std::unique_ptr<Harness> h;
     sim::SimulatedKz *kz = nullptr;
 };
 
@@ -50,7 +50,7 @@ void TestTabs::initTestCase()
 
 void TestTabs::init()
 {
-    h = new Harness(0.05);
+    h = std::make_unique<Harness>(0.05);
     kz = h->addDevice(1);
     QVERIFY(h->connectWindow());
     kz->clearReceived();
@@ -58,7 +58,7 @@ void TestTabs::init()
 
 void TestTabs::cleanup()
 {
-    delete h;
+    h.reset();
 }
 
 int TestTabs::indexOf(const QString &caption) const

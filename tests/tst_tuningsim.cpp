@@ -2,14 +2,12 @@
 // against the simulated KZ on a pseudo-terminal.
 #include "harness.h"
 #include "kit/receiverouter.h"
-#include "window/tabnavigator.h"
 #include "kit/widgets.h"
 #include "tuning/pktest.h"
 
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QTabBar>
 #include <QTest>
 
 using namespace kz;
@@ -25,39 +23,25 @@ private slots:
     void pkTestCalibratesOnTheStreamAndDoneStopsIt();
 
 private:
-    void showPage(const QString &caption);
-
-    Harness *h = nullptr;
+    std::unique_ptr<Harness> h;
     sim::SimulatedKz *kz = nullptr;
 };
 
 void TestTuningSim::init()
 {
-    h = new Harness(0.05);
+    h = std::make_unique<Harness>(0.05);
     kz = h->addDevice(1);
     QVERIFY(h->connectWindow());
 }
 
 void TestTuningSim::cleanup()
 {
-    delete h;
-    h = nullptr;
-}
-
-void TestTuningSim::showPage(const QString &caption)
-{
-    // The tab's stops go unanswered, so that no stray end mark follows.
-    kz->setProbeAnswers(sim::SimulatedKz::ProbeAnswers::None);
-    h->window()->tabs().choose(caption);
-    const ReceiveRouter &router = h->window()->receiver();
-    QVERIFY(waitUntil([&] { return !router.isBusy() && router.pending().isEmpty(); }));
-    kz->setProbeAnswers(sim::SimulatedKz::ProbeAnswers::Both);
-    kz->clearReceived();
+    h.reset();
 }
 
 void TestTuningSim::autoTuneSavesTheWorkedExample()
 {
-    showPage(QStringLiteral("SET UP"));
+    QVERIFY(h->showPage(QStringLiteral("SET UP")));
     // Every reading 100: every pass level 300.
     QTest::mouseClick(h->controls().setup.Command14, Qt::LeftButton);
     QCOMPARE(kz->readingsSent(), 300);
@@ -75,7 +59,7 @@ void TestTuningSim::autoTuneSavesTheWorkedExample()
 
 void TestTuningSim::firmwareVersionShowsInTheInformationWindow()
 {
-    showPage(QStringLiteral("SET UP"));
+    QVERIFY(h->showPage(QStringLiteral("SET UP")));
     kz->setFirmwareVersion(QStringLiteral("KZ FIRMWARE 9.99"));
     QTest::mouseClick(h->controls().setup.Command10, Qt::LeftButton);
     // The last line goes without a pause after it.
@@ -88,7 +72,7 @@ void TestTuningSim::firmwareVersionShowsInTheInformationWindow()
 
 void TestTuningSim::pkTestCalibratesOnTheStreamAndDoneStopsIt()
 {
-    showPage(QStringLiteral("PK"));
+    QVERIFY(h->showPage(QStringLiteral("PK")));
     const PkPage &pk = h->controls().pk;
     QTest::mouseClick(pk.Command5, Qt::LeftButton);
     QCOMPARE(kz->mode(), sim::SimulatedKz::Mode::Touch);

@@ -44,19 +44,19 @@ private slots:
 
 private:
     QWidget *find(const char *name) const;
-    test::WindowHarness *h = nullptr;
+    std::unique_ptr<test::WindowHarness> h;
 };
 
 void TestWindow::initTestCase()
 {
-    h = new test::WindowHarness;
+    h = std::make_unique<test::WindowHarness>();
     h->createWindow();
     QVERIFY(QTest::qWaitForWindowExposed(h->window()));
 }
 
 void TestWindow::cleanupTestCase()
 {
-    delete h;
+    h.reset();
 }
 
 QWidget *TestWindow::find(const char *name) const

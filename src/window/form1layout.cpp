@@ -96,6 +96,12 @@ QLabel *image(QWidget *in, const char *name, const QString &resource, int l, int
 const QColor kGrey224(224, 224, 224);
 const QColor kGrey192(192, 192, 192);
 
+// The hold1 timer; it lives on the Word List page, where the upload uses it.
+PacedTimer *makeTimer4(QObject *parent)
+{
+    return new PacedTimer(QStringLiteral("Timer4"), 125, true, parent);
+}
+
 void buildWindowLevel(QWidget *f, Form1Controls &c)
 {
     c.form.window = f;
@@ -319,7 +325,7 @@ void buildWordListPage(QWidget *f, Form1Controls &c)
     c.hidden.Text18
         = text(c.words.setupframe, "Text18", QStringLiteral("Text18"), 5640, 1680, 1572, 372);
     c.hidden.Text18->hide();
-    c.form.Timer4 = new PacedTimer(QStringLiteral("Timer4"), 125, true, c.words.setupframe);
+    c.form.Timer4 = makeTimer4(c.words.setupframe);
     c.words.Command24 = button(c.words.setupframe, "Command24", QStringLiteral("Re-Load Word List"),
                                2760, 1440, 2292, 612, QStringLiteral("Reload system words to KZ"));
     c.words.Frame6 = frame(c.words.setupframe, "Frame6", QString(), 2760, 600, 5295, 735);
@@ -403,6 +409,37 @@ void buildForm1(QWidget *form, Form1Controls &c)
     buildWordListPage(form, c);
     buildKzPage(form, c);
     buildComPage(form, c);
+}
+
+void buildPageAlone(QWidget *form, Form1Controls &c, Page page)
+{
+    buildWindowLevel(form, c);
+    switch (page) {
+    case Page::Com:
+        buildComPage(form, c);
+        break;
+    case Page::Kz:
+        buildKzPage(form, c);
+        break;
+    case Page::SetUp:
+        buildSetUpPage(form, c);
+        break;
+    case Page::WordList:
+        buildWordListPage(form, c);
+        break;
+    case Page::Pk:
+        buildPkPage(form, c);
+        break;
+    case Page::Log:
+        buildLogPage(form, c);
+        break;
+    case Page::About:
+        buildAboutPage(form, c);
+        break;
+    }
+    // Every device link paces with it.
+    if (!c.form.Timer4)
+        c.form.Timer4 = makeTimer4(form);
 }
 
 } // namespace kz

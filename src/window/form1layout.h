@@ -13,4 +13,11 @@ constexpr int kClientHeightTwips = 7728;
 // properties. Nothing is filled or wired here.
 void buildForm1(QWidget *form, Form1Controls &c);
 
+enum class Page { Com, Kz, SetUp, WordList, Pk, Log, About };
+
+// Builds the window's own parts (the tab strip, the hidden boxes, the timers)
+// and one page, hidden as in the window: a behaviour can then run with its
+// page alone, as its tests run it.
+void buildPageAlone(QWidget *form, Form1Controls &c, Page page);
+
 } // namespace kz

@@ -1,15 +1,5 @@
 #include "harness.h"
 
-#include "device/pacing.h"
-#include "window/connection.h"
-
-#include <QApplication>
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTest>
 
 namespace kz::test {
 
@@ -33,15 +23,10 @@ void RecordingPort::write(const QByteArray &data)
     m_port->write(data);
 }
 
-Harness::Harness(double timeScale)
-{
-    Pacing::setTimeScale(timeScale);
-}
-
 Harness::~Harness()
 {
-    m_window.reset();
-    m_devices.clear();
+    // The window goes before the devices it talks to.
+    closeWindow();
 }
 
 sim::SimulatedKz *Harness::addDevice(int portNumber)
@@ -54,17 +39,25 @@ sim::SimulatedKz *Harness::addDevice(int portNumber)
     return m_devices.back().get();
 }
 
-Form1 *Harness::createWindow()
+SerialPort *Harness::makePort()
 {
     m_port = new RecordingPort(PortLocator::forFolder(m_dir.path()));
-    m_window = std::make_unique<Form1>(m_port);
-    m_window->show();
-    return m_window.get();
+    return m_port;
 }
 
-bool Harness::connectWindow()
+bool Harness::showPage(const QString &caption)
 {
-    return clickConnect(m_window ? *m_window : *createWindow());
+    std::vector<sim::SimulatedKz::ProbeAnswers> answers;
+    for (const auto &device : m_devices) {
+        answers.push_back(device->probeAnswers());
+        device->setProbeAnswers(sim::SimulatedKz::ProbeAnswers::None);
+    }
+    const bool settled = WindowHarnessBase::showPage(caption);
+    for (std::size_t i = 0; i < m_devices.size(); ++i) {
+        m_devices[i]->setProbeAnswers(answers[i]);
+        m_devices[i]->clearReceived();
+    }
+    return settled;
 }
 
 } // namespace kz::test

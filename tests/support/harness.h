@@ -41,29 +41,29 @@ private:
     QElapsedTimer m_clock;
 };
 
-// The real window, offscreen, against simulated KZs on pseudo-terminals
-// linked as COMn in a folder of its own, with time scaled down.
-class Harness {
+// The real window against simulated KZs on pseudo-terminals linked as COMn
+// in a folder of its own.
+class Harness : public WindowHarnessBase {
 public:
-    explicit Harness(double timeScale = 0.1);
-    ~Harness();
+    explicit Harness(double timeScale = 0.1) : WindowHarnessBase(timeScale) { }
+    ~Harness() override;
 
     sim::SimulatedKz *addDevice(int portNumber);
     // Unplugs every simulated KZ.
     void removeDevices() { m_devices.clear(); }
-    Form1 *createWindow();
-    // Runs the search and waits until the window is connected.
-    bool connectWindow();
+    // The tab's stops go unanswered, so that no stray end mark follows the
+    // settled page; what the KZs received meanwhile is forgotten.
+    bool showPage(const QString &caption) override;
 
     QString portFolder() const { return m_dir.path(); }
-    Form1 *window() const { return m_window.get(); }
     RecordingPort *port() const { return m_port; }
-    const Form1Controls &controls() const { return m_window->controls(); }
+
+protected:
+    SerialPort *makePort() override;
 
 private:
     QTemporaryDir m_dir;
     std::vector<std::unique_ptr<sim::SimulatedKz>> m_devices;
-    std::unique_ptr<Form1> m_window;
     RecordingPort *m_port = nullptr;
 };
 

@@ -1,7 +1,9 @@
 #include "support.h"
 
 #include "device/pacing.h"
+#include "kit/receiverouter.h"
 #include "window/connection.h"
+#include "window/tabnavigator.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -55,27 +57,30 @@ bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
     return true;
 }
 
-WindowHarness::WindowHarness(double timeScale)
+TickClock::TickClock(int tickDesignMs) : m_tickDesignMs(tickDesignMs)
 {
-    Pacing::setTimeScale(timeScale);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.setInterval(Pacing::scaled(tickDesignMs));
+    connect(&m_timer, &QTimer::timeout, this, [this] { ++m_ticks; });
+    restart();
 }
 
-WindowHarness::~WindowHarness()
+void TickClock::restart()
 {
-    m_window.reset();
-    Pacing::setTimeScale(1.0);
+    m_ticks = 0;
+    m_timer.start();
+    m_wall.start();
 }
 
-Form1 *WindowHarness::createWindow()
+QString TickClock::checkEnded(int deadlineDesignMs, bool atDeadline) const
 {
-    m_port = new MemoryPort;
-    m_port->setScript([this](const QString &line) {
-        return line == QStringLiteral("@ 2 2") && m_port->portNumber() == 1 ? QByteArray("^")
-                                                                            : QByteArray();
-    });
-    m_window = std::make_unique<Form1>(m_port);
-    m_window->show();
-    return m_window.get();
+    const bool early = atDeadline && m_wall.elapsed() < Pacing::scaled(deadlineDesignMs);
+    if (early || designMs() >= (atDeadline ? 2 : 1) * deadlineDesignMs)
+        return QStringLiteral("%1 ms on the wall, %2 design ms in ticks, for a deadline of %3")
+            .arg(m_wall.elapsed())
+            .arg(designMs())
+            .arg(deadlineDesignMs);
+    return {};
 }
 
 bool clickConnect(Form1 &window)
@@ -84,9 +89,58 @@ bool clickConnect(Form1 &window)
     return waitUntil([&] { return window.connection().isConnected(); });
 }
 
-bool WindowHarness::connectWindow()
+bool showPage(Form1 &window, const QString &caption, const std::function<bool()> &quiet)
+{
+    if (!window.tabs().choose(caption))
+        return false;
+    const ReceiveRouter &router = window.receiver();
+    return waitUntil(
+        [&] { return (!quiet || quiet()) && !router.isBusy() && router.pending().isEmpty(); });
+}
+
+WindowHarnessBase::WindowHarnessBase(double timeScale)
+{
+    Pacing::setTimeScale(timeScale);
+}
+
+WindowHarnessBase::~WindowHarnessBase()
+{
+    m_window.reset();
+    Pacing::setTimeScale(1.0);
+}
+
+Form1 *WindowHarnessBase::createWindow()
+{
+    m_window = std::make_unique<Form1>(makePort());
+    m_window->show();
+    return m_window.get();
+}
+
+bool WindowHarnessBase::connectWindow()
 {
     return clickConnect(m_window ? *m_window : *createWindow());
+}
+
+bool WindowHarnessBase::start(const QString &caption)
+{
+    return connectWindow() && showPage(caption);
+}
+
+bool WindowHarnessBase::showPage(const QString &caption)
+{
+    const bool settled = test::showPage(*m_window, caption, [this] { return quiet(); });
+    forgetTraffic();
+    return settled;
+}
+
+SerialPort *WindowHarness::makePort()
+{
+    m_port = new MemoryPort;
+    m_port->setScript([this](const QString &line) {
+        return line == QStringLiteral("@ 2 2") && m_port->portNumber() == 1 ? QByteArray("^")
+                                                                            : QByteArray();
+    });
+    return m_port;
 }
 
 } // namespace kz::test

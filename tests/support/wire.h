@@ -17,13 +17,13 @@ class WireRecorder : public QObject {
 public:
     static inline const QString kPause = QStringLiteral("P");
 
-    explicit WireRecorder(Form1 *window)
+    WireRecorder(DeviceLink &link, const FormParts &form)
     {
-        connect(&window->link(), &DeviceLink::commandSent, this,
+        connect(&link, &DeviceLink::commandSent, this,
                 [this](const QString &line) { events << line; });
-        connect(window->controls().form.Timer3, &QTimer::timeout, this,
-                [this] { events << kPause; });
+        connect(form.Timer3, &QTimer::timeout, this, [this] { events << kPause; });
     }
+    explicit WireRecorder(Form1 *window) : WireRecorder(window->link(), window->controls().form) { }
     // The lines alone.
     QStringList lines() const
     {

@@ -23,8 +23,12 @@ QCommandLineOption readingsOption()
 
 void showReadingsIfAsked(const QCommandLineParser &parser, Form1 &window)
 {
-    if (!parser.isSet(kName))
-        return;
+    if (parser.isSet(kName))
+        showReadingsAtStart(window);
+}
+
+void showReadingsAtStart(Form1 &window)
+{
     // Once the main window is up, so that the readings window opens beside
     // it rather than before it.
     QTimer::singleShot(0, &window, [&window] { window.readings().show(); });

@@ -13,5 +13,6 @@ QCommandLineOption readingsOption();
 
 // To be called once the main window is shown.
 void showReadingsIfAsked(const QCommandLineParser &parser, Form1 &window);
+void showReadingsAtStart(Form1 &window);
 
 } // namespace kz

@@ -1,0 +1,123 @@
+#include "options.h"
+
+#include "window/shortcuts.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+
+namespace kz {
+
+namespace {
+
+// One row per option, in the order --help lists them. An option with a value
+// names it; `take` runs for each option given, with its value.
+struct OptionRow {
+    const char *name;
+    const char *description;
+    const char *valueName = nullptr;
+    void (*take)(Options &, const QString &value) = nullptr;
+};
+
+const OptionRow kOptions[] = {
+    {"startup-report", "Print when the window first paints, with the memory used, and quit.",
+     nullptr, [](Options &o, const QString &) { o.startupReport = true; }},
+    {"about-report",
+     "Open the About page, print the memory used once its page has loaded, and quit. Needs a KZ "
+     "to connect to, as with --simulate.",
+     nullptr, [](Options &o, const QString &) { o.aboutReport = true; }},
+    // Taken from the arguments by SiteSettings.
+    {"site-host", "Host name of the maker's web site.", "name"},
+    {"pdf-host", "Host name of the site with the help PDF.", "name"},
+#ifdef KZ_HAVE_SIMULATOR
+    {"simulate", "Attach a simulated KZ, so that the program can be tried without the device.",
+     nullptr, [](Options &o, const QString &) { o.simulate = true; }},
+    {"simulate-port", "Port number of the simulated KZ (default 3).", "n",
+     [](Options &o, const QString &value) {
+         o.simulate = true;
+         o.simulatePort = value.toInt();
+     }},
+    {"speak", "With --simulate: hear the words the KZ says.", nullptr,
+     [](Options &o, const QString &) { o.speak = true; }},
+#endif
+    {"screenshot", "Connect, save a picture of the window to <file> and quit.", "file",
+     [](Options &o, const QString &value) { o.screenshot = value; }},
+    {"connect", "Search for the KZ at once, as a click on \"Connect  to KZ\" does.", nullptr,
+     [](Options &o, const QString &) { o.connect = true; }},
+    {"page", "With --screenshot: the page to show, by its tab's caption (\"SET UP\").", "caption",
+     [](Options &o, const QString &value) { o.page = value; }},
+    {"trace", "Record every line sent to the KZ and every chunk read from it to <file>.", "file",
+     [](Options &o, const QString &value) { o.trace = value; }},
+    {"readings",
+     "Open the readings window, a plot of what the KZ measures, at start (later: Ctrl+R, or "
+     "\"Show readings\" on a page's context menu).",
+     nullptr, [](Options &o, const QString &) { o.readings = true; }},
+};
+
+const char kDescription[] = "Desktop control program for the KZ.\n\n"
+                            "Environment:\n"
+                            "  KZ_PORT_DIR     a folder whose entry COMn is port n\n"
+                            "  KZ_SITE_HOST    host of the maker's site, as --site-host\n"
+                            "  KZ_PDF_HOST     host of the help PDF, as --pdf-host\n"
+                            "  KZ_NO_WEBENGINE 1: the About page hands its addresses to the "
+                            "system's browser\n"
+                            "  KZ_PLUGIN_DIR   a folder searched first for the plugins (browser, "
+                            "readings window)";
+
+void addOptions(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QString::fromUtf8(kDescription) + keyboardHelpText());
+    parser.addHelpOption();
+    parser.addVersionOption();
+    for (const OptionRow &row : kOptions) {
+        const QString valueName
+            = row.valueName ? QString::fromLatin1(row.valueName) : QString();
+        parser.addOption(QCommandLineOption(QString::fromLatin1(row.name),
+                                            QString::fromUtf8(row.description), valueName));
+    }
+}
+
+} // namespace
+
+void answerHelpOrVersion(int argc, char *argv[])
+{
+    QCommandLineParser parser;
+    addOptions(parser);
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    // Only a command line understood in full: the window toolkit's own options
+    // would be misread here, and are taken out of the arguments by the
+    // QApplication before parseOptions().
+    if (!parser.parse(arguments))
+        return;
+    if (parser.isSet(QStringLiteral("help-all"))) {
+        // The toolkit's options are known only to a GUI application: made
+        // offscreen, it needs no display either.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication gui(argc, argv);
+        parser.process(gui); // prints and exits
+    }
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version"))) {
+        // For the program's name in the usage line; it needs no display.
+        QCoreApplication core(argc, argv);
+        if (parser.isSet(QStringLiteral("help")))
+            parser.showHelp(0);
+        parser.showVersion();
+    }
+}
+
+Options parseOptions(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    addOptions(parser);
+    parser.process(arguments);
+    Options options;
+    for (const OptionRow &row : kOptions) {
+        const QString name = QString::fromLatin1(row.name);
+        if (row.take && parser.isSet(name))
+            row.take(options, parser.value(name));
+    }
+    return options;
+}
+
+} // namespace kz
