@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up, builds and runs the KZ program on Debian 12.
 #   ./kz.sh run    install what is missing, build, start kz with a simulated KZ
 #   ./kz.sh test   install what is missing, build, run every test

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The yardstick for the program's start-up: an empty Qt Widgets window of a
 // given size and nothing else. Prints one line when it first paints, in the
 // same form as `kz --startup-report`, and quits.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints what the program costs: start-up time and memory, the CPU it uses
 // while it waits, how late its waits end and how soon what the user ends
 // stops. Everything runs at real time.

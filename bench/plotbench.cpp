@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plotting library of the readings window, chosen by measurement: one
 // 800x400 plot of N readings (a random walk, as a held KZ gives), on an Xvfb
 // display, each library and N in a process of its own so that its peak

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the readings window costs, drawn by its plugin on a real display (the
 // benchmark runs itself again on an Xvfb display of its own):
 //   - the time a redraw takes with an hour of readings at 5 a second in view,

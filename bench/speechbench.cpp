@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Prints what the simulated KZ's speech costs: the time to render each word
 // of the phoneme table, and the delay from a say request reaching the
 // simulated KZ to its samples being handed to the audio output.

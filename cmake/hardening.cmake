@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Debian's hardening for optimised builds, the flags dpkg-buildflags gives
 # with hardening=+all, so that a build without dpkg-buildflags (cmake alone,
 # ./kz.sh) is hardened too: checked string and memory functions, stack

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "audiooutput.h"
 
 #ifdef KZ_HAVE_QT_AUDIO

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window for keyboard users and assistive technology: names and roles
 // of every control, Tab order and focus marks, page keys, announcements.
 #include "device/devicelink.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The auto tune on a port in memory: its readings, what each pass shows, the
 // values it leaves and the settings it saves, and how a run stops.
 #include "support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every caption fits its control in the font the control uses, whatever
 // fonts the system has and at any scale factor.
 #include "support.h"

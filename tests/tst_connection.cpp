@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding the KZ: the search over ports 1 to 30, the manual open, and what
 // reaches the device on the way.
 #include "device/devicelink.h"

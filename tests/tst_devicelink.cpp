@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line framing and the waits that pace every sequence.
 #include "device/devicelink.h"
 #include "device/pacing.h"

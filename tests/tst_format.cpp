@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number forms shared by every command and every box the window fills.
 #include "device/format.h"
 

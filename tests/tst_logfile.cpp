@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log of questions and answers: the form of its entries, writing them,
 // and the Log File page's Read Log and Clear Log.
 #include "questions/logfile.h"

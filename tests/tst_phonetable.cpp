@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The phoneme table built into the program: its fixed rows, the shape every
 // row must keep for the device, and the generated rows' agreement with the
 // word list.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The PK test on a port in memory: Start's prompts and lines, the
 // calibration, the line, and every way a Start can end.
 #include "support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program ends on the signals a desktop session or a service manager
 // sends as it ends on a closed window: port closed, lock file gone, exit 0.
 #include "simulatedkz.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Asking the KZ a question on the COM page: the response window, the polls
 // that make the device speak, the answer in the event window and the log.
 #include "harness.h"

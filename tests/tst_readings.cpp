@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The readings plot: what each page's path hands the log, the log's bound
 // and its CSV, and the window that shows it.
 #include "kit/readinglog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Random device text through the whole receive path: message assembly and
 // every page's handler, in random chunks. Nothing may crash, and every word
 // shown must be a word of the list.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the KZ sends, gathered tick by tick and routed by the page shown.
 #include "harness.h"
 #include "kit/receiverouter.h"

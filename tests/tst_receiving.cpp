@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the KZ sends, from bytes to messages to words, on a port in memory.
 #include "device/messageassembler.h"
 #include "support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A session recorded against the simulated KZ plays back with kz-sim
 // --replay: the same actions match it, a changed line is found where it is,
 // and runs of polls may differ in length.

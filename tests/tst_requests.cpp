@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the KZ and Word List pages' buttons send, on the wire with their
 // waits: the mode buttons and the word display, say word, the voice and the
 // amplifier, and requests refused while another sequence runs.

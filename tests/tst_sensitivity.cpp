@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sensitivity values of the SET UP page: bars and boxes, the gain, and
 // the lines of Save Settings, Restore Defaults and Firmware Version. The page
 // runs alone, with its behaviours, on a port in memory.

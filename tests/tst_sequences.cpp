@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // While a multi-line sequence holds the wire, nothing else puts lines
 // between its own.
 #include "device/devicelink.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The words the KZ speaks, end to end against the simulated KZ: said on
 // request, then read back into the Word List page.
 #include "device/devicelink.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Moving between the pages: what each tab click shows and sends, and the
 // About page's browser.
 #include "harness.h"

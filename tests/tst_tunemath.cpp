@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The arithmetic of the auto tune and the PK test, apart from the window.
 #include "tuning/tunemath.h"
 

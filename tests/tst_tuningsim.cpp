@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Save Settings, auto tune, firmware version and the PK test end to end,
 // against the simulated KZ on a pseudo-terminal.
 #include "harness.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The word list written into the simulated KZ's store: the blocks on the
 // wire, the progress in the title, the wait for each block's answer, and the
 // ways an upload ends early.

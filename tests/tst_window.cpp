@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window as it stands before anything happens: controls, places,
 // captions, design-time properties.
 #include "device/pacing.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wire trace as the program writes it: every byte recorded once and read
 // back the same, a bounded file, the menu on the pages, and files that are
 // no trace refused with their line.

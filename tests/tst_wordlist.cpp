@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The vocabulary built into the program and its copies in the page lists.
 #include "support.h"
 #include "kit/widgets.h"

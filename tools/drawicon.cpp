@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the program's icon: the KZ held upright, its display showing "KZ"
 // above the speaker grille and its one button. The same few shapes are
 // written as SVG, for the desktop's icon theme, and painted into PNGs, which

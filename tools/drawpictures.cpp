@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the two pictures of the start screen. They are drawn from code rather
 // than kept only as binary files so that they can be changed, redrawn at other
 // sizes, and carry nothing taken from elsewhere.

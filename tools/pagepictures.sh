@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Draws the README's pictures of the window, offscreen: the start screen as a
 # search that finds no KZ leaves it (docs/start.png), the window as it first
 # shows connected to the simulated KZ (docs/kz-connected.png, also the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the readings window as `kz --simulate --readings` shows it after a
 // session with the simulated KZ: a question on the COM page, Touch Mode on
 // the KZ page, an auto tune on the SET UP page and a PK test. Time runs four

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "modes/modecontrol.h"
 
 #include "device/commands.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/aboutpage.h"
 
 #include "window/browser/browserfactory.h"

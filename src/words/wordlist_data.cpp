@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Generated data: the text of every word, by word number 0 to 2050.
 #include "words/wordlist.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Built with the subsystems' include rules; it must not compile.
 #include "window/form1.h"
 

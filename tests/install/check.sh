@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The program as a user gets it: installed into a prefix, and packaged.
 #
 #   check.sh tree           install into $INSTALL_PREFIX (no build), every file there

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ARPAbet (as the CMU dictionary writes it) to the KZ synthesiser's allophone
 // codes. Every sound choice the generator makes is in this file.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pronunciations of words the dictionary lacks, from espeak-ng's phoneme
 // mnemonics (`espeak-ng -q -x`), turned into the dictionary's ARPAbet so the
 // one sound mapping serves both.
