@@ -151,14 +151,15 @@ void WordListUpload::finish(Outcome outcome, int block)
         m_form.window->setWindowTitle(QStringLiteral("Upload cancelled at block %1").arg(block));
         break;
     case Outcome::Lost:
-        m_form.window->setWindowTitle(QStringLiteral("Upload stopped: lost the KZ at block %1").arg(block));
+        m_form.window->setWindowTitle(
+            QStringLiteral("Upload stopped: lost the KZ at block %1").arg(block));
         break;
     case Outcome::Ending:
         break;
     }
     if (outcome != Outcome::Ending) {
-        // A fresh hold on the wire: the cancel that ended the blocks must not
-        // cut the closing stops' waits short, and no click may come between.
+        // A fresh hold on the wire: no click may come between the closing
+        // stops.
         DeviceLink::Sequence wire(m_link);
         m_page.setupframe->show();
         // Only the program's end or a lost KZ keep the stops from going out.

@@ -60,6 +60,8 @@ QString outcomeText(WordListUpload::Outcome outcome)
         return QStringLiteral("no answer");
     case WordListUpload::Outcome::Cancelled:
         return QStringLiteral("cancelled");
+    case WordListUpload::Outcome::Lost:
+        return QStringLiteral("lost the KZ");
     case WordListUpload::Outcome::Ending:
         break;
     }
