@@ -145,6 +145,33 @@ void TestLogFile::localeFormsKeepFourDigitYearsAndDropTheZone_data()
                                              << "H:mm:ss t"
                                              << "yyyy. MM. dd."
                                              << "H:mm:ss";
+    // Newer locale data (Qt 6.8's) names the zone in full, "tttt": the same
+    // forms, so that each Qt runs its own rows.
+    QTest::newRow("full zone in brackets") << "ca_ES"
+                                           << "d/M/yy"
+                                           << "H:mm:ss (tttt)"
+                                           << "d/M/yyyy"
+                                           << "H:mm:ss";
+    QTest::newRow("full zone first") << "my_MM"
+                                     << "d/M/yy"
+                                     << "tttt HH:mm:ss"
+                                     << "d/M/yyyy"
+                                     << "HH:mm:ss";
+    QTest::newRow("full zone after a comma") << "be_BY"
+                                             << "d.MM.yy"
+                                             << "HH:mm:ss, tttt"
+                                             << "d.MM.yyyy"
+                                             << "HH:mm:ss";
+    QTest::newRow("quoted letters stay, full zone") << "nds_DE"
+                                                    << "d.MM.yy"
+                                                    << "'Klock' H.mm:ss (tttt)"
+                                                    << "d.MM.yyyy"
+                                                    << "'Klock' H.mm:ss";
+    QTest::newRow("year first, full zone") << "hu_HU"
+                                           << "yyyy. MM. dd."
+                                           << "H:mm:ss tttt"
+                                           << "yyyy. MM. dd."
+                                           << "H:mm:ss";
 }
 
 void TestLogFile::localeFormsKeepFourDigitYearsAndDropTheZone()
