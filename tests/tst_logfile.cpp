@@ -14,6 +14,8 @@
 #include <QTest>
 #include <QTimeZone>
 
+#include <algorithm>
+
 using namespace kz;
 using namespace kz::test;
 
@@ -143,6 +145,33 @@ void TestLogFile::localeFormsKeepFourDigitYearsAndDropTheZone_data()
                                              << "H:mm:ss t"
                                              << "yyyy. MM. dd."
                                              << "H:mm:ss";
+    // Newer locale data (Qt 6.8's) names the zone in full, "tttt": the same
+    // forms, so that each Qt runs its own rows.
+    QTest::newRow("full zone in brackets") << "ca_ES"
+                                           << "d/M/yy"
+                                           << "H:mm:ss (tttt)"
+                                           << "d/M/yyyy"
+                                           << "H:mm:ss";
+    QTest::newRow("full zone first") << "my_MM"
+                                     << "d/M/yy"
+                                     << "tttt HH:mm:ss"
+                                     << "d/M/yyyy"
+                                     << "HH:mm:ss";
+    QTest::newRow("full zone after a comma") << "be_BY"
+                                             << "d.MM.yy"
+                                             << "HH:mm:ss, tttt"
+                                             << "d.MM.yyyy"
+                                             << "HH:mm:ss";
+    QTest::newRow("quoted letters stay, full zone") << "nds_DE"
+                                                    << "d.MM.yy"
+                                                    << "'Klock' H.mm:ss (tttt)"
+                                                    << "d.MM.yyyy"
+                                                    << "'Klock' H.mm:ss";
+    QTest::newRow("year first, full zone") << "hu_HU"
+                                           << "yyyy. MM. dd."
+                                           << "H:mm:ss tttt"
+                                           << "yyyy. MM. dd."
+                                           << "H:mm:ss";
 }
 
 void TestLogFile::localeFormsKeepFourDigitYearsAndDropTheZone()
@@ -177,6 +206,14 @@ void TestLogFile::everyLocaleGivesAFourDigitYearAndNoZone()
         QVERIFY2(time == time.trimmed() && !time.endsWith(u',')
                      && !time.contains(QLatin1String("()")) && !time.contains(QLatin1String("[]")),
                  qPrintable(l.name() + u'[' + time + u']'));
+        // Locale data of either Qt puts other blanks in some forms (U+202F
+        // before "AM", U+00A0 in "a. m."); the file has only plain ones.
+        const QString stamp = LogFile::stamp(kEarlyMorning, l);
+        QVERIFY2(std::none_of(stamp.begin(), stamp.end(),
+                              [](QChar c) {
+                                  return c.category() == QChar::Separator_Space && c != u' ';
+                              }),
+                 qPrintable(l.name() + u' ' + stamp));
     }
 }
 

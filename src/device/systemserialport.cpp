@@ -1,18 +1,36 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "device/systemserialport.h"
 
+#include "device/pacing.h"
 #include "device/portlock.h"
 
 #include <QSerialPort>
+#include <QTimer>
+
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
 
 namespace kz {
 
+namespace {
+constexpr int kHangUpCheckMs = 200; // as often as the receive loop reads
+} // namespace
+
 SystemSerialPort::SystemSerialPort(PortLocator locator, QObject *parent)
-    : SerialPort(parent), m_locator(std::move(locator)), m_port(new QSerialPort(this))
+    : SerialPort(parent), m_locator(std::move(locator)), m_port(new QSerialPort(this)),
+      m_hangUpWatch(new QTimer(this))
 {
     m_port->setReadBufferSize(0); // everything the device sends is kept until read
     connect(m_port, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError e) { onError(static_cast<int>(e)); });
+    // An unplugged adapter (or the closed far end of a pseudo-terminal) hangs
+    // the terminal up, and reads then find an empty end of file. Qt 6.4 takes
+    // that for a read error; Qt 6.8 says nothing until a write fails, so a KZ
+    // unplugged while the program only listens would go unnoticed. The
+    // descriptor's own state tells on either.
+    m_hangUpWatch->setInterval(Pacing::scaled(kHangUpCheckMs));
+    connect(m_hangUpWatch, &QTimer::timeout, this, &SystemSerialPort::checkHangUp);
 }
 
 SystemSerialPort::~SystemSerialPort() = default;
@@ -89,11 +107,15 @@ bool SystemSerialPort::open(int portNumber)
 #endif
     m_port->clearError();
     m_errorText.clear();
+#ifdef Q_OS_UNIX
+    m_hangUpWatch->start();
+#endif
     return true;
 }
 
 void SystemSerialPort::close()
 {
+    m_hangUpWatch->stop();
     if (m_port->isOpen())
         m_port->close();
     m_port->clearError();
@@ -125,11 +147,27 @@ void SystemSerialPort::onError(int error)
          && e != QSerialPort::WriteError)
         || !m_port->isOpen())
         return;
-    m_errorText = QStringLiteral("%1: %2").arg(m_port->portName(), m_port->errorString());
-    m_port->close();
-    m_port->clearError();
-    emit lost(e == QSerialPort::WriteError ? QStringLiteral("the device took no more text")
-                                           : QStringLiteral("the device was unplugged"));
+    gone(m_port->errorString(), e == QSerialPort::WriteError
+                                    ? QStringLiteral("the device took no more text")
+                                    : QStringLiteral("the device was unplugged"));
+}
+
+void SystemSerialPort::checkHangUp()
+{
+#ifdef Q_OS_UNIX
+    if (!m_port->isOpen())
+        return;
+    pollfd fd {static_cast<int>(m_port->handle()), POLLIN, 0};
+    if (::poll(&fd, 1, 0) > 0 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+        gone(QStringLiteral("the terminal hung up"), QStringLiteral("the device was unplugged"));
+#endif
+}
+
+void SystemSerialPort::gone(const QString &detail, const QString &reason)
+{
+    m_errorText = QStringLiteral("%1: %2").arg(m_port->portName(), detail);
+    close();
+    emit lost(reason);
 }
 
 } // namespace kz

@@ -5,6 +5,7 @@
 #include "device/serialport.h"
 
 class QSerialPort;
+class QTimer;
 
 namespace kz {
 
@@ -28,9 +29,13 @@ public:
 
 private:
     void onError(int error);
+    void checkHangUp();
+    void gone(const QString &detail, const QString &reason);
 
     PortLocator m_locator;
     QSerialPort *m_port;
+    // While open: looks for a terminal that has hung up.
+    QTimer *m_hangUpWatch;
     int m_portNumber = 0;
     QString m_errorText;
     bool m_refused = false;

@@ -114,8 +114,14 @@ QString LogFile::timeFormat(const QLocale &locale)
 
 QString LogFile::stamp(const QDateTime &when, const QLocale &locale)
 {
-    return locale.toString(when.date(), dateFormat(locale))
+    QString text = locale.toString(when.date(), dateFormat(locale))
         + locale.toString(when.time(), timeFormat(locale));
+    // Blanks of other widths (the narrow one before "AM" in newer locale
+    // data, the no-break one in "a. m.") become plain ones: an editor in any
+    // code page shows them, where one that lacks them would show "?".
+    std::replace_if(text.begin(), text.end(),
+                    [](QChar c) { return c.category() == QChar::Separator_Space; }, u' ');
+    return text;
 }
 
 QString LogFile::questionEntry(const QString &question, const QDateTime &when)

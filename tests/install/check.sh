@@ -204,12 +204,30 @@ package)
   depends=$(dpkg-deb -f "$deb" Depends)
   # The font by name; the Qt libraries only through dpkg-shlibdeps. Speech
   # and the browser's libraries come with their own packages, not with kz.
-  for package in fonts-liberation2 libqt6widgets6 libqt6serialport6; do
+  grep -qF "fonts-liberation (>= 1:2) | fonts-liberation2" <<<"$depends" \
+    || fail "kz does not depend on Liberation 2 under either of its names: $depends"
+  for package in libqt6widgets6 libqt6serialport6; do
     grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "kz does not depend on $package: $depends"
   done
   for package in libespeak-ng1 libqt6multimedia6 libqt6webenginewidgets6 libqcustomplot2.1-qt6; do
     grep -qE "(^|, )$package( |,|$)" <<<"$depends" && fail "kz depends on $package: $depends"
   done
+  # Each dependency names a package of the system that built it (the Qt
+  # libraries' names differ between releases): one of each alternative is
+  # installed here.
+  for deb in "$out"/*.deb; do
+    while IFS= read -r alternatives; do
+      found=
+      for name in $(sed -E 's/\([^)]*\)//g; s/[|:]/ /g' <<<"$alternatives"); do
+        if [ "$name" = kz ] || dpkg-query -W -f='${Status}' "$name" 2>/dev/null \
+          | grep -q "install ok installed"; then
+          found=1
+        fi
+      done
+      [ -n "$found" ] || fail "$(basename "$deb") depends on $alternatives, not installed here"
+    done < <(dpkg-deb -f "$deb" Depends | sed 's/, /\n/g')
+  done
+  deb=$out/kz_${INSTALL_PACKAGE_VERSION}_$arch.deb
   recommends=$(dpkg-deb -f "$deb" Recommends)
   for package in $INSTALL_PACKAGES; do
     [ "$package" = kz ] || grep -qF "$package (= $INSTALL_PACKAGE_VERSION)" <<<"$recommends" \
