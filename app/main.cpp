@@ -2,6 +2,7 @@
 #include "options.h"
 #include "report.h"
 
+#include "device/filewrite.h"
 #include "device/portlocator.h"
 #include "device/systemserialport.h"
 #include "device/tracingport.h"
@@ -25,7 +26,10 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 #ifdef KZ_HAVE_FONTCONFIG
 #include <fontconfig/fontconfig.h>
@@ -127,22 +131,51 @@ protected:
 // Shows the program working where no one can watch it: connects, goes to the
 // page asked for, then saves what the window shows once it has painted that
 // state. False when there is no such page.
-bool scheduleScreenshot(kz::Form1 &window, const QString &file, const QString &page)
+bool saveScreenshot(kz::Form1 &window, const QByteArray &file, QString *why)
+{
+    // By the name's bytes: one that is not UTF-8 would become another name.
+    const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        *why = kz::systemErrorText(errno);
+        return false;
+    }
+    QFile out;
+    if (!out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        *why = out.errorString();
+        return false;
+    }
+    const QString format = QFileInfo(QFile::decodeName(file)).suffix();
+    if (!window.grab().save(&out, format.isEmpty() ? "PNG" : qPrintable(format))) {
+        *why = out.error() != QFileDevice::NoError ? out.errorString()
+                                                    : QStringLiteral("the picture was not saved");
+        return false;
+    }
+    return true;
+}
+
+// Shows the program working where no one can watch it: connects, goes to the
+// page asked for, then saves what the window shows once it has painted that
+// state. False when there is no such page.
+bool scheduleScreenshot(kz::Form1 &window, const QByteArray &file, const QString &page)
 {
     if (!page.isEmpty() && window.tabs().captionOf(page).isEmpty()) {
         std::fprintf(stderr, "kz: no page \"%s\"; the pages are \"%s\"\n", qPrintable(page),
                      qPrintable(window.tabs().captions().join(QStringLiteral("\", \""))));
         return false;
     }
+    const QString shown = kz::readableFileName(file);
     QObject::connect(
-        &window.connection(), &kz::Connection::connected, &window, [&, file, page](int port) {
+        &window.connection(), &kz::Connection::connected, &window,
+        [&, file, page, shown](int port) {
             if (!page.isEmpty())
                 window.tabs().choose(page);
-            QTimer::singleShot(1500, &window, [&, port, file] {
-                const bool saved = window.grab().save(file);
-                std::printf("kz: connected on port %d; %s %s\n", port,
+            QTimer::singleShot(1500, &window, [&, port, file, shown] {
+                QString why;
+                const bool saved = saveScreenshot(window, file, &why);
+                std::printf("kz: connected on port %d; %s %s%s\n", port,
                             saved ? "saved a screenshot of the window to" : "could not save",
-                            qPrintable(file));
+                            qPrintable(shown), saved ? "" : qPrintable(QStringLiteral(": ") + why));
                 std::fflush(stdout);
                 window.close();
             });
@@ -151,11 +184,12 @@ bool scheduleScreenshot(kz::Form1 &window, const QString &file, const QString &p
     // answered at once, and the picture shows the start screen as the search
     // left it.
     qApp->installEventFilter(new MessageBoxAnswerer(&window));
-    QObject::connect(&window.connection(), &kz::Connection::notFound, &window, [&, file] {
-        const bool saved = window.grab().save(file);
-        std::fprintf(stderr, "kz: no KZ found; %s %s\n",
+    QObject::connect(&window.connection(), &kz::Connection::notFound, &window, [&, file, shown] {
+        QString why;
+        const bool saved = saveScreenshot(window, file, &why);
+        std::fprintf(stderr, "kz: no KZ found; %s %s%s\n",
                      saved ? "saved a screenshot of the start screen to" : "could not save",
-                     qPrintable(file));
+                     qPrintable(shown), saved ? "" : qPrintable(QStringLiteral(": ") + why));
         QCoreApplication::exit(1);
     });
     QTimer::singleShot(0, &window, [&] { window.connection().search(); });
@@ -184,7 +218,7 @@ bool startRequests(kz::Form1 &window, const kz::Options &options)
     }
 
     if (!options.screenshot.isEmpty() && !options.aboutReport)
-        return scheduleScreenshot(window, options.screenshot, options.page);
+        return scheduleScreenshot(window, options.screenshotFile, options.page);
     return true;
 }
 
@@ -195,6 +229,11 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("kz"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KZ_VERSION));
     kz::answerHelpOrVersion(argc, argv);
+    // Before the QApplication takes its own options out, and before any
+    // decoding: file names are kept as the system gave them.
+    QByteArrayList rawArguments;
+    for (int i = 0; i < argc; ++i)
+        rawArguments << QByteArray(argv[i]);
 
 #ifdef KZ_HAVE_FONTCONFIG
     // Reading the font configuration is the largest single cost before the
@@ -206,13 +245,13 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // Ties the window to the desktop entry, and so to its icon, on Wayland.
     QGuiApplication::setDesktopFileName(QStringLiteral(KZ_APP_ID));
-    const kz::Options options = kz::parseOptions(QCoreApplication::arguments());
+    const kz::Options options = kz::parseOptions(QCoreApplication::arguments(), rawArguments);
 
     // Checked before anything starts: the program runs with its trace or not at all.
     std::unique_ptr<kz::TraceWriter> trace;
     if (!options.trace.isEmpty()) {
         QString error;
-        trace = kz::TraceWriter::create(options.trace, kz::wiretrace::kNoPort, &error);
+        trace = kz::TraceWriter::create(options.traceFile, kz::wiretrace::kNoPort, &error);
         if (!trace) {
             std::fprintf(stderr, "kz: %s\n", qPrintable(error));
             return 1;

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "options.h"
 
+#include "device/filewrite.h"
 #include "window/shortcuts.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace kz {
 
@@ -107,7 +111,7 @@ void answerHelpOrVersion(int argc, char *argv[])
     }
 }
 
-Options parseOptions(const QStringList &arguments)
+Options parseOptions(const QStringList &arguments, const QByteArrayList &rawArguments)
 {
     QCommandLineParser parser;
     addOptions(parser);
@@ -118,6 +122,16 @@ Options parseOptions(const QStringList &arguments)
         if (row.take && parser.isSet(name))
             row.take(options, parser.value(name));
     }
+    // An empty name would be no file at all: said, not silently ignored.
+    for (const char *name : {"screenshot", "trace"}) {
+        if (parser.isSet(QString::fromLatin1(name))
+            && parser.value(QString::fromLatin1(name)).isEmpty()) {
+            std::fprintf(stderr, "kz: --%s needs a file name\n", name);
+            std::exit(2);
+        }
+    }
+    options.screenshotFile = rawOptionValue(rawArguments, "screenshot", options.screenshot);
+    options.traceFile = rawOptionValue(rawArguments, "trace", options.trace);
     return options;
 }
 

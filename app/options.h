@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArrayList>
 #include <QString>
 #include <QStringList>
 
@@ -20,6 +21,10 @@ struct Options {
     QString page;
     QString trace;
     bool readings = false;
+    // The names of --screenshot and --trace byte for byte, as the system
+    // gave them.
+    QByteArray screenshotFile;
+    QByteArray traceFile;
 };
 
 // Answers --help, --help-all and --version and ends the program; does nothing
@@ -29,7 +34,9 @@ void answerHelpOrVersion(int argc, char *argv[]);
 
 // The options in arguments, which the QApplication has already rid of the
 // window toolkit's own (-platform, -reverse). A command line it does not
-// understand ends the program with a message, as --help would.
-Options parseOptions(const QStringList &arguments);
+// understand ends the program with a message, as --help would; so does an
+// empty file name. `rawArguments` are the program's arguments as the system
+// gave them, for the file names.
+Options parseOptions(const QStringList &arguments, const QByteArrayList &rawArguments);
 
 } // namespace kz

@@ -5,6 +5,7 @@
 #include "speaker.h"
 #include "speechrenderer.h"
 #include "wavfile.h"
+#include "device/filewrite.h"
 #include "words/phonetable.h"
 
 #include <QCoreApplication>
@@ -26,6 +27,8 @@ constexpr char kPrintStore = 's';
 
 void onSignal(int signal)
 {
+    if (signal != SIGUSR1)
+        kz::sim::noteQuitSignal(signal);
     const char byte = signal == SIGUSR1 ? kPrintStore : kQuit;
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
 }
@@ -37,7 +40,9 @@ bool installSignalHandlers()
     struct sigaction action { };
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
+    // No SA_RESTART: a call that blocks (an open, a read, a full output)
+    // returns, so that a quit is acted on at once.
+    action.sa_flags = 0;
     return ::sigaction(SIGINT, &action, nullptr) == 0 && ::sigaction(SIGTERM, &action, nullptr) == 0
         && ::sigaction(SIGUSR1, &action, nullptr) == 0;
 }
@@ -178,8 +183,14 @@ int main(int argc, char *argv[])
 
     QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
     actOnSignals(signalNotifier, kz);
-    if (!options->replay.isEmpty())
-        return kz::sim::runReplay(options->replay, options->dir, options->port, options->speed);
+    if (options->replayGiven) {
+        // By its bytes: a name that is not UTF-8 would become another one.
+        QByteArrayList rawArguments;
+        for (int i = 0; i < argc; ++i)
+            rawArguments << QByteArray(argv[i]);
+        return kz::sim::runReplay(kz::rawOptionValue(rawArguments, "replay", options->replay),
+                                  options->dir, options->port, options->speed);
+    }
 
     if (!kz.start(&error) || !kz.linkAs(options->dir, options->port.value_or(1), &error))
         return fail(error);

@@ -38,7 +38,7 @@ const OptionRow kOptions[] = {
     {"dir", "Folder for the COMn link.", "DIR",
      [](Options &o, const QString &value) {
          o.dir = value;
-         return QString();
+         return value.isEmpty() ? QStringLiteral("--dir needs a folder name") : QString();
      }},
     {"port", "Port number n of the link COMn.", "N",
      [](Options &o, const QString &value) {
@@ -110,6 +110,7 @@ const OptionRow kOptions[] = {
      "FILE",
      [](Options &o, const QString &value) {
          o.replay = value;
+         o.replayGiven = true;
          return QString();
      }},
     {"speed", "With --replay: divide the recorded delays by N.", "N",
@@ -150,11 +151,11 @@ std::optional<Options> parseOptions(const QStringList &arguments, QString *error
     const QStringList files = parser.positionalArguments();
     if (!options.wavRow && !files.isEmpty())
         *error = QStringLiteral("a FILE is only taken with --wav N");
-    else if (options.wavRow && files.size() != 1)
+    else if (options.wavRow && (files.size() != 1 || files.constFirst().isEmpty()))
         *error = QStringLiteral("--wav N needs one FILE to write");
     else if (options.wavRow)
         options.wavFile = files.constFirst();
-    else if (parser.isSet(QStringLiteral("speed")) && options.replay.isEmpty())
+    else if (parser.isSet(QStringLiteral("speed")) && !options.replayGiven)
         *error = QStringLiteral("--speed is only taken with --replay FILE");
     if (!error->isEmpty())
         return std::nullopt;

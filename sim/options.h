@@ -26,6 +26,7 @@ struct Options {
     std::optional<int> wavRow; // with wavFile: write this row and exit
     QString wavFile;
     QString replay; // a wire trace to play
+    bool replayGiven = false; // even with an empty name, which the replay refuses
     QString speed; // of the replay, as given: the replay reads it
 };
 

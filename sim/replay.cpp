@@ -2,16 +2,22 @@
 #include "replay.h"
 
 #include "device/commands.h"
+#include "device/filewrite.h"
 #include "device/tracingport.h"
 #include "pseudoterminal.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kz::sim {
 
@@ -291,9 +297,10 @@ void Replay::checkComplete()
         m_linger->start();
 }
 
-int runReplay(const QString &file, const QString &folder, std::optional<int> port,
+int runReplay(const QByteArray &file, const QString &folder, std::optional<int> port,
               const QString &speedText)
 {
+    const QString shownFile = readableFileName(file);
     auto print = [](FILE *to, const QString &text) {
         std::fputs(text.toLocal8Bit().constData(), to);
         std::fputc('\n', to);
@@ -308,32 +315,30 @@ int runReplay(const QString &file, const QString &folder, std::optional<int> por
     if (!speedOk || !(speed > 0) || !std::isfinite(speed))
         return refuse(QStringLiteral("--speed needs a number above 0"));
 
-    QFile input(file);
-    if (!input.open(QIODevice::ReadOnly))
-        return refuse(QStringLiteral("%1: %2").arg(file, input.errorString()));
-    // A trace stops itself at its limit; anything much larger is no trace.
-    if (input.size() > 2 * TraceWriter::kMaxBytes)
-        return refuse(QStringLiteral("%1: line 1: not a wire trace: %2 bytes, and a trace stops "
-                                     "at %3 MB")
-                          .arg(file)
-                          .arg(input.size())
-                          .arg(TraceWriter::kMaxBytes / 1000000));
+    QString why;
+    QString cut;
+    const std::optional<QByteArray> data
+        = readTraceFile(file, 2 * TraceWriter::kMaxBytes, &why, &cut);
+    if (!data)
+        return refuse(why);
+    if (!cut.isEmpty())
+        print(stdout, cut);
     wiretrace::ParseError error;
-    const std::optional<wiretrace::Trace> trace = wiretrace::parse(input.readAll(), &error);
+    const std::optional<wiretrace::Trace> trace = wiretrace::parse(*data, &error);
     if (!trace)
-        return refuse(QStringLiteral("%1: line %2: %3").arg(file).arg(error.line).arg(error.why));
+        return refuse(
+            QStringLiteral("%1: line %2: %3").arg(shownFile).arg(error.line).arg(error.why));
 
     const int number = port.value_or(trace->port > 0 ? trace->port : 1);
     Replay replay(*trace, speed);
     QObject::connect(&replay, &Replay::report, [&](const QString &line) { print(stdout, line); });
     QObject::connect(&replay, &Replay::complete, qApp, &QCoreApplication::quit);
-    QString why;
     if (!replay.start(folder, number, &why))
         return refuse(why);
     ReplayScript &script = replay.script();
     print(stdout,
           QStringLiteral("replaying %1, %2 lines the program sent (%3); port %4 is %5")
-              .arg(file)
+              .arg(shownFile)
               .arg(script.recordedLines())
               .arg(trace->header.mid(2))
               .arg(number)
@@ -351,6 +356,100 @@ int runReplay(const QString &file, const QString &folder, std::optional<int> por
         summary += QStringLiteral(", the first at trace line %1").arg(script.firstDifferenceLine());
     print(stdout, summary);
     return script.differences() == 0 ? 0 : 1;
+}
+
+namespace {
+std::atomic<int> quitSignal {0};
+static_assert(std::atomic<int>::is_always_lock_free);
+} // namespace
+
+void noteQuitSignal(int signal)
+{
+    quitSignal.store(signal);
+}
+
+std::optional<QByteArray> readTraceFile(const QByteArray &name, qint64 limit, QString *why,
+                                        QString *cut)
+{
+    const QString shown = readableFileName(name);
+    auto refuse = [&](const QString &reason) -> std::optional<QByteArray> {
+        *why = reason;
+        return std::nullopt;
+    };
+    if (name.isEmpty())
+        return refuse(QStringLiteral("--replay needs the name of a trace file"));
+    auto notRegular = [&](mode_t mode) {
+        const char *kind = S_ISDIR(mode) ? "a folder"
+            : S_ISFIFO(mode)             ? "a pipe"
+            : S_ISSOCK(mode)             ? "a socket"
+            : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+                                             : "not a regular file";
+        return refuse(QStringLiteral("%1: not a wire trace: it is %2, not a file")
+                          .arg(shown, QLatin1String(kind)));
+    };
+    auto tooLarge = [&](qint64 size) {
+        return refuse(QStringLiteral("%1: line 1: not a wire trace: %2 bytes, and a trace stops "
+                                     "at %3 MB")
+                          .arg(shown)
+                          .arg(size)
+                          .arg(TraceWriter::kMaxBytes / 1000000));
+    };
+    // Looked at before it is opened: opening a pipe waits for a writer, and
+    // opening a device may act on it.
+    struct stat before { };
+    if (::stat(name.constData(), &before) != 0)
+        return refuse(QStringLiteral("%1: %2").arg(shown, systemErrorText(errno)));
+    if (!S_ISREG(before.st_mode))
+        return notRegular(before.st_mode);
+    if (before.st_size > limit)
+        return tooLarge(before.st_size);
+    // Non-blocking and checked again: the name may meanwhile stand for
+    // something else.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return refuse(QStringLiteral("%1: %2").arg(shown, systemErrorText(errno)));
+    struct stat opened { };
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        ::close(fd);
+        return notRegular(opened.st_mode);
+    }
+    QByteArray data;
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            data.append(buffer, n);
+            if (data.size() > limit) {
+                ::close(fd);
+                return tooLarge(data.size());
+            }
+            continue;
+        }
+        if (n < 0 && errno == EINTR && quitSignal.load() == 0)
+            continue;
+        const int error = n < 0 ? errno : 0;
+        ::close(fd);
+        if (quitSignal.load() != 0)
+            return refuse(QStringLiteral("%1: not read: %2")
+                              .arg(shown, QString::fromLocal8Bit(::strsignal(quitSignal.load()))));
+        if (error != 0)
+            return refuse(QStringLiteral("%1: %2").arg(shown, systemErrorText(error)));
+        break;
+    }
+    // A recording stopped in the middle of a line plays up to the line
+    // before it.
+    if (!data.isEmpty() && !data.endsWith('\n')) {
+        const qsizetype lastEnd = data.lastIndexOf('\n');
+        if (lastEnd >= 0) {
+            const auto line = data.count('\n') + 1;
+            data.truncate(lastEnd + 1);
+            *cut = QStringLiteral("%1: line %2 is cut off: the recording stopped there; playing "
+                                  "the lines before it")
+                       .arg(shown)
+                       .arg(line);
+        }
+    }
+    return data;
 }
 
 } // namespace kz::sim

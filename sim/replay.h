@@ -127,10 +127,21 @@ private:
     QList<Due> m_due;
 };
 
+// The bytes of the trace file `name` (as the system gives it), read only
+// when it is a regular file of at most `limit` bytes: a device, pipe, socket
+// or folder is refused without being opened or read. A last line the file
+// cuts off (a recording stopped by a full disk) is dropped, and `cut` says
+// so. Empty, with the reason, when refused or when a quit signal came.
+std::optional<QByteArray> readTraceFile(const QByteArray &name, qint64 limit, QString *why,
+                                        QString *cut);
+// Called from the signal handler on SIGINT and SIGTERM: a read under way
+// stops.
+void noteQuitSignal(int signal);
+
 // kz-sim --replay: plays the trace until every recorded line has come, or
 // until the program is told to quit. The exit status: 0 when everything
 // matched, 1 on a difference, 2 when the trace or the options are refused.
-int runReplay(const QString &file, const QString &folder, std::optional<int> port,
+int runReplay(const QByteArray &file, const QString &folder, std::optional<int> port,
               const QString &speed);
 
 } // namespace kz::sim

@@ -33,6 +33,9 @@ signals:
     // has already been closed. The reason is one short clause in the user's
     // words ("the device was unplugged"); errorText() keeps the detail.
     void lost(const QString &reason);
+    // Something the user should know that is no failure, one line for the
+    // event window.
+    void notice(const QString &text);
 };
 
 } // namespace kz

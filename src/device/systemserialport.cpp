@@ -77,7 +77,8 @@ bool SystemSerialPort::open(int portNumber)
     }
     // Looked at before opening: root is not stopped by the terminal's
     // exclusive mode, and two programs on one port split the KZ's answers.
-    if (const PortHolder holder = findPortHolder(location); holder.held) {
+    const PortHolder holder = findPortHolder(location);
+    if (holder.held) {
         m_refused = true;
         m_errorText = inUseText(portNumber, holder.pid);
         return false;
@@ -110,6 +111,11 @@ bool SystemSerialPort::open(int portNumber)
 #ifdef Q_OS_UNIX
     m_hangUpWatch->start();
 #endif
+    if (holder.staleExclusiveCleared)
+        emit notice(QStringLiteral("Port # %1 (%2) was left reserved by a program that has "
+                                   "ended; the reservation was cleared")
+                        .arg(portNumber)
+                        .arg(location));
     return true;
 }
 

@@ -1,33 +1,80 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "device/tracingport.h"
 
+#include "device/filewrite.h"
 #include "device/systemserialport.h"
 
 #include <QDateTime>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <limits>
+#include <tuple>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace kz {
 
 using wiretrace::Direction;
 
+namespace {
+
+// Room kept on the disk ahead of the trace, beside that of its last line.
+constexpr qint64 kRoomAhead = 8192;
+
+} // namespace
+
 std::unique_ptr<TraceWriter> TraceWriter::create(const QString &path, const QString &port,
                                                  QString *error, qint64 maxBytes)
 {
+    return create(QFile::encodeName(path), port, error, maxBytes);
+}
+
+std::unique_ptr<TraceWriter> TraceWriter::create(const QByteArray &path, const QString &port,
+                                                 QString *error, qint64 maxBytes)
+{
     std::unique_ptr<TraceWriter> trace(new TraceWriter(maxBytes));
-    trace->m_file.setFileName(path);
-    // Unbuffered: every line reaches the system at once.
-    if (QFileInfo(path).isDir()
-        || !trace->m_file.open(QIODevice::WriteOnly | QIODevice::Truncate
-                               | QIODevice::Unbuffered)) {
+    trace->m_shownPath = readableFileName(path);
+    auto refuse = [&](const QString &why) {
         if (error)
-            *error = QStringLiteral("cannot write the trace %1: %2")
-                         .arg(path,
-                              QFileInfo(path).isDir() ? QStringLiteral("it is a folder")
-                                                      : trace->m_file.errorString());
+            *error = QStringLiteral("cannot write the trace %1: %2").arg(trace->m_shownPath, why);
         return nullptr;
+    };
+    if (path.isEmpty())
+        return refuse(QStringLiteral("the file has no name"));
+#ifdef Q_OS_UNIX
+    // By its bytes: a name that is not UTF-8 would become another one on its
+    // way through a QString.
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY,
+                          0666);
+    if (fd < 0)
+        return refuse(errno == EISDIR ? QStringLiteral("it is a folder") : systemErrorText(errno));
+    struct stat info { };
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return refuse(QStringLiteral("it is not a regular file"));
     }
+    // Unbuffered: every line reaches the system at once.
+    if (!trace->m_file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                            QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return refuse(trace->m_file.errorString());
+    }
+#else
+    trace->m_file.setFileName(QFile::decodeName(path));
+    if (!trace->m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        return refuse(trace->m_file.errorString());
+#endif
+    trace->m_lastLineRoom
+        = wiretrace::noteLine(std::numeric_limits<qint64>::max(),
+                              QStringLiteral("cannot write the trace %1: %2")
+                                  .arg(trace->m_shownPath, QString(80, u'x')))
+              .size();
     trace->m_clock.start();
     if (!trace->putNow(wiretrace::headerLine(QDateTime::currentDateTime(), port))) {
         if (error)
@@ -51,9 +98,16 @@ void TraceWriter::end(const QString &why)
 {
     if (!isRunning())
         return;
-    putNow(wiretrace::noteLine(m_clock.elapsed(), why));
+    // The last line goes into the room kept for it.
+    const QByteArray last = wiretrace::noteLine(m_clock.elapsed(), why);
+#ifdef Q_OS_UNIX
+    if (m_file.isOpen() && appendWhole(m_file.handle(), last) == 0)
+        m_size += last.size();
+#else
+    m_file.write(last);
+#endif
     m_ended = why;
-    m_file.close();
+    closeFile();
 }
 
 TraceWriter::TraceWriter(qint64 maxBytes)
@@ -75,14 +129,79 @@ void TraceWriter::put(const QByteArray &line)
         putNow(line);
 }
 
+bool TraceWriter::keepRoom(qint64 bytes)
+{
+#ifdef Q_OS_LINUX
+    if (m_roomTo < 0 || m_size + bytes + m_lastLineRoom <= m_roomTo)
+        return true;
+    const qint64 from = std::max(m_size, m_roomTo);
+    // Some room ahead saves a call per line; near a full disk, only what
+    // this line and the last one need.
+    for (const qint64 to : {m_size + bytes + m_lastLineRoom + kRoomAhead,
+                            m_size + bytes + m_lastLineRoom}) {
+        int result;
+        do
+            result = ::fallocate(m_file.handle(), FALLOC_FL_KEEP_SIZE, from, to - from);
+        while (result != 0 && errno == EINTR);
+        if (result == 0) {
+            m_roomTo = to;
+            return true;
+        }
+        if (errno != ENOSPC)
+            break;
+    }
+    // Where room cannot be kept ahead, a line cut by a full disk is taken
+    // back after the write instead.
+    if (errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL) {
+        m_roomTo = -1;
+        return true;
+    }
+    return false;
+#else
+    Q_UNUSED(bytes);
+    return true;
+#endif
+}
+
+void TraceWriter::closeFile()
+{
+#ifdef Q_OS_LINUX
+    // The room kept ahead goes back to the disk.
+    if (m_file.isOpen() && m_roomTo > m_size)
+        std::ignore = ::fallocate(m_file.handle(), FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE,
+                                  m_size, m_roomTo - m_size);
+#endif
+    m_file.close();
+}
+
 bool TraceWriter::putNow(const QByteArray &line)
 {
-    if (m_file.write(line) == line.size()) {
+    if (!m_file.isOpen())
+        return false;
+    int error = 0;
+    if (!keepRoom(line.size())) {
+        // The line is not begun: the room left is the last line's.
+        error = errno;
+    } else {
+#ifdef Q_OS_UNIX
+        error = appendWhole(m_file.handle(), line);
+#else
+        if (m_file.write(line) != line.size())
+            error = EIO;
+#endif
+    }
+    if (error == 0) {
         m_size += line.size();
         return true;
     }
-    m_ended = QStringLiteral("cannot write the trace %1: %2").arg(path(), m_file.errorString());
-    m_file.close();
+    m_ended = QStringLiteral("cannot write the trace %1: %2").arg(path(), systemErrorText(error));
+    // The last line says why, wherever there is room for it.
+#ifdef Q_OS_UNIX
+    const QByteArray last = wiretrace::noteLine(m_clock.elapsed(), m_ended);
+    if (appendWhole(m_file.handle(), last) == 0)
+        m_size += last.size();
+#endif
+    closeFile();
     return false;
 }
 
@@ -96,6 +215,7 @@ TracingPort::TracingPort(SerialPort *port, QObject *parent) : SerialPort(parent)
         }
         emit lost(reason);
     });
+    connect(m_port, &SerialPort::notice, this, &SerialPort::notice);
 }
 
 TracingPort::~TracingPort()

@@ -12,8 +12,9 @@
 namespace kz {
 
 // A trace file being written. Each line goes to the system as it is written,
-// so a crash of the program loses none of it; at its size limit the trace
-// ends with a line that says so.
+// so a crash of the program loses none of it, and goes whole or not at all.
+// At its size limit, or when the disk is full, the trace ends with a line
+// that says why: room for that line is kept ahead of the file's end.
 class TraceWriter {
 public:
     static constexpr qint64 kMaxBytes = 100'000'000;
@@ -24,7 +25,12 @@ public:
     static std::unique_ptr<TraceWriter> create(const QString &path, const QString &port,
                                                QString *error, qint64 maxBytes = kMaxBytes);
 
-    QString path() const { return m_file.fileName(); }
+    // Opens the file by its name's bytes, as the system gives them.
+    static std::unique_ptr<TraceWriter> create(const QByteArray &path, const QString &port,
+                                               QString *error, qint64 maxBytes = kMaxBytes);
+
+    // The name as the user reads it.
+    QString path() const { return m_shownPath; }
     void event(wiretrace::Direction direction, QByteArrayView bytes);
     void note(const QString &text);
     // Ends the trace with a last note; nothing is written after it.
@@ -38,8 +44,17 @@ private:
     explicit TraceWriter(qint64 maxBytes);
     void put(const QByteArray &line);
     bool putNow(const QByteArray &line);
+    // Keeps room for `bytes` and the last line past the file's end; false
+    // when the disk has no more room.
+    bool keepRoom(qint64 bytes);
+    void closeFile();
 
     QFile m_file;
+    QString m_shownPath;
+    qint64 m_lastLineRoom = 0;
+    // The end of the room kept on the disk; -1 where the file system keeps
+    // none ahead of a file's end.
+    qint64 m_roomTo = 0;
     QElapsedTimer m_clock;
     qint64 m_maxBytes;
     QString m_limitNote;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "questions/logfile.h"
 
+#include "device/filewrite.h"
 #include "device/format.h"
 #include "kit/pages.h"
 #include "kit/widgets.h"
@@ -11,8 +12,10 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <tuple>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
 #include <unistd.h>
 #endif
 
@@ -141,7 +144,9 @@ bool LogFile::openForAppend()
     if (m_file.isOpen())
         return true;
     m_file.setFileName(fileName());
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    // Unbuffered: an entry the disk refused must not wait in a buffer and
+    // land later, after its "not written" note.
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
         m_lastError = QStringLiteral("cannot open %1 for writing: %2")
                           .arg(QDir::toNativeSeparators(absoluteLogPath()), m_file.errorString());
         return false;
@@ -157,15 +162,29 @@ bool LogFile::writeEntry(const QString &entry)
     if (!m_file.isOpen() && !openForAppend())
         return false;
     const QByteArray bytes = entry.toLocal8Bit();
-    bool ok = m_file.write(bytes) == bytes.size() && m_file.flush();
 #ifdef Q_OS_UNIX
-    // Past the flush the entry is the system's; this puts it on the disk so
-    // that not even a power cut loses an answer already shown.
-    ok = ok && ::fsync(m_file.handle()) == 0;
+    const int fd = m_file.handle();
+    const qint64 began = m_file.size();
+    int error = appendWhole(fd, bytes);
+    // Past the write the entry is the system's; this puts it on the disk so
+    // that not even a power cut loses an answer already shown. An entry the
+    // disk did not take is taken back: "not written" must be true.
+    if (error == 0 && ::fsync(fd) != 0) {
+        error = errno;
+        std::ignore = ::ftruncate(fd, began);
+    }
+    const QString reason = error == 0 ? QString() : systemErrorText(error);
+#else
+    const qint64 began = m_file.size();
+    QString reason;
+    if (m_file.write(bytes) != bytes.size() || !m_file.flush()) {
+        reason = m_file.errorString();
+        m_file.resize(began);
+    }
 #endif
-    if (!ok) {
+    if (!reason.isEmpty()) {
         m_lastError = QStringLiteral("cannot write to %1: %2")
-                          .arg(QDir::toNativeSeparators(absoluteLogPath()), m_file.errorString());
+                          .arg(QDir::toNativeSeparators(absoluteLogPath()), reason);
         return false;
     }
     m_lastError.clear();

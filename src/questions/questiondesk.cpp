@@ -135,7 +135,9 @@ void QuestionDesk::showLogFailure()
     if (m_logFailureShown)
         return;
     m_logFailureShown = true;
-    note(QStringLiteral("Log not written: ") + m_log.lastError());
+    const QString text = QStringLiteral("Log not written: ") + m_log.lastError();
+    note(text);
+    emit logFailed(text);
 }
 
 } // namespace kz

@@ -32,6 +32,8 @@ signals:
     void asked(const QString &question, int seconds);
     // The response window has ended and its answer is shown and logged.
     void answered(const QString &answer);
+    // The log could not be written; the event window says so already.
+    void logFailed(const QString &text);
 
 private:
     void pollTick();

@@ -33,6 +33,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QMessageBox>
 #include <QCloseEvent>
 #include <QToolTip>
 #include <QGroupBox>
@@ -87,6 +88,8 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
     });
     connect(m_connection, &Connection::lost, m_questions, &QuestionDesk::note);
     connect(m_connection, &Connection::back, m_questions, &QuestionDesk::note);
+    connect(port, &SerialPort::notice, m_questions, &QuestionDesk::note);
+    connect(m_questions, &QuestionDesk::logFailed, this, &Form1::tellWriteFailure);
     // The upload's result shows only in the title.
     connect(m_upload, &WordListUpload::finished, this, [this] { announceTitle(this); });
 
@@ -112,6 +115,21 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
 }
 
 Form1::~Form1() = default;
+
+void Form1::tellWriteFailure(const QString &text)
+{
+    if (m_controls.com.comframe->isVisibleTo(this))
+        return;
+    if (!m_writeFailure) {
+        m_writeFailure = new QMessageBox(QMessageBox::Warning, QStringLiteral("KZ"), text,
+                                         QMessageBox::Ok, this);
+        m_writeFailure->setObjectName(QStringLiteral("writeFailure"));
+        // Not modal: a question's response window and the page go on.
+        m_writeFailure->setWindowModality(Qt::NonModal);
+    }
+    m_writeFailure->setText(text);
+    m_writeFailure->show();
+}
 
 bool Form1::focusNextPrevChild(bool next)
 {

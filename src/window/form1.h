@@ -7,6 +7,7 @@
 #include <QWidget>
 
 class QAction;
+class QMessageBox;
 
 namespace kz {
 
@@ -63,6 +64,10 @@ public:
     // action's shortcut anywhere in the window and from the context menu of
     // every page; the window's own controls stay as they are.
     void addPageAction(QAction *action);
+    // A file write that failed, said where the user is: the event window
+    // holds it already; on any other page a window beside this one says it
+    // too.
+    void tellWriteFailure(const QString &text);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -94,6 +99,7 @@ private:
     WordListUpload *m_upload = nullptr;
     KeyboardNavigator *m_keys = nullptr;
     Readings *m_readings = nullptr;
+    QMessageBox *m_writeFailure = nullptr;
 };
 
 } // namespace kz

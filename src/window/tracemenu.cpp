@@ -66,7 +66,9 @@ void TraceMenu::record(bool checked)
 
 void TraceMenu::ended(const QString &why)
 {
-    m_window.questions().note(QStringLiteral("Recording of the wire ended: %1.").arg(why));
+    const QString text = QStringLiteral("Recording of the wire ended: %1.").arg(why);
+    m_window.questions().note(text);
+    m_window.tellWriteFailure(text);
     showState();
 }
 
