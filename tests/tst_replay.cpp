@@ -18,6 +18,7 @@
 
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -294,8 +295,10 @@ ReplayRun replay(const QList<Step> &steps, const Recording &recording)
             run.out += QStringLiteral("\n(the program could not do the session again)");
     }
     // The trace closed the port: kz-sim ends by itself.
-    if (!sim.waitForFinished(60000))
+    if (!sim.waitForFinished(60000)) {
         sim.kill();
+        sim.waitForFinished();
+    }
     run.exitCode = sim.exitStatus() == QProcess::NormalExit ? sim.exitCode() : -1;
     run.out += QString::fromLocal8Bit(sim.readAllStandardOutput() + sim.readAllStandardError());
     return run;
@@ -449,12 +452,11 @@ void TestReplay::changedLineIsFoundOnce()
     file.close();
 
     // The first word said, recorded as another.
-    const qsizetype at = recorded.indexOf(" > @ ");
-    QVERIFY(at > 0);
-    const qsizetype end = recorded.indexOf('\n', at);
-    const int lineNumber = int(recorded.left(at).count('\n')) + 1;
-    const QByteArray said = recorded.mid(at + 3, end - at - 3);
-    recorded.replace(at + 3, said.size(), "@ 2049 0 \\r");
+    static const QRegularExpression said(QStringLiteral("\n\\d+ > (@ \\d+ 0 \\\\r)\n"));
+    const QRegularExpressionMatch m = said.match(QString::fromLatin1(recorded));
+    QVERIFY(m.hasMatch());
+    const int lineNumber = int(recorded.left(m.capturedStart(1)).count('\n')) + 1;
+    recorded.replace(m.capturedStart(1), m.capturedLength(1), "@ 2049 0 \\r");
     const QString changedPath = m_dir.filePath(QStringLiteral("changed.trace"));
     QFile out(changedPath);
     QVERIFY(out.open(QIODevice::WriteOnly) && out.write(recorded) == recorded.size());
