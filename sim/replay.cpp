@@ -305,19 +305,21 @@ std::optional<qint64> ReplayScript::nextDue() const
     if (m_nextMessage == m_messages.size() || !released(m_messages.at(m_nextMessage)))
         return std::nullopt;
     const Chunk &chunk = m_messages.at(m_nextMessage);
-    // A trace holds when the program read a chunk, which is after the KZ
-    // sent it: it goes a little sooner, at most half a tick, so that a read
-    // the program makes after a fixed wait (the search's) finds it.
+    // The first chunk after a line the program sent once the last chunk had
+    // gone answers that line: it goes at once, as the KZ answers, so that a
+    // read the program makes after a fixed wait (the search's) finds it, and
+    // it cannot meet the chunk before.
+    const bool answer = m_anchorItem == chunk.afterItem
+        && (!m_lastDelivery || *m_anchorNow > *m_lastDelivery);
     qint64 due = *m_anchorNow;
-    if (chunk.ms > m_anchorRecorded) {
+    if (!answer && chunk.ms > m_anchorRecorded) {
+        // A trace holds when the program read a chunk, which is after the
+        // KZ sent it: it goes a little sooner, at most half a tick.
         const double after = double(chunk.ms - m_anchorRecorded);
         due += replayMs(after - std::min(after / 4, m_tickMs / 2.0));
     }
-    // A chunk the program asked for by a line after it read the last one
-    // cannot meet that one; any other keeps its distance.
-    const bool asked = m_anchorItem == chunk.afterItem && m_lastDelivery
-        && *m_anchorNow > *m_lastDelivery;
-    if (m_lastDelivery && !asked)
+    // Any other keeps its distance from the chunk before.
+    if (m_lastDelivery && !answer)
         due = std::max(due, *m_lastDelivery + replayMs(kGapTicks * m_tickMs));
     if (m_sentWhileBusy)
         due = std::max(due, m_busyUntil);

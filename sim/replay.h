@@ -30,11 +30,13 @@ class PseudoTerminal;
 // Messages: each chunk the program read goes out once, whole, in its
 // recorded order, however many polls asked for it, so that the program
 // takes the same messages as it took then. A chunk goes once the line it
-// came after has come, at its recorded distance from the last fixed line
-// (a run's first poll counts as one), never closer to the one before it
-// than one receive tick and a quarter (two chunks one read apart would be
-// read as one) unless a line asked for it after that one went, and not while the receive loop announces a word after a
-// chunk already went then: it reads nothing until the word's waits end.
+// came after has come: at once when it is the first after a line sent
+// once the chunk before had gone (it answers that line); else at its
+// recorded distance from the last fixed line (a run's first poll counts as
+// one), never closer to the chunk before than one receive tick and a
+// quarter (two chunks one read apart would be read as one), and not while
+// the receive loop announces a word after a chunk already went then: it
+// reads nothing until the word's waits end.
 //
 // Times are in milliseconds of the replay's clock, given by the caller.
 class ReplayScript {
