@@ -7,6 +7,8 @@
 #include "pseudoterminal.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <algorithm>
@@ -28,21 +30,23 @@ namespace {
 // How far ahead a line the program sent is looked for among the recorded
 // ones, to tell recorded lines left out from a changed one.
 constexpr qsizetype kLookAhead = 40;
-// Once everything has come: time for the program to read the last answers
-// and send the last polls of a run.
-constexpr int kLingerMs = 1000;
-// A trace holds when the program read an answer, which is after the KZ sent
-// it; an answer sent exactly that late could miss the read it made.
-constexpr qint64 kMaxLeadMs = 100;
-
-qint64 sendDelay(qint64 readDelayMs)
-{
-    return readDelayMs - std::min(readDelayMs / 4, kMaxLeadMs);
-}
+// Lines matched after a lead-in before the trace's beginning is taken as
+// found: a page change holds three lines.
+constexpr int kTentativeLines = 3;
+// A line without its carriage return is taken as one at this length.
+constexpr qsizetype kMaxLine = 4096;
+// Receive ticks, as the program's own pacing has them: a hold is a tick and
+// a quarter; a word the receive loop announces takes three holds before its
+// second line and ten after it; two ticks more cover a late last wait.
+constexpr double kHoldTicks = 1.25;
+constexpr double kSayBusyTicks = 13 * kHoldTicks + 2;
+constexpr double kAfterSayBusyTicks = 10 * kHoldTicks + 2;
+// Chunks the program read apart go out at least this far apart.
+constexpr double kGapTicks = 1.25;
 
 QString shown(const QByteArray &line)
 {
-    return QString::fromLatin1(wiretrace::escape(line));
+    return wiretrace::shownLine(line);
 }
 
 // The first character, from 1, at which two lines differ.
@@ -54,20 +58,30 @@ qsizetype differsAt(const QByteArray &a, const QByteArray &b)
     return i + 1;
 }
 
+QByteArray wire(const QString &command)
+{
+    return command.toLatin1() + '\r';
+}
+
+// The receive loop's own say-word lines: the bare lead, then "@ " and the
+// digits of the word, " 0 ".
+bool isAnnouncedSay(const QByteArray &line)
+{
+    static const QRegularExpression form(QStringLiteral("^@ \\d+ 0 \\r$"));
+    return form.match(QString::fromLatin1(line)).hasMatch();
+}
+
 } // namespace
 
-ReplayScript::ReplayScript(const wiretrace::Trace &trace) : m_leadIn(trace.startedConnected)
+ReplayScript::ReplayScript(const wiretrace::Trace &trace, double speed)
+    : m_speed(speed > 0 ? speed : 1.0), m_tickMs(trace.tickMs), m_endsOpen(!trace.closedMs),
+      m_leadIn(trace.startedConnected)
 {
-    const QByteArray poll = commands::kReading1.toLatin1() + '\r';
-    QList<Answer> early; // read before the program sent anything
+    const QByteArray poll = wire(commands::kReading1);
     QByteArray partial;
     for (const wiretrace::Event &event : trace.sessionEvents()) {
         if (event.direction == Direction::Received) {
-            if (m_items.isEmpty())
-                early.append({0, event.bytes});
-            else
-                m_items.last().steps.last().answers.append(
-                    {event.ms - m_items.last().steps.last().ms, event.bytes});
+            m_messages.append({event.line, event.ms, event.bytes, m_items.size() - 1});
             continue;
         }
         // The program writes whole lines; a write that holds several is
@@ -77,7 +91,7 @@ ReplayScript::ReplayScript(const wiretrace::Trace &trace) : m_leadIn(trace.start
         while ((end = partial.indexOf('\r')) >= 0) {
             const QByteArray line = partial.left(end + 1);
             partial.remove(0, end + 1);
-            const Step step {event.line, event.ms, {}};
+            const Step step {event.line, event.ms};
             if (line == poll && !m_items.isEmpty() && m_items.last().line == poll)
                 m_items.last().steps.append(step);
             else
@@ -86,11 +100,14 @@ ReplayScript::ReplayScript(const wiretrace::Trace &trace) : m_leadIn(trace.start
         }
     }
     if (!partial.isEmpty()) {
-        m_items.append({partial, false, {Step {trace.events.last().line, 0, {}}}});
+        m_items.append({partial, false, {Step {trace.events.last().line, trace.events.last().ms}}});
         ++m_recorded;
     }
-    if (!m_items.isEmpty())
-        m_items.first().steps.first().answers = early + m_items.first().steps.first().answers;
+}
+
+qint64 ReplayScript::replayMs(double recordedMs) const
+{
+    return std::llround(recordedMs / m_speed);
 }
 
 std::optional<ReplayScript::Position> ReplayScript::advance(Position at,
@@ -116,28 +133,73 @@ qsizetype ReplayScript::nextRequired(Position at) const
     return next;
 }
 
-bool ReplayScript::isComplete() const
+bool ReplayScript::atEnd() const
 {
-    return nextRequired(m_at) == m_items.size();
+    // After a difference, any reading of it that reaches the end will do.
+    const QList<Position> places = m_resume.isEmpty() ? QList<Position> {m_at} : m_resume;
+    return !m_leadIn && std::any_of(places.cbegin(), places.cend(), [this](const Position &p) {
+        return nextRequired(p) == m_items.size();
+    });
 }
 
-ReplayScript::Outcome ReplayScript::take(const QByteArray &line)
+bool ReplayScript::isComplete() const
+{
+    return atEnd() && m_nextMessage == m_messages.size();
+}
+
+ReplayScript::Outcome ReplayScript::take(const QByteArray &line, qint64 nowMs)
 {
     ++m_programLines;
     // The search's stop is never the trace's first line, even when alike.
     if (m_leadIn && (m_programLines == 1 || m_items.isEmpty() || line != m_items.first().line))
         return leadIn(line);
-    m_leadIn = false;
+    if (std::exchange(m_leadIn, false))
+        m_tentative = 1;
+    // After a difference, matching stays in place: the line the program
+    // sent instead, or the one it changed, is passed over, and nothing else.
     const QList<Position> resume = std::exchange(m_resume, {});
     for (const Position &at : resume) {
         if (const auto next = advance(at, line))
-            return matched(*next, line);
+            return matched(*next, line, nowMs);
     }
     if (!resume.isEmpty())
         m_at = resume.first();
     if (const auto next = advance(m_at, line))
-        return matched(*next, line);
+        return matched(*next, line, nowMs);
+    if (m_tentative > 0) {
+        // The way to the trace's page held its first line too (a tab
+        // change's stop): the trace begins later.
+        m_leadIn = true;
+        m_matched -= m_tentative - 1;
+        m_tentative = 0;
+        m_at = {};
+        m_anchorNow.reset();
+        m_lastDelivery.reset();
+        m_nextMessage = 0;
+        --m_programLines;
+        return take(line, nowMs);
+    }
+    if (m_endsOpen && atEnd())
+        return afterEnd(line);
+    if (line == wire(commands::kReading1) && afterRun(m_at))
+        return {true,
+                QStringLiteral("ok   line %1 of the program: %2 (a poll the question's timer "
+                               "sent while a word was announced)")
+                    .arg(m_programLines)
+                    .arg(shown(line)),
+                {}};
     return difference(line);
+}
+
+bool ReplayScript::afterRun(Position at) const
+{
+    // The question's timer runs on through the two lines of a word said.
+    qsizetype last = at.used > 0 ? at.item : at.item - 1;
+    for (qsizetype i = last; i >= 0 && i >= last - 2; --i) {
+        if (m_items.at(i).timed)
+            return true;
+    }
+    return false;
 }
 
 ReplayScript::Outcome ReplayScript::leadIn(const QByteArray &line)
@@ -145,9 +207,9 @@ ReplayScript::Outcome ReplayScript::leadIn(const QByteArray &line)
     Outcome outcome {true, {}, {}};
     const QByteArray text = line.chopped(line.endsWith('\r') ? 1 : 0);
     if (text == commands::kStop.toLatin1())
-        outcome.answers.append({0, commands::kEndMark.toLatin1()});
+        outcome.answer = commands::kEndMark.toLatin1();
     else if (text == commands::kProbe.toLatin1())
-        outcome.answers.append({0, commands::kProbeAnswer.toLatin1()});
+        outcome.answer = commands::kProbeAnswer.toLatin1();
     outcome.report = QStringLiteral("     line %1 of the program: %2 (before the trace began: "
                                     "answered as the KZ does, not checked)")
                          .arg(m_programLines)
@@ -155,22 +217,48 @@ ReplayScript::Outcome ReplayScript::leadIn(const QByteArray &line)
     return outcome;
 }
 
-ReplayScript::Outcome ReplayScript::matched(Position at, const QByteArray &line)
+ReplayScript::Outcome ReplayScript::afterEnd(const QByteArray &line)
+{
+    return {true,
+            QStringLiteral("     line %1 of the program: %2 (after the end of the trace: not "
+                           "checked)")
+                .arg(m_programLines)
+                .arg(shown(line)),
+            {}};
+}
+
+ReplayScript::Outcome ReplayScript::matched(Position at, const QByteArray &line, qint64 nowMs)
 {
     m_at = at;
+    if (m_tentative > 0 && ++m_tentative > kTentativeLines)
+        m_tentative = 0;
     const Item &item = m_items.at(at.item);
     const bool again = at.used > item.steps.size();
     const Step &step = item.steps.at(std::min<qsizetype>(at.used, item.steps.size()) - 1);
     if (!again)
         ++m_matched;
+    // Polls after a run's first come as the program's timers have it: they
+    // do not move the clock the messages keep.
+    if (at.used == 1) {
+        m_anchorNow = nowMs;
+        m_anchorRecorded = step.ms;
+        m_anchorItem = at.item;
+    }
+    if (line == wire(commands::kSayLead)) {
+        m_busyUntil = nowMs + replayMs(kSayBusyTicks * m_tickMs);
+        m_sentWhileBusy = false;
+    } else if (nowMs < m_busyUntil && isAnnouncedSay(line)) {
+        m_busyUntil = std::max(m_busyUntil, nowMs + replayMs(kAfterSayBusyTicks * m_tickMs));
+    }
     QString report = QStringLiteral("ok   line %1 of the program = trace line %2: %3")
                          .arg(m_programLines)
                          .arg(step.traceLine)
                          .arg(shown(line));
     if (again)
-        report
-            += QStringLiteral(" (once more than the %1 recorded in a row)").arg(item.steps.size());
-    return {true, step.answers, report};
+        report += QStringLiteral(" (one more poll than the %1 recorded in a row: the messages "
+                                 "go in their recorded order)")
+                      .arg(item.steps.size());
+    return {true, report, {}};
 }
 
 ReplayScript::Outcome ReplayScript::difference(const QByteArray &line)
@@ -198,47 +286,93 @@ ReplayScript::Outcome ReplayScript::difference(const QByteArray &line)
                          .arg(traceLine)
                          .arg(shown(item.line))
                          .arg(differsAt(line, item.line));
-    // Answered as the recorded line that was due, unless the line comes a
-    // little later in the trace: then the lines between were left out.
-    m_resume = {Position {expected, 1}, m_at};
-    outcome.answers = item.steps.first().answers;
+    // The next line tells: the recorded one still due (this line was
+    // extra), the one after it (the recorded line was changed), or the
+    // line after a later match of this one (lines were left out).
+    m_resume = {m_at, Position {expected, 1}};
     const qsizetype last = std::min(m_items.size(), expected + kLookAhead);
     for (qsizetype later = expected + 1; later < last; ++later) {
         if (m_items.at(later).line == line) {
-            m_resume.prepend(Position {later, 1});
-            outcome.answers = m_items.at(later).steps.first().answers;
+            m_resume.append(Position {later, 1});
             break;
         }
     }
-    m_at = m_resume.first();
     return outcome;
+}
+
+bool ReplayScript::released(const Chunk &chunk) const
+{
+    if (!m_anchorNow || m_leadIn)
+        return false;
+    return m_at.item > chunk.afterItem || (m_at.item == chunk.afterItem && m_at.used >= 1);
+}
+
+std::optional<qint64> ReplayScript::nextDue() const
+{
+    if (m_nextMessage == m_messages.size() || !released(m_messages.at(m_nextMessage)))
+        return std::nullopt;
+    const Chunk &chunk = m_messages.at(m_nextMessage);
+    // The first chunk after a line the program sent once the last chunk had
+    // gone answers that line: it goes at once, as the KZ answers, so that a
+    // read the program makes after a fixed wait (the search's) finds it, and
+    // it cannot meet the chunk before.
+    const bool answer = m_anchorItem == chunk.afterItem
+        && (!m_lastDelivery || *m_anchorNow > *m_lastDelivery);
+    qint64 due = *m_anchorNow;
+    if (!answer && chunk.ms > m_anchorRecorded) {
+        // A trace holds when the program read a chunk, which is after the
+        // KZ sent it: it goes a little sooner, at most half a tick.
+        const double after = double(chunk.ms - m_anchorRecorded);
+        due += replayMs(after - std::min(after / 4, m_tickMs / 2.0));
+    }
+    // Any other keeps its distance from the chunk before.
+    if (m_lastDelivery && !answer)
+        due = std::max(due, *m_lastDelivery + replayMs(kGapTicks * m_tickMs));
+    if (m_sentWhileBusy)
+        due = std::max(due, m_busyUntil);
+    return due;
+}
+
+ReplayScript::Message ReplayScript::deliver(qint64 nowMs)
+{
+    const Chunk &chunk = m_messages.at(m_nextMessage++);
+    m_lastDelivery = nowMs;
+    m_sentWhileBusy = nowMs < m_busyUntil;
+    return {chunk.traceLine, chunk.bytes};
 }
 
 QString ReplayScript::noteMissing()
 {
-    const qsizetype next = nextRequired(m_at);
-    if (next == m_items.size())
+    if (atEnd())
         return {};
+    const qsizetype next = nextRequired(m_resume.isEmpty() ? m_at : m_resume.first());
     ++m_differences;
-    const int traceLine = m_items.at(next).steps.first().traceLine;
+    const int traceLine = m_items.at(std::min(next, m_items.size() - 1)).steps.first().traceLine;
     if (!m_firstDifferenceLine)
         m_firstDifferenceLine = traceLine;
     return QStringLiteral("DIFFERENCE: the program did not send trace line %1, %2, nor any "
                           "recorded line after it")
         .arg(traceLine)
-        .arg(shown(m_items.at(next).line));
+        .arg(shown(m_items.at(std::min(next, m_items.size() - 1)).line));
 }
 
 Replay::Replay(const wiretrace::Trace &trace, double speed, QObject *parent)
-    : QObject(parent), m_script(trace), m_speed(speed), m_terminal(new PseudoTerminal(this)),
-      m_answerTimer(new QTimer(this)), m_linger(new QTimer(this))
+    : QObject(parent), m_script(trace, speed), m_speed(speed), m_tickMs(trace.tickMs),
+      m_closedLine(trace.closedLine), m_lastLine(trace.lastLine), m_lastNote(trace.lastNote),
+      m_terminal(new PseudoTerminal(this)), m_sendTimer(new QTimer(this)),
+      m_closeTimer(new QTimer(this))
 {
-    m_answerTimer->setSingleShot(true);
-    m_answerTimer->setTimerType(Qt::PreciseTimer);
-    connect(m_answerTimer, &QTimer::timeout, this, &Replay::sendDue);
-    m_linger->setSingleShot(true);
-    m_linger->setInterval(kLingerMs);
-    connect(m_linger, &QTimer::timeout, this, &Replay::complete);
+    if (trace.closedMs) {
+        // From the last thing that crossed the wire to the port's closing.
+        const QList<wiretrace::Event> events = trace.sessionEvents();
+        const qint64 last = events.isEmpty() ? *trace.closedMs : events.last().ms;
+        m_closeAfterMs = std::llround(std::max<qint64>(0, *trace.closedMs - last) / speed);
+    }
+    m_sendTimer->setSingleShot(true);
+    m_sendTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_sendTimer, &QTimer::timeout, this, &Replay::sendDue);
+    m_closeTimer->setSingleShot(true);
+    connect(m_closeTimer, &QTimer::timeout, this, &Replay::complete);
     connect(m_terminal, &PseudoTerminal::received, this, &Replay::take);
     m_clock.start();
 }
@@ -262,39 +396,64 @@ void Replay::take(const QByteArray &chunk)
     while ((end = m_partial.indexOf('\r')) >= 0) {
         const QByteArray line = m_partial.left(end + 1);
         m_partial.remove(0, end + 1);
-        // What was read before this line went out came before it.
-        flushAnswers();
-        m_linger->stop();
-        const ReplayScript::Outcome outcome = m_script.take(line);
-        emit report(outcome.report);
-        for (const ReplayScript::Answer &answer : outcome.answers)
-            m_due.append({m_clock.elapsed() + std::llround(sendDelay(answer.delayMs) / m_speed),
-                          answer.bytes});
-        sendDue();
+        takeLine(line);
     }
+    // Whatever the program sends, the replay holds no more than a line of it.
+    if (m_partial.size() >= kMaxLine)
+        takeLine(std::exchange(m_partial, {}));
+}
+
+void Replay::takeLine(const QByteArray &line)
+{
+    const ReplayScript::Outcome outcome = m_script.take(line, m_clock.elapsed());
+    emit report(outcome.report);
+    if (!outcome.answer.isEmpty())
+        m_terminal->write(outcome.answer);
+    sendDue();
 }
 
 void Replay::sendDue()
 {
-    while (!m_due.isEmpty() && m_due.first().atMs <= m_clock.elapsed())
-        m_terminal->write(m_due.takeFirst().bytes);
-    if (!m_due.isEmpty())
-        m_answerTimer->start(int(m_due.first().atMs - m_clock.elapsed()));
-    checkComplete();
+    std::optional<qint64> due;
+    while ((due = m_script.nextDue()) && *due <= m_clock.elapsed()) {
+        const ReplayScript::Message message = m_script.deliver(m_clock.elapsed());
+        m_terminal->write(message.bytes);
+        emit report(QStringLiteral("     sent trace line %1: %2")
+                        .arg(message.traceLine)
+                        .arg(shown(message.bytes)));
+    }
+    if (due)
+        m_sendTimer->start(int(std::min<qint64>(*due - m_clock.elapsed(), 1 << 30)));
+    else
+        m_sendTimer->stop();
+    checkEnd();
 }
 
-void Replay::flushAnswers()
+void Replay::checkEnd()
 {
-    m_answerTimer->stop();
-    for (const Due &due : std::as_const(m_due))
-        m_terminal->write(due.bytes);
-    m_due.clear();
-}
-
-void Replay::checkComplete()
-{
-    if (m_due.isEmpty() && m_script.isComplete() && !m_linger->isActive())
-        m_linger->start();
+    if (m_ended || !m_script.isComplete())
+        return;
+    m_ended = true;
+    if (m_closeAfterMs) {
+        // Time for the program to read the last messages, as it did then.
+        const qint64 wait
+            = std::max<qint64>(*m_closeAfterMs, std::llround(2 * kGapTicks * m_tickMs / m_speed));
+        emit report(QStringLiteral("end of the trace: every recorded line has come and every "
+                                   "message has gone; the port was closed there (trace line "
+                                   "%1), and kz-sim closes it in %2 ms")
+                        .arg(m_closedLine)
+                        .arg(wait));
+        m_closeTimer->start(int(std::min<qint64>(wait, 1 << 30)));
+        return;
+    }
+    QString why;
+    if (!m_lastNote.isEmpty())
+        why = QStringLiteral(" (\"%1\")").arg(m_lastNote.left(80));
+    emit report(QStringLiteral("end of the trace: every recorded line has come and every message "
+                               "has gone; the recording ends at its line %1%2 with the port open, "
+                               "so the KZ stays silent from here (end kz-sim with Ctrl+C)")
+                    .arg(m_lastLine)
+                    .arg(why));
 }
 
 int runReplay(const QByteArray &file, const QString &folder, std::optional<int> port,
@@ -337,20 +496,24 @@ int runReplay(const QByteArray &file, const QString &folder, std::optional<int> 
         return refuse(why);
     ReplayScript &script = replay.script();
     print(stdout,
-          QStringLiteral("replaying %1, %2 lines the program sent (%3); port %4 is %5")
+          QStringLiteral("replaying %1, %2 lines the program sent and %3 messages it read "
+                         "(%4); port %5 is %6")
               .arg(shownFile)
               .arg(script.recordedLines())
-              .arg(trace->header.mid(2))
+              .arg(script.recordedMessages())
+              .arg(wiretrace::shownLine(trace->header.mid(2).toLatin1()))
               .arg(number)
               .arg(replay.slavePath()));
     QCoreApplication::exec();
 
     if (const QString missing = script.noteMissing(); !missing.isEmpty())
         print(stdout, missing);
-    QString summary = QStringLiteral("replay ended: %1 of %2 recorded lines matched, %3 "
-                                     "difference(s)")
+    QString summary = QStringLiteral("replay ended: %1 of %2 recorded lines matched, %3 of %4 "
+                                     "messages sent, %5 difference(s)")
                           .arg(script.matchedLines())
                           .arg(script.recordedLines())
+                          .arg(script.deliveredMessages())
+                          .arg(script.recordedMessages())
                           .arg(script.differences());
     if (script.firstDifferenceLine() > 0)
         summary += QStringLiteral(", the first at trace line %1").arg(script.firstDifferenceLine());

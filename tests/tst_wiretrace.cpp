@@ -2,6 +2,7 @@
 // The wire trace as the program writes it: every byte recorded once and read
 // back the same, a bounded file, the menu on the pages, and files that are
 // no trace refused with their line.
+#include "device/pacing.h"
 #include "device/tracingport.h"
 #include "device/wiretrace.h"
 #include "support.h"
@@ -52,6 +53,7 @@ private slots:
     void traceEndsAtItsLimitWithALastLine();
     void badInputIsRefusedWithItsLine_data();
     void badInputIsRefusedWithItsLine();
+    void byteOrderMarkIsSkipped();
     void pageMenuRecordsAndStops();
     void unwritableTraceStopsTheProgramAtStart_data();
     void unwritableTraceStopsTheProgramAtStart();
@@ -130,6 +132,28 @@ void TestWireTrace::badInputIsRefusedWithItsLine_data()
     QTest::newRow("time goes back") << header + "10 > @ 2 2\\r\n5 < ^\n" << 3 << "goes back";
     QTest::newRow("raw tab") << header + "10 > @\t2 2\\r\n" << 2 << "byte 0x09 at column 7";
     QTest::newRow("nothing sent") << header + "10 < ^\n" << 2 << "no line the program sent";
+    QTest::newRow("milliseconds too long")
+        << header + "12345678901234567890123 > @ 2 2\r\n" << 2
+        << "the milliseconds 1234567890123456... (23 digits) do not fit";
+    QTest::newRow("note time too long")
+        << header + "# 12345678901234567890123 port 3 closed\n" << 2 << "(23 digits) do not fit";
+    QTest::newRow("header port 99") << QByteArray("# kz 1.41 wire trace, 2026-01-31T14:02:11Z, "
+                                                  "port 99 (/dev/ttyUSB0)\n")
+                                    << 1 << "port 99: kz opens ports 1 to 30 only";
+    QTest::newRow("opened port 0") << header + "# 5 port 0 opened\n" << 2 << "port 0: kz opens";
+    QTest::newRow("port too long") << header + "# 5 port 99999999999 opened\n"
+                                   << 2 << "port 99999999999: kz opens";
+}
+
+void TestWireTrace::byteOrderMarkIsSkipped()
+{
+    wiretrace::ParseError error;
+    const auto trace = wiretrace::parse("\xEF\xBB\xBF# kz 1.41 wire trace, 2026-01-31T14:02:11Z, "
+                                        "port 3\n10 > @ 2 2\\r\n",
+                                        &error);
+    QVERIFY2(trace, qPrintable(error.why));
+    QCOMPARE(trace->port, 3);
+    QCOMPARE(trace->events.size(), 1);
 }
 
 void TestWireTrace::badInputIsRefusedWithItsLine()
@@ -180,9 +204,11 @@ void TestWireTrace::pageMenuRecordsAndStops()
 
     const QList<QByteArray> lines = readFile(chosen).split('\n');
     QVERIFY(lines.first().endsWith(", no port open"));
-    QVERIFY(lines.at(1).endsWith(" port 1 opened"));
-    QVERIFY(lines.at(2).endsWith(" > @ 2 2\\r"));
-    QVERIFY(lines.at(3).endsWith(" < ^"));
+    QVERIFY(lines.at(1).endsWith(" receive tick " + QByteArray::number(Pacing::scaled(200))
+                                 + " ms"));
+    QVERIFY(lines.at(2).endsWith(" port 1 opened"));
+    QVERIFY(lines.at(3).endsWith(" > @ 2 2\\r"));
+    QVERIFY(lines.at(4).endsWith(" < ^"));
     QVERIFY(lines.at(lines.size() - 2).endsWith(" recording stopped"));
 }
 

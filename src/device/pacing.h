@@ -5,6 +5,9 @@
 
 namespace kz {
 
+// The design interval of the receive loop's tick (Timer1).
+inline constexpr int kReceiveTickMs = 200;
+
 // The one switch through which tests run every wait and timer faster. The
 // program itself never changes it and always runs at real time.
 class Pacing {

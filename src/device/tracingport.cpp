@@ -2,6 +2,7 @@
 #include "device/tracingport.h"
 
 #include "device/filewrite.h"
+#include "device/pacing.h"
 #include "device/systemserialport.h"
 
 #include <QDateTime>
@@ -220,7 +221,10 @@ TracingPort::TracingPort(SerialPort *port, QObject *parent) : SerialPort(parent)
 
 TracingPort::~TracingPort()
 {
-    // A trace that ends without this line ended with a crash.
+    // A trace that ends without this line ended with a crash. The port
+    // closes with the program: the trace says so first.
+    if (m_trace && m_port->isOpen())
+        m_trace->note(wiretrace::closedNote(m_port->portNumber()));
     if (m_trace)
         m_trace->end(QStringLiteral("the program ended"));
 }
@@ -287,6 +291,11 @@ void TracingPort::startTrace(std::unique_ptr<TraceWriter> trace)
 {
     stopTrace();
     m_trace = std::move(trace);
+    if (m_trace) {
+        // A replay keeps the device's messages as far apart as the reads.
+        m_trace->note(wiretrace::tickNote(Pacing::scaled(kReceiveTickMs)));
+        checkTrace();
+    }
 }
 
 void TracingPort::stopTrace()

@@ -40,6 +40,11 @@ struct Reader {
     Trace trace;
     int currentPort = 0;
     qint64 lastMs = 0;
+    // The last closing of a port, and the port, until it has events again.
+    qint64 closedMs = 0;
+    int closedLine = 0;
+    int closedPort = 0;
+    static constexpr int kMaxDigits = 15;
 
     bool fail(int line, const QString &why)
     {
@@ -58,10 +63,44 @@ struct Reader {
                         QStringLiteral("not a wire trace: the first line must be its header, "
                                        "\"# kz VERSION wire trace, DATE, port ...\""));
         trace.header = QString::fromLatin1(text);
-        currentPort = m.captured(2).toInt();
+        if (!m.captured(2).isEmpty() && !portNumber(number, m.captured(2), &currentPort))
+            return false;
         trace.port = currentPort;
         trace.startedConnected = currentPort != 0;
         return true;
+    }
+
+    // A port kz can open: 1 to 30.
+    bool portNumber(int number, const QString &digits, int *port)
+    {
+        bool ok = false;
+        const int value = digits.size() <= 9 ? digits.toInt(&ok) : 0;
+        if (!ok || value < kFirstPort || value > kLastPort)
+            return fail(number, QStringLiteral("port %1: kz opens ports %2 to %3 only")
+                                    .arg(bounded(digits))
+                                    .arg(kFirstPort)
+                                    .arg(kLastPort));
+        *port = value;
+        return true;
+    }
+
+    // Milliseconds as a trace's clock holds them: at most 15 digits.
+    bool milliseconds(int number, QByteArrayView digits, qint64 *ms)
+    {
+        if (digits.size() > kMaxDigits)
+            return fail(number, QStringLiteral("the milliseconds %1 do not fit: a trace's "
+                                               "clock has at most %2 digits")
+                                    .arg(bounded(QString::fromLatin1(digits)))
+                                    .arg(kMaxDigits));
+        *ms = digits.toByteArray().toLongLong();
+        return time(number, *ms);
+    }
+
+    static QString bounded(const QString &digits)
+    {
+        return digits.size() <= 20
+            ? digits
+            : QStringLiteral("%1... (%2 digits)").arg(digits.left(16)).arg(digits.size());
     }
 
     bool time(int number, qint64 ms)
@@ -78,18 +117,35 @@ struct Reader {
     {
         static const QRegularExpression form(QStringLiteral("^# (\\d+) (.*)$"));
         static const QRegularExpression port(QStringLiteral("^port (\\d+) (opened|closed|lost)"));
+        static const QRegularExpression tick(QStringLiteral("^receive tick (\\d{1,6}) ms$"));
         const QRegularExpressionMatch m = form.match(QString::fromLatin1(text));
         if (!m.hasMatch())
             return true; // a remark of whoever looked at the trace
-        if (!time(number, m.captured(1).toLongLong()))
+        qint64 ms = 0;
+        if (!milliseconds(number, m.capturedView(1).toLatin1(), &ms))
             return false;
+        trace.lastNote = m.captured(2);
+        if (const QRegularExpressionMatch t = tick.match(m.captured(2)); t.hasMatch()) {
+            trace.tickMs = std::max(1, t.captured(1).toInt());
+            return true;
+        }
         const QRegularExpressionMatch p = port.match(m.captured(2));
         if (!p.hasMatch())
             return true;
+        int named = 0;
+        if (!portNumber(number, p.captured(1), &named))
+            return false;
         const bool opened = p.captured(2) == QLatin1String("opened");
-        currentPort = opened ? p.captured(1).toInt() : 0;
+        if (!opened && named == currentPort) {
+            closedMs = ms;
+            closedLine = number;
+            closedPort = named;
+        }
+        currentPort = opened ? named : 0;
         if (opened)
             trace.port = currentPort;
+        if (opened && named == closedPort)
+            closedPort = 0;
         if (trace.events.isEmpty())
             trace.startedConnected = false;
         return true;
@@ -100,7 +156,7 @@ struct Reader {
         qsizetype digits = 0;
         while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9')
             ++digits;
-        if (digits == 0 || digits > 15)
+        if (digits == 0)
             return fail(number,
                         QStringLiteral("an event starts with the milliseconds since the "
                                        "trace started"));
@@ -110,8 +166,8 @@ struct Reader {
             return fail(number,
                         QStringLiteral("no direction: after the milliseconds come \"> \" "
                                        "(sent) or \"< \" (received)"));
-        const qint64 ms = text.left(digits).toLongLong();
-        if (!time(number, ms))
+        qint64 ms = 0;
+        if (!milliseconds(number, QByteArrayView(text).first(digits), &ms))
             return false;
         QString why;
         const int firstColumn = int(digits) + 4;
@@ -122,6 +178,9 @@ struct Reader {
             return fail(number, QStringLiteral("an event without bytes"));
         trace.events.append(
             {number, ms, mark == '>' ? Direction::Sent : Direction::Received, *bytes, currentPort});
+        if (currentPort == closedPort)
+            closedPort = 0; // opened again since
+        trace.lastNote.clear();
         return true;
     }
 
@@ -153,9 +212,11 @@ struct Reader {
 
     bool read()
     {
-        if (data.isEmpty())
+        // An editor may have put a byte-order mark before the header.
+        const qsizetype from0 = data.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+        if (data.size() == from0)
             return fail(1, QStringLiteral("the file is empty, not a wire trace"));
-        qsizetype from = 0;
+        qsizetype from = from0;
         int number = 0;
         while (from < data.size()) {
             ++number;
@@ -165,6 +226,12 @@ struct Reader {
             if (!line(number, text, cut))
                 return false;
             from = cut ? data.size() : end + 1;
+        }
+        trace.lastLine = number;
+        // The KZ's port closed after its last event: the session ended there.
+        if (closedPort != 0 && closedPort == trace.port) {
+            trace.closedMs = closedMs;
+            trace.closedLine = closedLine;
         }
         const QList<Event> session = trace.sessionEvents();
         if (std::none_of(session.cbegin(), session.cend(),
@@ -276,6 +343,21 @@ QString closedNote(int number)
 QString lostNote(int number, const QString &reason)
 {
     return QStringLiteral("port %1 lost: %2").arg(number).arg(reason);
+}
+
+QString tickNote(int ms)
+{
+    return QStringLiteral("receive tick %1 ms").arg(ms);
+}
+
+QString shownLine(QByteArrayView bytes)
+{
+    constexpr qsizetype kShown = 60;
+    if (bytes.size() <= kShown)
+        return QString::fromLatin1(escape(bytes));
+    return QStringLiteral("%1... (%2 bytes)")
+        .arg(QString::fromLatin1(escape(bytes.first(kShown))))
+        .arg(bytes.size());
 }
 
 QList<Event> Trace::sessionEvents() const

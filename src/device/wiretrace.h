@@ -43,6 +43,15 @@ inline const QString kNoPort = QStringLiteral("no port open");
 QString openedNote(int number, const QString &location);
 QString closedNote(int number);
 QString lostNote(int number, const QString &reason);
+// How often the program's receive loop reads the port, in milliseconds: a
+// replay keeps the device's messages apart by at least that much.
+QString tickNote(int ms);
+inline constexpr int kDefaultTickMs = 200;
+inline constexpr int kFirstPort = 1;
+inline constexpr int kLastPort = 30;
+
+// A line as a report shows it: escaped, and cut with its length when long.
+QString shownLine(QByteArrayView bytes);
 
 struct Event {
     int line = 0; // in the file, from 1
@@ -60,6 +69,15 @@ struct Trace {
     int port = 0;
     // The trace began while the program was connected: it holds no search.
     bool startedConnected = false;
+    // The receive loop's interval when the trace was recorded.
+    int tickMs = kDefaultTickMs;
+    // The KZ's port was closed (or lost) after its last event: when, and
+    // the line that says so.
+    std::optional<qint64> closedMs;
+    int closedLine = 0;
+    // The trace's last line and, when it is a note, what it says.
+    int lastLine = 0;
+    QString lastNote;
     // The events on that port (all of them when the trace names none).
     QList<Event> sessionEvents() const;
 };
@@ -69,8 +87,10 @@ struct ParseError {
     QString why;
 };
 
-// Reads a whole trace file. A file that is not text, not a trace, cut off
-// or with a malformed line is refused with the line and the reason.
+// Reads a whole trace file; a UTF-8 byte-order mark before it is skipped. A
+// file that is not text, not a trace, cut off, with a malformed line, a
+// number that does not fit or a port kz cannot open is refused with the
+// line and the reason.
 std::optional<Trace> parse(const QByteArray &data, ParseError *error);
 
 } // namespace kz::wiretrace

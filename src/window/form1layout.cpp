@@ -115,7 +115,7 @@ void buildWindowLevel(QWidget *f, Form1Controls &c)
     c.form.TabStrip1->hide();
     c.hidden.rec = text(f, "rec", QStringLiteral("Text11"), 480, 7284, 1215, 288);
     c.hidden.rec->hide();
-    c.form.Timer1 = new PacedTimer(QStringLiteral("Timer1"), 200, false, f);
+    c.form.Timer1 = new PacedTimer(QStringLiteral("Timer1"), kReceiveTickMs, false, f);
     c.form.Timer2 = new PacedTimer(QStringLiteral("Timer2"), 10000, false, f);
     c.form.talk = new PacedTimer(QStringLiteral("talk"), 100, false, f);
     c.form.Timer3 = new PacedTimer(QStringLiteral("Timer3"), 250, true, f);
