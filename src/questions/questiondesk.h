@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 namespace kz {
 
@@ -33,6 +34,9 @@ signals:
     // The response window has ended and its answer is shown and logged.
     void answered(const QString &answer);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void pollTick();
     void endOfResponseWindow();
@@ -47,6 +51,8 @@ private:
     LogFile &m_log;
     bool m_logFailureShown = false;
     bool m_polling = false;
+    // The question box's text at start, which a first click selects.
+    QString m_initialText;
 };
 
 } // namespace kz
