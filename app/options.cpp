@@ -2,6 +2,7 @@
 #include "options.h"
 
 #include "device/filewrite.h"
+#include "window/browser/sites.h"
 #include "window/shortcuts.h"
 
 #include <QApplication>
@@ -15,12 +16,14 @@ namespace kz {
 namespace {
 
 // One row per option, in the order --help lists them. An option with a value
-// names it; `take` runs for each option given, with its value.
+// names it; `take` runs for each option given, with its value. A default
+// given apart takes the description's %1.
 struct OptionRow {
     const char *name;
     const char *description;
     const char *valueName = nullptr;
     void (*take)(Options &, const QString &value) = nullptr;
+    const char *defaultValue = nullptr;
 };
 
 const OptionRow kOptions[] = {
@@ -31,8 +34,10 @@ const OptionRow kOptions[] = {
      "to connect to, as with --simulate.",
      nullptr, [](Options &o, const QString &) { o.aboutReport = true; }},
     // Taken from the arguments by SiteSettings.
-    {"site-host", "Host name of the maker's web site.", "name"},
-    {"pdf-host", "Host name of the site with the help PDF.", "name"},
+    {"site-host", "Host name of the maker's web site (default %1).", "name", nullptr,
+     SiteSettings::kDefaultSiteHost},
+    {"pdf-host", "Host name of the site with the help PDF (default %1).", "name", nullptr,
+     SiteSettings::kDefaultPdfHost},
 #ifdef KZ_HAVE_SIMULATOR
     {"simulate", "Attach a simulated KZ, so that the program can be tried without the device.",
      nullptr, [](Options &o, const QString &) { o.simulate = true; }},
@@ -68,16 +73,28 @@ const char kDescription[] = "Desktop control program for the KZ.\n\n"
                             "  KZ_PLUGIN_DIR   a folder searched first for the plugins (browser, "
                             "readings window)";
 
+const char kExitStatus[]
+    = "\n\nExit status:\n"
+      "  0  the window was closed, by the user or by SIGTERM, SIGINT or SIGHUP; --help and "
+      "--version; --screenshot connected; a report was printed\n"
+      "  1  an option not understood; the --trace file cannot be written; the simulated KZ did "
+      "not start; --screenshot found no KZ\n"
+      "  2  --page names no page";
+
 void addOptions(QCommandLineParser &parser)
 {
-    parser.setApplicationDescription(QString::fromUtf8(kDescription) + keyboardHelpText());
+    parser.setApplicationDescription(QString::fromUtf8(kDescription) + keyboardHelpText()
+                                     + QString::fromUtf8(kExitStatus));
     parser.addHelpOption();
     parser.addVersionOption();
     for (const OptionRow &row : kOptions) {
         const QString valueName
             = row.valueName ? QString::fromLatin1(row.valueName) : QString();
-        parser.addOption(QCommandLineOption(QString::fromLatin1(row.name),
-                                            QString::fromUtf8(row.description), valueName));
+        QString description = QString::fromUtf8(row.description);
+        if (row.defaultValue)
+            description = description.arg(QString::fromUtf8(row.defaultValue));
+        parser.addOption(
+            QCommandLineOption(QString::fromLatin1(row.name), description, valueName));
     }
 }
 

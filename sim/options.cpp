@@ -35,18 +35,19 @@ struct OptionRow {
 };
 
 const OptionRow kOptions[] = {
-    {"dir", "Folder for the COMn link.", "DIR",
+    {"dir", "Folder for the COMn link (default kz-ports in the temporary folder: $TMPDIR/kz-ports, "
+     "else /tmp/kz-ports).", "DIR",
      [](Options &o, const QString &value) {
          o.dir = value;
          return value.isEmpty() ? QStringLiteral("--dir needs a folder name") : QString();
      }},
-    {"port", "Port number n of the link COMn.", "N",
+    {"port", "Port number n of the link COMn (default 1; with --replay, the trace's port).", "N",
      [](Options &o, const QString &value) {
          bool ok = false;
          o.port = value.toInt(&ok);
          return ok && *o.port >= 1 ? QString() : QStringLiteral("--port needs a number from 1");
      }},
-    {"probe", "Probes answered: both, second or none.", "WHICH",
+    {"probe", "Probes answered: both, second or none (default both).", "WHICH",
      [](Options &o, const QString &value) {
          using Answers = SimulatedKz::ProbeAnswers;
          const std::pair<const char *, Answers> names[]
@@ -65,7 +66,8 @@ const OptionRow kOptions[] = {
          return o.readings ? QString()
                            : QStringLiteral("--readings needs numbers separated by commas");
      }},
-    {"seed", "Seed of the pseudo-random readings.", "S",
+    {"seed", "Seed of pseudo-random readings from 0 to 200 (default none: no random readings; with "
+     "--wander, 1977).", "S",
      [](Options &o, const QString &value) {
          bool ok = false;
          o.seed = value.toUInt(&ok);
@@ -86,12 +88,12 @@ const OptionRow kOptions[] = {
          return ok && *o.reportMs >= 0 ? QString()
                                        : QStringLiteral("--report-ms needs a whole number from 0");
      }},
-    {"print-store", "Print the store and the words said on exit (also on SIGUSR1).", nullptr,
+    {"print-store", "Print the store and the words said on exit (also on SIGUSR1; default off).", nullptr,
      [](Options &o, const QString &) {
          o.printStore = true;
          return QString();
      }},
-    {"speak", "Speak the words said and reported, through the audio output.", nullptr,
+    {"speak", "Speak the words said and reported, through the audio output (default off).", nullptr,
      [](Options &o, const QString &) {
          o.speak = true;
          return QString();
@@ -113,7 +115,7 @@ const OptionRow kOptions[] = {
          o.replayGiven = true;
          return QString();
      }},
-    {"speed", "With --replay: divide the recorded delays by N.", "N",
+    {"speed", "With --replay: divide the recorded delays by N (default 1).", "N",
      [](Options &o, const QString &value) {
          o.speed = value;
          return QString();
@@ -125,7 +127,15 @@ const OptionRow kOptions[] = {
 std::optional<Options> parseOptions(const QStringList &arguments, QString *error)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("A simulated KZ on a pseudo-terminal."));
+    parser.setApplicationDescription(
+        QStringLiteral("A simulated KZ on a pseudo-terminal.\n\n"
+                       "Exit status:\n"
+                       "  0  ended by a signal (SIGINT, SIGTERM); --wav wrote its file; --replay: "
+                       "every line matched\n"
+                       "  1  an option or value not understood, the pseudo-terminal or link not "
+                       "made, the WAV file not written; --replay: a line differed\n"
+                       "  2  --replay: the trace not read (missing, unreadable, no trace), a "
+                       "--speed not above 0, or its port not linked"));
     parser.addHelpOption();
     parser.addVersionOption();
     for (const OptionRow &row : kOptions) {

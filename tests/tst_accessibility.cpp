@@ -4,12 +4,17 @@
 #include "device/devicelink.h"
 #include "kit/widgets.h"
 #include "support.h"
+#include "window/readings/readings.h"
+#include "window/readings/readingsview.h"
 #include "window/shortcuts.h"
 #include "window/tabnavigator.h"
 
+#include <QAbstractScrollArea>
 #include <QAccessible>
 #include <QFile>
 #include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMetaEnum>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -34,6 +39,7 @@ namespace {
 struct Seen {
     QWidget *control;
     QAccessibleInterface *met;
+    QString label; // in the table, when not the control's own name
 };
 
 // Controls that lie above others come first, as in the window's design; into
@@ -45,10 +51,22 @@ void walk(QAccessibleInterface *parent, QList<Seen> &seen)
         auto *w = qobject_cast<QWidget *>(child->object());
         if (!w || w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_")))
             continue;
-        seen << Seen {
-            w, w->focusProxy() ? QAccessible::queryAccessibleInterface(w->focusProxy()) : child};
+        QAccessibleInterface *met
+            = w->focusProxy() ? QAccessible::queryAccessibleInterface(w->focusProxy()) : child;
+        seen << Seen {w, met, {}};
         if (qobject_cast<QGroupBox *>(w) || w->metaObject() == &QFrame::staticMetaObject)
             walk(child, seen);
+        // A multi-line box's scroll bar is met as a control of its own.
+        auto *box = qobject_cast<TextBox *>(w);
+        auto *area = box ? qobject_cast<QAbstractScrollArea *>(box->editor()) : nullptr;
+        if (area && area->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn) {
+            QAccessibleInterface *bar
+                = QAccessible::queryAccessibleInterface(area->verticalScrollBar());
+            // Reached from the box, through the bar's frame.
+            QVERIFY(met->indexOfChild(bar->parent()) >= 0);
+            seen << Seen {area->verticalScrollBar(), bar,
+                          w->objectName() + QStringLiteral(" scroll bar")};
+        }
     }
 }
 
@@ -102,6 +120,10 @@ private slots:
     void keysOfButtonsListsAndScrollBars();
     void answerAndUploadEndReachAssistiveTechnology();
     void helpAndManPageListTheKeys();
+    void comPageIsNotShowingBeneathThePictures();
+    void pageMenuOpensByKeyFromAnyControl_data();
+    void pageMenuOpensByKeyFromAnyControl();
+    void firstClickIntoTheQuestionBoxSelectsItsText();
 
 private:
     void show(const QString &caption);
@@ -139,8 +161,8 @@ void TestAccessibility::everyControlOfEveryPageIsNamed()
     QFETCH(QString, caption);
     show(caption);
     QMap<QString, QString> named;
-    for (const auto &[w, met] : walkWindow(h->window())) {
-        const QString why = w->objectName() + QStringLiteral(" ") + met->text(QAccessible::Name);
+    for (const auto &[w, met, label] : walkWindow(h->window())) {
+        const QString why = w->objectName() + label + u' ' + met->text(QAccessible::Name);
         // Tooltips are descriptions; Qt's tab strip describes its tabs only.
         const bool tabs = met->role() == QAccessible::PageTabList;
         QCOMPARE((tabs ? met->child(0) : met)->text(QAccessible::Description), w->toolTip());
@@ -169,18 +191,130 @@ void TestAccessibility::namesTableIsCurrent()
         "text box by its editor),\nkept current by `tests/tst_accessibility`.\n\n"
         "| Control | Inside | Role | Name | Description |\n|---|---|---|---|---|\n");
     const QMetaEnum roles = QMetaEnum::fromType<QAccessible::Role>();
-    for (const auto &[w, met] : walkWindow(h->window()))
+    for (const auto &[w, met, label] : walkWindow(h->window()))
         table += QStringLiteral("| `%1` | `%2` | %3 | %4 | %5 |\n")
-                     .arg(w->objectName(), w->parentWidget()->objectName(),
+                     .arg(label.isEmpty() ? w->objectName() : label,
+                          label.isEmpty() ? w->parentWidget()->objectName() : label.section(u' ', 0, 0),
                           QLatin1String(roles.valueToKey(met->role())),
                           met->text(QAccessible::Name), met->text(QAccessible::Description));
+
+    // The readings window, opened as a user opens it, with every control
+    // named; where it is not built, the table's part about it is left as it
+    // is.
+    const QString readingsHeading = QStringLiteral("\n## The readings window\n\n");
+    QString readings = readingsHeading
+        + QStringLiteral("| Control | Inside | Role | Name | Description |\n|---|---|---|---|---|\n");
+    const bool built = !Readings::findPlugin().isEmpty();
+    if (built) {
+        QVERIFY(h->window()->readings().show());
+        QWidget *view = h->window()->readings().view();
+        QAccessibleInterface *window = QAccessible::queryAccessibleInterface(view);
+        QCOMPARE(window->role(), QAccessible::Window);
+        QList<QAccessibleInterface *> parts {window};
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            QAccessibleInterface *met = parts.at(i);
+            for (int j = 0; j < met->childCount(); ++j)
+                parts << met->child(j);
+            auto *w = qobject_cast<QWidget *>(met->object());
+            if (!w || met->state().invisible)
+                continue;
+            const QString name = met->text(QAccessible::Name);
+            QVERIFY2(!name.trimmed().isEmpty(), qPrintable(w->objectName()));
+            QVERIFY2(met->role() != QAccessible::Client && met->role() != QAccessible::NoRole,
+                     qPrintable(w->objectName()));
+            // The status line's text changes with what is in view.
+            const bool status = w->objectName() == QLatin1String("readingsStatus");
+            readings += QStringLiteral("| `%1` | `%2` | %3 | %4 | %5 |\n")
+                            .arg(w->objectName(),
+                                 w->parentWidget() ? w->parentWidget()->objectName() : QString(),
+                                 QLatin1String(roles.valueToKey(met->role())),
+                                 status ? QStringLiteral("(what is in view)") : name,
+                                 met->text(QAccessible::Description));
+        }
+    }
     QFile file(QStringLiteral(KZ_SOURCE_DIR "/docs/accessible-names.md"));
-    if (qEnvironmentVariableIsSet("KZ_WRITE_NAMES")) {
+    if (qEnvironmentVariableIsSet("KZ_WRITE_NAMES") && built) {
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(table.toUtf8());
+        file.write((table + readings).toUtf8());
+        file.close();
     }
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(file.readAll()), table);
+    const QString kept = QString::fromUtf8(file.readAll());
+    const qsizetype split = kept.indexOf(readingsHeading);
+    QCOMPARE(kept.left(split), table);
+    if (built)
+        QCOMPARE(kept.mid(split), readings);
+}
+
+// Before the first connection the pictures cover the COM page: its controls
+// must not be reported as showing, and are once connected.
+void TestAccessibility::comPageIsNotShowingBeneathThePictures()
+{
+    const auto &c = h->controls();
+    const QList<QWidget *> controls {c.com.Command2, c.com.Text3, c.com.Text2, c.com.List1,
+                                     c.com.Option7};
+    auto showing = [](QWidget *w) {
+        QWidget *met = w->focusProxy() ? w->focusProxy() : w;
+        return !QAccessible::queryAccessibleInterface(met)->state().invisible;
+    };
+    for (QWidget *w : controls)
+        QVERIFY2(!showing(w), qPrintable(w->objectName()));
+    show(QStringLiteral("COM"));
+    for (QWidget *w : controls)
+        QVERIFY2(showing(w), qPrintable(w->objectName()));
+}
+
+void TestAccessibility::pageMenuOpensByKeyFromAnyControl_data()
+{
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QKeyCombination>("key");
+    QTest::newRow("question box, Menu") << "COM" << "Text3" << QKeyCombination(Qt::Key_Menu);
+    QTest::newRow("event window, Shift+F10") << "COM" << "Text2" << (Qt::SHIFT | Qt::Key_F10);
+    QTest::newRow("scroll bar, Menu") << "Word List" << "HScroll7" << QKeyCombination(Qt::Key_Menu);
+    QTest::newRow("log, Shift+F10") << "Log File" << "Text16" << (Qt::SHIFT | Qt::Key_F10);
+    QTest::newRow("button, Menu") << "SET UP" << "Command10" << QKeyCombination(Qt::Key_Menu);
+    QTest::newRow("start screen, Shift+F10") << "" << "Command1" << (Qt::SHIFT | Qt::Key_F10);
+}
+
+// The page's menu, not a text box's edit menu nor nothing on a scroll bar.
+void TestAccessibility::pageMenuOpensByKeyFromAnyControl()
+{
+    QFETCH(QString, caption);
+    QFETCH(QString, control);
+    QFETCH(QKeyCombination, key);
+    show(caption);
+    auto *w = h->window()->findChild<QWidget *>(control);
+    QWidget *target = w->focusProxy() ? w->focusProxy() : w;
+    target->setFocus();
+    QStringList offered;
+    QTimer::singleShot(0, this, [&offered] {
+        if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+            for (const QAction *action : menu->actions())
+                offered << action->text();
+            menu->close();
+        }
+    });
+    QTest::keyClick(target, key.key(), key.keyboardModifiers());
+    QVERIFY2(offered.contains(Readings::kActionText), qPrintable(offered.join(u',')));
+}
+
+// Tab into the box selects its first text, so that a question typed at once
+// replaces it; a first click must do the same.
+void TestAccessibility::firstClickIntoTheQuestionBoxSelectsItsText()
+{
+    show(QStringLiteral("COM"));
+    TextBox *box = h->controls().com.Text3;
+    auto *editor = static_cast<QLineEdit *>(box->editor());
+    const QString first = box->text();
+    QTest::mouseClick(editor, Qt::LeftButton, {}, editor->rect().center());
+    QCOMPARE(editor->selectedText(), first);
+    QCOMPARE(box->text(), first);
+    QTest::keyClicks(editor, QStringLiteral("Rain?"));
+    QCOMPARE(box->text(), QStringLiteral("Rain?"));
+    // Once the text is the user's, a click puts the cursor where it falls.
+    QTest::mouseClick(editor, Qt::LeftButton, {}, QPoint(1, editor->height() / 2));
+    QVERIFY(editor->selectedText().isEmpty());
 }
 
 void TestAccessibility::tabGoesThroughThePageInReadingOrder_data()
@@ -344,7 +478,8 @@ void TestAccessibility::helpAndManPageListTheKeys()
     const QString help = QString::fromLocal8Bit(kz.readAllStandardOutput());
     QFile man(QStringLiteral(KZ_SOURCE_DIR "/packaging/kz.1.in"));
     QVERIFY(man.open(QIODevice::ReadOnly));
-    const QString page = QString::fromUtf8(man.readAll());
+    // The page writes a minus as troff has it.
+    const QString page = QString::fromUtf8(man.readAll()).replace(QLatin1String("\\-"), QLatin1String("-"));
     for (const KeyUse &k : keyboardUse())
         QVERIFY2(help.contains(k.keys) && page.contains(k.keys), qPrintable(k.keys));
 }

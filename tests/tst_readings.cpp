@@ -6,6 +6,7 @@
 #include "kit/widgets.h"
 #include "questions/questiondesk.h"
 #include "support.h"
+#include "window/readings/placement.h"
 #include "window/readings/readings.h"
 #include "window/readings/readingsoption.h"
 #include "window/readings/readingsview.h"
@@ -17,12 +18,16 @@
 #include <QBuffer>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
@@ -88,6 +93,13 @@ private slots:
     void windowFollowsPausesZoomsAndNotesDrops();
     void eachSeriesHidesWhatItShows_data();
     void eachSeriesHidesWhatItShows();
+    void opensBesideTheMainWindow_data();
+    void opensBesideTheMainWindow();
+    void exportWritesTheFormatChosenUnderItsName_data();
+    void exportWritesTheFormatChosenUnderItsName();
+    void picturesCarryTheLegendAndTheTimeRange();
+    void wholeNumbersHaveWholeTicksAndTheStatusGivesTimesShown();
+    void plotKeysPanZoomAndStepThroughMarks();
 };
 
 void TestReadings::eachPathLandsWithItsSourceAndTime_data()
@@ -457,6 +469,279 @@ void TestReadings::eachSeriesHidesWhatItShows()
     const QString after = drawn();
     for (const QString &t : texts)
         QCOMPARE(after.contains(t), t != text);
+}
+
+void TestReadings::opensBesideTheMainWindow_data()
+{
+    // A window of 900 x 600, which may narrow or shorten to 600 x 400, on a
+    // screen of 1920 x 1080.
+    QTest::addColumn<QRect>("main");
+    QTest::addColumn<QRect>("expected");
+    QTest::newRow("room on the right") << QRect(100, 100, 600, 530) << QRect(700, 100, 900, 600);
+    QTest::newRow("room on the left only")
+        << QRect(1200, 100, 600, 530) << QRect(300, 100, 900, 600);
+    QTest::newRow("narrowed to the room on the right")
+        << QRect(0, 0, 1100, 530) << QRect(1100, 0, 820, 600);
+    QTest::newRow("shortened below") << QRect(400, 0, 1200, 500) << QRect(400, 500, 900, 580);
+    QTest::newRow("no room: the corner that hides least")
+        << QRect(100, 100, 1700, 900) << QRect(1020, 0, 900, 600);
+}
+
+void TestReadings::opensBesideTheMainWindow()
+{
+    QFETCH(QRect, main);
+    QFETCH(QRect, expected);
+    QCOMPARE(placeBeside(main, QSize(900, 600), QSize(600, 400), QRect(0, 0, 1920, 1080)),
+             expected);
+}
+
+namespace {
+
+// A history with something of each kind to draw: Touch Mode readings of
+// 100 for ten seconds, a word said, a mode started and an auto tune run.
+void fill(ReadingLog &log, double &nowMs)
+{
+    auto add = [&](Reading::Source source, double value, const QString &word = {}) {
+        nowMs += 100;
+        log.add(source, value, word);
+    };
+    for (int i = 0; i < 100; ++i)
+        add(Reading::Source::TouchReading, 100);
+    add(Reading::Source::ComWord, 240, QStringLiteral("PRODUCE"));
+    add(Reading::Source::ModeStarted, 4, QStringLiteral("Touch Mode"));
+    for (int pass = 0; pass < 100; ++pass)
+        add(Reading::Source::TunePass, 300.5);
+    add(Reading::Source::TuneLow, 240);
+    add(Reading::Source::TuneMid, 300);
+    add(Reading::Source::TuneHigh, 340);
+}
+
+QStringList svgTexts(const QString &path)
+{
+    QFile file(path);
+    QStringList texts;
+    if (!file.open(QIODevice::ReadOnly))
+        return texts;
+    QXmlStreamReader xml(&file);
+    while (!xml.atEnd()) {
+        if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("text"))
+            texts << xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed();
+    }
+    return texts;
+}
+
+} // namespace
+
+void TestReadings::exportWritesTheFormatChosenUnderItsName_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QByteArray>("start");
+    QTest::newRow("PNG chosen as .svg") << "exportPng" << "r.svg" << "r.png" << QByteArray("\x89PNG");
+    QTest::newRow("SVG chosen as .csv") << "exportSvg" << "r.csv" << "r.svg" << QByteArray("<?xml");
+    QTest::newRow("CSV without a suffix") << "exportCsv" << "r" << "r.csv" << QByteArray("seconds,");
+    QTest::newRow("a dot that names no format")
+        << "exportPng" << "run.2026.12" << "run.2026.12.png" << QByteArray("\x89PNG");
+    QTest::newRow("its own suffix, in capitals") << "exportSvg" << "R.SVG" << "R.SVG" << QByteArray("<?xml");
+}
+
+// Through the dialog, as a user exports; and the dialog leaves no settings
+// file behind.
+void TestReadings::exportWritesTheFormatChosenUnderItsName()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, chosen);
+    QFETCH(QString, written);
+    QFETCH(QByteArray, start);
+    if (Readings::findPlugin().isEmpty())
+        QSKIP("the readings plugin is not built (QCustomPlot or Qt SVG missing)");
+    double nowMs = 0;
+    ReadingLog log(1000, [&nowMs] { return nowMs; });
+    log.startClock();
+    fill(log, nowMs);
+    QString error;
+    std::unique_ptr<ReadingsView> view(createReadingsView(log, nullptr, &error));
+    QVERIFY2(view, qPrintable(error));
+    view->show();
+    QTemporaryDir dir;
+    bool answered = false;
+    QTimer::singleShot(0, this, [&] {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            dialog->selectFile(dir.filePath(chosen));
+            static_cast<QDialog *>(dialog)->accept();
+            answered = true;
+        }
+    });
+    view->findChild<QPushButton *>(button)->click();
+    QVERIFY(answered);
+    QFile file(dir.filePath(written));
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(written));
+    QVERIFY(file.read(start.size()) == start);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList {written});
+    QVERIFY(view->findChild<QLabel *>(QStringLiteral("exportNote"))->text().contains(written));
+    const QString userSettings = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    QVERIFY(!QSettings(QSettings::UserScope, QStringLiteral("QtProject"))
+                 .fileName()
+                 .startsWith(userSettings));
+}
+
+void TestReadings::picturesCarryTheLegendAndTheTimeRange()
+{
+    if (Readings::findPlugin().isEmpty())
+        QSKIP("the readings plugin is not built (QCustomPlot or Qt SVG missing)");
+    double nowMs = 0;
+    ReadingLog log(1000, [&nowMs] { return nowMs; });
+    log.startClock();
+    fill(log, nowMs);
+    QString error;
+    std::unique_ptr<ReadingsView> view(createReadingsView(log, nullptr, &error));
+    QVERIFY2(view, qPrintable(error));
+    view->show();
+    view->showAll();
+    QTemporaryDir dir;
+    const QString svg = dir.filePath(QStringLiteral("r.svg"));
+    QVERIFY2(view->exportSvg(svg, &error), qPrintable(error));
+    const QStringList texts = svgTexts(svg);
+    // Each of auto tune's three results has its own entry, as each series.
+    for (const char *entry : {"Touch Mode reading", "COM word number", "Auto tune pass",
+                              "Auto tune Low", "Auto tune Mid", "Auto tune High"})
+        QVERIFY2(texts.contains(QLatin1String(entry)), qPrintable(texts.join(u'|')));
+    const auto [from, to] = view->visibleSeconds();
+    QVERIFY2(texts.filter(QStringLiteral("%1 s to %2 s").arg(from, 0, 'f', 1).arg(to, 0, 'f', 1))
+                 .size() == 1,
+             qPrintable(texts.join(u'|')));
+
+    // In the PNG the legend lies below the time axis, in the series' colours.
+    const QString png = dir.filePath(QStringLiteral("r.png"));
+    QVERIFY2(view->exportPng(png, &error), qPrintable(error));
+    const QImage picture = QImage(png).convertToFormat(QImage::Format_RGB32);
+    int axis = -1;
+    for (int y = 0; y < picture.height(); ++y) {
+        int black = 0;
+        for (int x = 0; x < picture.width(); ++x)
+            black += picture.pixel(x, y) == qRgb(0, 0, 0);
+        if (black > picture.width() / 2)
+            axis = y;
+    }
+    QVERIFY(axis > 0);
+    // Below it only the axis label's text is grey: coloured pixels are the
+    // legend's.
+    int coloured = 0;
+    for (int y = axis + 1; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const QColor c = picture.pixelColor(x, y);
+            coloured += qMax(c.red(), qMax(c.green(), c.blue()))
+                    - qMin(c.red(), qMin(c.green(), c.blue()))
+                > 60;
+        }
+    }
+    QVERIFY(coloured > 20);
+}
+
+// Word numbers and readings are whole numbers: a tick between two of them
+// (1131.5) means nothing. The status line gives the times of the points in
+// view, not of the connection.
+void TestReadings::wholeNumbersHaveWholeTicksAndTheStatusGivesTimesShown()
+{
+    if (Readings::findPlugin().isEmpty())
+        QSKIP("the readings plugin is not built (QCustomPlot or Qt SVG missing)");
+    double nowMs = 0;
+    ReadingLog log(1000, [&nowMs] { return nowMs; });
+    log.startClock();
+    nowMs = 28500;
+    log.add(Reading::Source::ComWord, 1131, QStringLiteral("X"));
+    for (nowMs = 29000; nowMs <= 40000; nowMs += 500)
+        log.add(Reading::Source::TouchReading, 100);
+    QString error;
+    std::unique_ptr<ReadingsView> view(createReadingsView(log, nullptr, &error));
+    QVERIFY2(view, qPrintable(error));
+    view->show();
+    view->redraw();
+    const QString status = view->findChild<QLabel *>(QStringLiteral("readingsStatus"))->text();
+    QVERIFY2(status.contains(QStringLiteral(" 28.5 s to 40.0 s")) && !status.contains(QStringLiteral(" 0.0 s")),
+             qPrintable(status));
+
+    QTemporaryDir dir;
+    const QString svg = dir.filePath(QStringLiteral("r.svg"));
+    QVERIFY2(view->exportSvg(svg, &error), qPrintable(error));
+    const QStringList numbers
+        = svgTexts(svg).filter(QRegularExpression(QStringLiteral("^-?[0-9.]+$")));
+    QVERIFY(numbers.contains(QStringLiteral("100")) && numbers.contains(QStringLiteral("1131")));
+    QVERIFY2(numbers.filter(QStringLiteral(".")).isEmpty(), qPrintable(numbers.join(u' ')));
+}
+
+// By keyboard alone: the plot has the focus when the window opens, Tab
+// reaches it and its scroll bar, its keys move and zoom the view and step
+// through the marks, telling assistive technology each one's text.
+void TestReadings::plotKeysPanZoomAndStepThroughMarks()
+{
+    if (Readings::findPlugin().isEmpty())
+        QSKIP("the readings plugin is not built (QCustomPlot or Qt SVG missing)");
+    double nowMs = 0;
+    ReadingLog log(1000, [&nowMs] { return nowMs; });
+    log.startClock();
+    for (int s = 1; s <= 300; ++s) {
+        nowMs = s * 1000;
+        log.add(Reading::Source::TouchReading, 100);
+        if (s == 100)
+            log.add(Reading::Source::ModeStarted, 4, QStringLiteral("Touch Mode"));
+        if (s == 200)
+            log.add(Reading::Source::Question, 6, QStringLiteral("Rain?"));
+    }
+    QString error;
+    std::unique_ptr<ReadingsView> view(createReadingsView(log, nullptr, &error));
+    QVERIFY2(view, qPrintable(error));
+    view->show();
+    view->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(view.get()));
+    auto *plot = view->findChild<QWidget *>(QStringLiteral("readingsPlot"));
+    QTRY_COMPARE(QApplication::focusWidget(), plot);
+
+    using Range = QPair<double, double>;
+    const struct {
+        QKeyCombination key;
+        Range view;
+        QString said; // empty: the same as before
+    } steps[] = {
+        {Qt::Key_Left, {234, 294}, {}},
+        {Qt::Key_Right, {240, 300}, {}},
+        {Qt::Key_Plus, {250, 290}, {}},
+        {Qt::Key_Minus, {240, 300}, {}},
+        {Qt::Key_Home, {1, 61}, {}},
+        {Qt::Key_M, {70, 130}, "Mode started: Touch Mode"},
+        {Qt::Key_M, {170, 230}, "Question: Rain?"},
+        {Qt::Key_M, {170, 230}, "No later mark"},
+        {Qt::SHIFT | Qt::Key_M, {70, 130}, "Mode started: Touch Mode"},
+        {Qt::Key_End, {240, 300}, {}},
+    };
+    for (const auto &step : steps) {
+        QTest::keyClick(plot, step.key.key(), step.key.keyboardModifiers());
+        const auto [from, to] = view->visibleSeconds();
+        QVERIFY2(qAbs(from - step.view.first) < 1e-6 && qAbs(to - step.view.second) < 1e-6,
+                 qPrintable(QStringLiteral("%1 to %2").arg(from).arg(to)));
+        if (!step.said.isEmpty())
+            QCOMPARE(plot->accessibleDescription(), step.said);
+    }
+    QVERIFY(view->isFollowing());
+
+    QStringList reached;
+    for (int i = 0; i < 16; ++i) {
+        QWidget *at = QApplication::focusWidget();
+        QVERIFY2(at, qPrintable(reached.join(u' ')));
+        QTest::keyClick(at, Qt::Key_Tab);
+        reached << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString());
+    }
+    QVERIFY2(reached.contains(QStringLiteral("timeScroll")) && reached.contains(QStringLiteral("readingsPlot")),
+             qPrintable(reached.join(u' ')));
+
+    for (const QKeyCombination key : {QKeyCombination(Qt::Key_Escape), Qt::CTRL | Qt::Key_W}) {
+        view->show();
+        view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(view.get()));
+        QTest::keyClick(plot, key.key(), key.keyboardModifiers());
+        QVERIFY(!view->isVisible());
+    }
 }
 
 QTEST_MAIN(TestReadings)

@@ -4,7 +4,12 @@
 // the KZ page, an auto tune on the SET UP page and a PK test. Time runs four
 // times faster than in use; the plot shows the design times all the same.
 //
-//   kz-readings-picture FILE    writes the picture (PNG) to FILE
+//   kz-readings-picture FILE [WINDOW SCREEN]
+//
+// writes the picture (PNG) to FILE as "Export PNG..." writes it; with WINDOW
+// and SCREEN, also the readings window as it shows, its plot with the focus,
+// and the whole screen with the main window beside it (on a display, such
+// as xvfb-run's).
 #include "device/pacing.h"
 #include "device/portlocator.h"
 #include "device/systemserialport.h"
@@ -20,6 +25,7 @@
 
 #include <QApplication>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -38,8 +44,8 @@ void runFor(int designMs)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: kz-readings-picture FILE\n");
+    if (argc != 2 && argc != 4) {
+        std::fprintf(stderr, "usage: kz-readings-picture FILE [WINDOW SCREEN]\n");
         return 2;
     }
     kz::Pacing::setTimeScale(0.25);
@@ -90,5 +96,17 @@ int main(int argc, char *argv[])
     }
     std::printf("%s: %lld points\n", argv[1],
                 static_cast<long long>(window.readings().log().size()));
+    if (argc == 4) {
+        view->activateWindow();
+        runFor(1000);
+        const bool saved = view->grab().save(QString::fromLocal8Bit(argv[2]))
+            && view->screen()->grabWindow(0).save(QString::fromLocal8Bit(argv[3]));
+        std::printf("%s, %s: %s; main window at %d,%d %dx%d, readings window at %d,%d %dx%d\n",
+                    argv[2], argv[3], saved ? "saved" : "not saved", window.x(), window.y(),
+                    window.width(), window.height(), view->x(), view->y(), view->width(),
+                    view->height());
+        if (!saved)
+            return 1;
+    }
     return 0;
 }

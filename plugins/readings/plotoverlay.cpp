@@ -12,6 +12,8 @@ constexpr int kMostLabels = 150;
 constexpr int kMostMarkTexts = 60;
 // How near the pointer must come to a mark for its tooltip, in pixels.
 constexpr double kHoverPixels = 4;
+// Marks close together take turns in this many rows of texts.
+constexpr int kMarkRows = 3;
 
 const char *const kLevelNames[3] = {"Low", "Mid", "High"};
 
@@ -132,6 +134,31 @@ bool PlotOverlay::tuneRange(const QCPRange &keys, QCPRange *values) const
     return found;
 }
 
+QString PlotOverlay::markText(const Mark &mark)
+{
+    return markTitle(mark.source) + QStringLiteral(": ") + mark.text;
+}
+
+int PlotOverlay::marksIn(const QCPRange &keys, double *first, double *last) const
+{
+    if (!m_marksShown)
+        return 0;
+    const auto begin = firstFrom(m_marks, keys.lower);
+    const auto end = firstFrom(m_marks, keys.upper + 1e-9);
+    if (begin == end)
+        return 0;
+    *first = begin->seconds;
+    *last = std::prev(end)->seconds;
+    return int(end - begin);
+}
+
+int PlotOverlay::markBand() const
+{
+    return m_marksShown && !m_marks.empty()
+        ? kMarkRows * (QFontMetrics(mParentPlot->font()).height() + 2) + 4
+        : 0;
+}
+
 QString PlotOverlay::toolTipAt(const QPointF &pos) const
 {
     const QCPAxis *x = mParentPlot->xAxis;
@@ -140,7 +167,7 @@ QString PlotOverlay::toolTipAt(const QPointF &pos) const
     if (m_marksShown) {
         QStringList texts;
         for (auto it = firstFrom(m_marks, from); it != m_marks.end() && it->seconds <= to; ++it)
-            texts << markTitle(it->source) + QStringLiteral(": ") + it->text;
+            texts << markText(*it);
         if (!texts.isEmpty())
             return texts.join(QLatin1Char('\n'));
     }
@@ -209,6 +236,8 @@ void PlotOverlay::drawMarks(QCPPainter *painter, const QCPRange &keys) const
     const auto begin = firstFrom(m_marks, keys.lower);
     const auto end = firstFrom(m_marks, keys.upper + 1e-9);
     const bool withText = end - begin <= kMostMarkTexts;
+    const QFontMetrics metrics(painter->font());
+    const int rowHeight = metrics.height() + 2;
     // Plain lines: dashed or smoothed ones, thousands in view, would take
     // a redraw hundreds of milliseconds.
     painter->setAntialiasing(false);
@@ -216,15 +245,23 @@ void PlotOverlay::drawMarks(QCPPainter *painter, const QCPRange &keys) const
     int lastColumn = std::numeric_limits<int>::min();
     for (auto it = begin; it != end; ++it) {
         const double px = x->coordToPixel(it->seconds);
+        const bool current = m_current == it->serial;
         // One line per column of pixels is all that shows.
-        if (!withText && int(px) == std::exchange(lastColumn, int(px)))
+        if (!withText && !current && int(px) == std::exchange(lastColumn, int(px)))
             continue;
-        painter->setPen(QPen(sourceColour(it->source).lighter(150), 1));
+        const QColor colour = sourceColour(it->source);
+        painter->setPen(QPen(current ? colour.darker(150) : colour.lighter(150), current ? 3 : 1));
         painter->drawLine(QPointF(px, area.top()), QPointF(px, area.bottom()));
         if (!withText)
             continue;
-        // Marks close together take turns in three rows.
-        painter->drawText(QPointF(px + 2, area.top() + 12 + 12 * (row++ % 3)), markTag(*it));
+        // The text on a pale ground of its own, in the band above the
+        // readings, in a colour dark enough to read.
+        const QString tag = markTag(*it);
+        const QRectF box(px + 2, area.top() + 2 + rowHeight * (row++ % kMarkRows),
+                         metrics.horizontalAdvance(tag) + 4, rowHeight);
+        painter->fillRect(box, QColor(255, 255, 255, 220));
+        painter->setPen(colour.darker(current ? 250 : 180));
+        painter->drawText(box, Qt::AlignCenter, tag);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <qcustomplot.h>
 
 #include <deque>
+#include <optional>
 
 namespace kz {
 
@@ -50,6 +51,17 @@ public:
     void dropBefore(quint64 serial);
 
     void setMarksShown(bool on) { m_marksShown = on; }
+    bool marksShown() const { return m_marksShown; }
+    const std::deque<Mark> &marks() const { return m_marks; }
+    // What a mark's tooltip says.
+    static QString markText(const Mark &mark);
+    // The mark drawn out, as the keyboard stepped to it.
+    void setCurrentMark(std::optional<quint64> serial) { m_current = serial; }
+    // The shown marks in the key range: how many, the first and last time.
+    int marksIn(const QCPRange &keys, double *first, double *last) const;
+    // Pixels at the top of the plot that the marks' texts take.
+    int markBand() const;
+    bool hasTune() const { return !m_tune.empty(); }
     void setLabelsShown(bool on) { m_labelsShown = on; }
     void setTuneShown(bool on) { m_tuneShown = on; }
     // The largest and smallest tune level in the key range, for the value axis.
@@ -75,6 +87,7 @@ private:
     bool m_marksShown = true;
     bool m_labelsShown = true;
     bool m_tuneShown = true;
+    std::optional<quint64> m_current;
 };
 
 } // namespace kz

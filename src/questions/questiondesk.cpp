@@ -9,6 +9,9 @@
 #include "kit/pages.h"
 #include "kit/widgets.h"
 
+#include <QEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -24,8 +27,10 @@ const QString kAnswerPrefix = QStringLiteral("KZ  :");
 
 QuestionDesk::QuestionDesk(const ComPage &page, const FormParts &form, FormState &state,
                            DeviceLink &link, LogFile &log, QObject *parent)
-    : QObject(parent), m_page(page), m_form(form), m_state(state), m_link(link), m_log(log)
+    : QObject(parent), m_page(page), m_form(form), m_state(state), m_link(link), m_log(log),
+      m_initialText(page.Text3->text())
 {
+    m_page.Text3->editor()->installEventFilter(this);
     connect(m_page.Command2, &QPushButton::clicked, this, [this] { ask(AskedBy::Button); });
     connect(m_page.Text3, &TextBox::returnPressed, this, [this] { ask(AskedBy::EnterKey); });
     connect(m_page.Text3, &TextBox::changed, this, [this] {
@@ -41,6 +46,23 @@ QuestionDesk::QuestionDesk(const ComPage &page, const FormParts &form, FormState
         if (isWaiting())
             endOfResponseWindow();
     });
+}
+
+bool QuestionDesk::eventFilter(QObject *watched, QEvent *event)
+{
+    // A click into the box while it still holds its first text selects that
+    // text, as Tab into it does, so that what is typed replaces it; a click
+    // on the selected text then places the cursor.
+    auto *editor = qobject_cast<QLineEdit *>(watched);
+    if (editor && event->type() == QEvent::MouseButtonPress
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton
+        && !m_initialText.isEmpty() && m_page.Text3->text() == m_initialText
+        && editor->selectedText() != m_initialText) {
+        editor->setFocus(Qt::MouseFocusReason);
+        editor->selectAll();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void QuestionDesk::ask(AskedBy how)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 
 namespace kz {
 
@@ -35,6 +36,9 @@ signals:
     // The log could not be written; the event window says so already.
     void logFailed(const QString &text);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void pollTick();
     void endOfResponseWindow();
@@ -49,6 +53,8 @@ private:
     LogFile &m_log;
     bool m_logFailureShown = false;
     bool m_polling = false;
+    // The question box's text at start, which a first click selects.
+    QString m_initialText;
 };
 
 } // namespace kz

@@ -5,7 +5,9 @@
 #include "kit/widgets.h"
 #include "tuning/tunemath.h"
 
+#include <QAbstractScrollArea>
 #include <QAccessibleWidget>
+#include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -136,6 +138,12 @@ void nameControls(const Form1Controls &c)
         name(control, QLatin1String(text));
     nameSensitivity(c.setup);
     nameVoice(c.setup);
+    // A multi-line box's scroll bar is a control of its own.
+    for (TextBox *box : c.form.window->findChildren<TextBox *>()) {
+        if (auto *area = qobject_cast<QAbstractScrollArea *>(box->editor()))
+            area->verticalScrollBar()->setAccessibleName(box->editor()->accessibleName()
+                                                         + QStringLiteral(" scroll bar"));
+    }
 
     // Qt's tab strip is named after its current tab and describes only its
     // tabs; each tab takes the strip's tooltip, which is shown anyway.
@@ -156,6 +164,55 @@ void nameControls(const Form1Controls &c)
     const double centre = tune::kLineCentreTwips;
     c.pk.Line1->exposeValue(QAccessible::Indicator, centre, 1, -centre,
                             c.pk.Frame9->width() * kTwipsPerPixel - centre);
+}
+
+namespace {
+
+class CoveredPage : public QObject {
+public:
+    CoveredPage(QWidget *cover, QWidget *page) : QObject(cover), m_page(page)
+    {
+        cover->installEventFilter(this);
+        if (!cover->isHidden())
+            hideControls();
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            hideControls();
+        else if (event->type() == QEvent::Hide)
+            showControls();
+        return false;
+    }
+
+private:
+    void hideControls()
+    {
+        for (QWidget *w : m_page->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (!w->isHidden()) {
+                m_hidden << w;
+                w->hide();
+            }
+        }
+    }
+    void showControls()
+    {
+        for (QWidget *w : std::as_const(m_hidden))
+            w->show();
+        m_hidden.clear();
+    }
+
+    QWidget *m_page;
+    QList<QWidget *> m_hidden;
+};
+
+} // namespace
+
+void hideWhileCovered(QWidget *cover, QWidget *page)
+{
+    new CoveredPage(cover, page);
 }
 
 void announceTitle(QWidget *window)

@@ -14,6 +14,11 @@ struct Form1Controls;
 // gauge and the PK line as the values they show.
 void nameControls(const Form1Controls &controls);
 
+// While `cover` (the start screen's pictures) lies over `page`, the page's
+// controls are hidden rather than only covered: assistive technology would
+// report them as showing.
+void hideWhileCovered(QWidget *cover, QWidget *page);
+
 // Tells assistive technology that the window's title changed: a result the
 // program shows only there (an upload's end) then reaches it.
 void announceTitle(QWidget *window);

@@ -153,6 +153,7 @@ void Form1::load()
     m_controls.kzPage.KZframe->hide();
     m_controls.pk.pkframe->hide();
     m_controls.com.comframe->show();
+    hideWhileCovered(m_controls.pictures.Frame2, m_controls.com.comframe);
 
     m_state.gain = toInt16(numericValue(m_controls.setup.Text13->text())).value_or(m_state.gain);
 }

@@ -5,6 +5,9 @@
 #include "window/shortcuts.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
@@ -77,6 +80,48 @@ KeyboardNavigator::KeyboardNavigator(const Form1Controls &controls, QObject *par
     }
     // The window opens with the focus where the user starts.
     m_controls.connect.Command1->setFocus();
+    // The keys ask the control with the focus for its menu first.
+    qApp->installEventFilter(this);
+}
+
+bool KeyboardNavigator::eventFilter(QObject *watched, QEvent *event)
+{
+    QPoint at;
+    if (event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const auto modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        if (!(key->key() == Qt::Key_Menu && modifiers == Qt::NoModifier)
+            && !(key->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier))
+            return false;
+    } else if (event->type() == QEvent::ContextMenu
+               && static_cast<QContextMenuEvent *>(event)->reason()
+                   == QContextMenuEvent::Keyboard) {
+        at = static_cast<QContextMenuEvent *>(event)->globalPos();
+    } else {
+        return false;
+    }
+    auto *control = qobject_cast<QWidget *>(watched);
+    if (!control || control->window() != m_controls.form.window)
+        return false;
+    // A text box would offer its edit menu and a scroll bar none: from the
+    // keyboard, the menu of the page the control is on, as on a button.
+    QWidget *page = control;
+    while (page != control->window()
+           && !(page->contextMenuPolicy() == Qt::ActionsContextMenu && !page->actions().isEmpty()))
+        page = page->parentWidget();
+    if (page == control->window())
+        return false;
+    // Some platforms turn the Menu key into a context menu event as well as
+    // passing the key on: one menu for the two.
+    if (m_pageMenuOpen || (m_pageMenuClosed.isValid() && m_pageMenuClosed.elapsed() < 300))
+        return true;
+    if (at.isNull())
+        at = control->mapToGlobal(control->rect().center());
+    m_pageMenuOpen = true;
+    QMenu::exec(page->actions(), at, nullptr, control);
+    m_pageMenuOpen = false;
+    m_pageMenuClosed.start();
+    return true;
 }
 
 QList<QWidget *> KeyboardNavigator::stops() const

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 
@@ -14,7 +15,8 @@ struct Form1Controls;
 // user can see, in reading order: left to right, top to bottom, a frame's
 // controls together. Ctrl+Tab and Ctrl+PgDown (Ctrl+Shift+Tab and
 // Ctrl+PgUp) choose the next (previous) page as a click on its tab would.
-// Buttons take Enter as well as Space.
+// Buttons take Enter as well as Space. The Menu key and Shift+F10 open the
+// page's menu from any control of the page, a text box or a scroll bar too.
 class KeyboardNavigator : public QObject {
     Q_OBJECT
 public:
@@ -31,10 +33,15 @@ public:
     // covered by another control, and is the chosen one of its options.
     bool reachable(QWidget *stop) const;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void stepPage(int step);
 
     const Form1Controls &m_controls;
+    bool m_pageMenuOpen = false;
+    QElapsedTimer m_pageMenuClosed;
 };
 
 } // namespace kz

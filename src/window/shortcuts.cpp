@@ -54,6 +54,22 @@ QList<KeyUse> keyboardUse()
         {readingsKey().toString(QKeySequence::PortableText),
          QStringLiteral("open the readings window, as \"Show readings\" on a page's context "
                         "menu does")},
+        {QStringLiteral("Menu, Shift+F10"),
+         QStringLiteral("the page's context menu (\"Show readings\", \"Record the wire to a "
+                        "file...\"), from any control of the page")},
+        // The readings window's own keys; its plot starts with the focus.
+        {QStringLiteral("Readings window: Left, Right, PgUp, PgDown"),
+         QStringLiteral("on the plot: back or on in time, a tenth of the view or a whole one")},
+        {QStringLiteral("Readings window: +, -"),
+         QStringLiteral("on the plot: less or more time in view (Ctrl++, Ctrl+- and the wheel, "
+                        "with Ctrl or without, too)")},
+        {QStringLiteral("Readings window: Home, End"),
+         QStringLiteral("on the plot: the oldest point; the newest, following it again")},
+        {QStringLiteral("Readings window: M, Shift+M"),
+         QStringLiteral("on the plot: the next or previous mark (question, answer, mode, "
+                        "upload), its text shown and passed to assistive technology")},
+        {QStringLiteral("Readings window: Esc, Ctrl+W"),
+         QStringLiteral("close the readings window; the readings are still collected")},
     };
 }
 

@@ -74,6 +74,14 @@ check_man_page() {
     grep -qE -- "(^|[^A-Za-z_-])$name([^A-Za-z_-]|$)" <<<"$text" \
       || fail "$program --help names $name, its man page does not"
   done
+  # The release's date, and the exit statuses that --help gives.
+  grep -qE '^\.TH [^ ]+ 1 "[0-9]{4}-[0-9]{2}-[0-9]{2}"' <<<"$text" \
+    || fail "$program's man page carries no date"
+  grep -q '^Exit status:' <<<"$help" || fail "$program --help gives no exit status"
+  for name in $(sed -n '/^Exit status:/,/^$/s/^  \([0-9]\)  .*/\1/p' <<<"$help"); do
+    sed -n '/^\.SH EXIT STATUS/,/^\.SH [^E]/p' <<<"$text" | grep -qx "\.B $name" \
+      || fail "$program --help gives exit status $name, its man page does not"
+  done
 }
 
 case "${1:-}" in
