@@ -190,6 +190,8 @@ void TestAutoTune::aStoppedRunChangesAndSendsNothing_data()
     QTest::newRow("KZ falls silent") << "silent" << AutoTune::kNoReading << true;
     QTest::newRow("page left") << "page" << AutoTune::kPageLeft << false;
     QTest::newRow("Escape") << "escape" << AutoTune::kCancelled << false;
+    // Fault: a lost KZ reported as a cancel.
+    QTest::newRow("KZ unplugged") << "unplug" << AutoTune::kNoReading << false;
 }
 
 void TestAutoTune::aStoppedRunChangesAndSendsNothing()
@@ -210,6 +212,8 @@ void TestAutoTune::aStoppedRunChangesAndSendsNothing()
             QTimer::singleShot(0, this, [this] { h->showPage(QStringLiteral("COM")); });
         else if (how == QLatin1String("escape"))
             QTimer::singleShot(0, this, [this] { QTest::keyClick(h->window(), Qt::Key_Escape); });
+        else if (how == QLatin1String("unplug"))
+            QTimer::singleShot(0, this, [this] { h->port()->unplug(); });
     });
     run();
     const QString ended = sinceLast.checkEnded(AutoTune::kReadingWaitMs, bounded);

@@ -41,6 +41,7 @@ private slots:
     void aLostKzIsLookedForOnceASecond();
     void aPortHeldByAnotherProgramIsPassedOverAndNamed_data();
     void aPortHeldByAnotherProgramIsPassedOverAndNamed();
+    void aLockFileOfADeadProgramIsPassedOver();
 };
 
 void TestConnection::foundOnPortOneAfterOneProbe()
@@ -62,6 +63,11 @@ void TestConnection::foundOnPortOneAfterOneProbe()
     QVERIFY(c.com.comframe->isVisible());
     QVERIFY(c.form.TabStrip1->isVisible());
     QVERIFY(h.port()->isOpen());
+    // Fault: kz opens its port without taking its own lock.
+    const int fd = ::open(kz->slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), -1);
+    ::close(fd);
 }
 
 void TestConnection::foundByTheSecondProbe()
@@ -86,6 +92,10 @@ void TestConnection::answerTokenMayStandAnywhereInTheText()
         if (line == QLatin1String("@ 2 2"))
             kz->send("KZ ready^ prompt");
     });
+    // Fault: any device that answers is taken for the KZ.
+    auto *modem = h.addDevice(1);
+    modem->setProbeAnswers(Probe::None);
+    connect(modem, &sim::SimulatedKz::lineReceived, modem, [modem] { modem->send("OK\r\n"); });
     QVERIFY(h.connectWindow());
     QCOMPARE(h.port()->opens, (QList<int> {1, 2}));
 }
@@ -349,6 +359,23 @@ void TestConnection::aPortHeldByAnotherProgramIsPassedOverAndNamed()
     QVERIFY(!c.connect.Text1->toolTip().contains(QStringLiteral("dialout")));
     // The other program's lines stay its own.
     QCOMPARE(kz->receivedBytes(), QByteArray());
+}
+
+// Fault: a lock file left by a program that died keeps the port refused.
+void TestConnection::aLockFileOfADeadProgramIsPassedOver()
+{
+    Harness h(0.02);
+    sim::SimulatedKz *kz = h.addDevice(1);
+    QFile lock(QStringLiteral("/run/lock/LCK..") + kz->slavePath().mid(5).replace(u'/', u'_'));
+    if (!lock.open(QIODevice::WriteOnly))
+        QSKIP("lock files cannot be written here");
+    lock.write("999999999\n"); // above the largest process id
+    lock.close();
+    MessageBoxCloser closer; // a refused port ends the search with a message box
+    const bool connected = h.connectWindow();
+    if (!connected)
+        lock.remove(); // else the program took it over and removes it
+    QVERIFY(connected);
 }
 
 QTEST_MAIN(TestConnection)

@@ -74,6 +74,7 @@ private slots:
     void wordsSpokenBeforeTheQuestionLeadItsAnswer();
     void unwritableLogIsReportedOnceAndTheWindowStillEnds();
     void closingTheWindowDuringAResponseWindowEndsPromptly();
+    void aLostKzEndsTheResponseWindow();
 
 private:
     void start(double timeScale, const QList<int> &readings);
@@ -404,6 +405,18 @@ void TestQuestions::closingTheWindowDuringAResponseWindowEndsPromptly()
     QVERIFY(!c().form.talk->isActive());
     QVERIFY(m_answers->isEmpty());
     QCOMPARE(m_harness->port()->written, writtenAtClose);
+}
+
+// Fault: the polls go on to the end of the window when the KZ goes away.
+void TestQuestions::aLostKzEndsTheResponseWindow()
+{
+    start(0.05, {0});
+    c().com.Option8->click();
+    c().com.Command2->click();
+    TickClock ticks;
+    m_harness->removeDevices();
+    QVERIFY(waitForAnswers(1));
+    QVERIFY2(ticks.designMs() < 12000, qPrintable(QString::number(ticks.designMs())));
 }
 
 QTEST_MAIN(TestQuestions)

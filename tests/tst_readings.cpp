@@ -91,6 +91,7 @@ private slots:
     void csvRoundTrips();
     void windowOpensByShortcutAndOptionAndExports();
     void windowFollowsPausesZoomsAndNotesDrops();
+    void followingShowsAWholeSpanFromTheStart();
     void eachSeriesHidesWhatItShows_data();
     void eachSeriesHidesWhatItShows();
     void opensBesideTheMainWindow_data();
@@ -279,6 +280,9 @@ void TestReadings::csvRoundTrips()
         log.add(point.source, point.value, point.word);
     }
     QBuffer file;
+    QBuffer unwritable; // fault: a failed write reported as success
+    unwritable.open(QIODevice::ReadOnly);
+    QVERIFY(!log.writeCsv(unwritable));
     file.open(QIODevice::WriteOnly);
     QVERIFY(log.writeCsv(file));
     const QList<QStringList> rows = parseCsv(file.data());
@@ -415,6 +419,24 @@ void TestReadings::windowFollowsPausesZoomsAndNotesDrops()
     QCOMPARE(view->visibleSeconds().first, oldest);
     view->showAll();
     QCOMPARE(view->visibleSeconds(), Range(oldest, 311));
+}
+
+// Fault: at the start of a run the newest point is the right edge, and the
+// view shows negative seconds.
+void TestReadings::followingShowsAWholeSpanFromTheStart()
+{
+    if (Readings::findPlugin().isEmpty())
+        QSKIP("the readings plugin is not built (QCustomPlot or Qt SVG missing)");
+    double nowMs = 0;
+    ReadingLog log(10, [&nowMs] { return nowMs; });
+    log.startClock();
+    nowMs = 2000;
+    log.add(Reading::Source::TouchReading, 100);
+    QString error;
+    std::unique_ptr<ReadingsView> view(createReadingsView(log, nullptr, &error));
+    QVERIFY2(view, qPrintable(error));
+    view->show();
+    QCOMPARE(view->visibleSeconds(), (QPair<double, double>(0, 60)));
 }
 
 void TestReadings::eachSeriesHidesWhatItShows_data()

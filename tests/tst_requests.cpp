@@ -184,6 +184,7 @@ void TestRequests::onlyMessagesWithDigitsAreReports_data()
     QTest::newRow("the stop's bare answer") << QByteArray("^") << QString();
     QTest::newRow("a report without digits") << QByteArray("AA = ^") << QString();
     QTest::newRow("a report") << QByteArray("AA = 12^") << wordText(12) + kCrLf;
+    QTest::newRow("256, a reading") << QByteArray("256^") << QString(); // fault: > for >=
 }
 
 void TestRequests::onlyMessagesWithDigitsAreReports()

@@ -127,6 +127,9 @@ private slots:
         QTest::newRow("say word, receive loop")
             << QByteArray("> 26  10  10 \r@ 199 0 ") << QByteArray()
             << QString(start).replace("said ", "said 199");
+        QTest::newRow("the last word, 2050") // fault: the store's last word unsaid
+            << QByteArray("> 26  10  10 \r@ 2050 0 ") << QByteArray()
+            << QString(start).replace("said ", "said 2050");
         QTest::newRow("word 1 reversed is no probe")
             << QByteArray("> 26  10  10  1\r@  1 1") << QByteArray()
             << QString(start).replace("said ", "said 1r");

@@ -51,6 +51,7 @@ class TestWireTrace : public QObject {
 private slots:
     void everyByteValueRoundTrips();
     void traceEndsAtItsLimitWithALastLine();
+    void aTraceEndsWithTheProgram();
     void badInputIsRefusedWithItsLine_data();
     void badInputIsRefusedWithItsLine();
     void byteOrderMarkIsSkipped();
@@ -111,6 +112,18 @@ void TestWireTrace::traceEndsAtItsLimitWithALastLine()
     const QByteArray last = text.trimmed().split('\n').last();
     QVERIFY2(last.contains("reached its limit of 0.002 MB"), last.constData());
     QVERIFY(ended.at(0).at(0).toString().contains(QStringLiteral("limit")));
+}
+
+// Fault: a trace of a clean run ends like one cut by a crash.
+void TestWireTrace::aTraceEndsWithTheProgram()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("trace.txt"));
+    {
+        TracingPort port(new MemoryPort);
+        port.startTrace(TraceWriter::create(path, port.description(), nullptr));
+    }
+    QVERIFY(readFile(path).trimmed().endsWith("the program ended"));
 }
 
 void TestWireTrace::badInputIsRefusedWithItsLine_data()
@@ -219,6 +232,8 @@ void TestWireTrace::unwritableTraceStopsTheProgramAtStart_data()
     QTest::newRow("missing folder") << "/nonexistent-kz-folder/trace.txt"
                                     << "No such file";
     QTest::newRow("a folder") << QDir::tempPath() << "it is a folder";
+    // Fault: a failed write does not end the recording, and nobody is told.
+    QTest::newRow("a full disk") << "/dev/full" << "No space left";
 }
 
 void TestWireTrace::unwritableTraceStopsTheProgramAtStart()
