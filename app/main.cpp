@@ -134,11 +134,14 @@ protected:
 bool saveScreenshot(kz::Form1 &window, const QByteArray &file, QString *why)
 {
     // By the name's bytes: one that is not UTF-8 would become another name.
-    const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Not blocking in the open: a pipe nobody reads would wait for ever.
+    const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK,
+                          0666);
     if (fd < 0) {
         *why = kz::systemErrorText(errno);
         return false;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     QFile out;
     if (!out.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);

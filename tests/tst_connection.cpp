@@ -8,7 +8,9 @@
 
 #include <QFile>
 #include <QGroupBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTest>
@@ -333,11 +335,21 @@ void TestConnection::aPortHeldByAnotherProgramIsPassedOverAndNamed()
     const QByteArray device = kz->slavePath().toLocal8Bit();
     const int fd = ::open(device.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     QVERIFY(fd >= 0);
+    QProcess other;
+    auto endOther = qScopeGuard([&] {
+        other.kill();
+        other.waitForFinished();
+    });
     QString lockFile;
     if (holder == QLatin1String("flock")) {
         QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
     } else if (holder == QLatin1String("exclusive")) {
+        // Exclusive mode counts while another live process has the port open.
         QCOMPARE(::ioctl(fd, TIOCEXCL), 0);
+        other.setStandardInputFile(kz->slavePath());
+        other.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+        QVERIFY(other.waitForStarted());
+        named += QStringLiteral(" (process %1)").arg(other.processId());
     } else {
         lockFile = QStringLiteral("/run/lock/LCK..")
             + kz->slavePath().mid(5).replace(u'/', u'_');

@@ -50,9 +50,9 @@ std::unique_ptr<TraceWriter> TraceWriter::create(const QByteArray &path, const Q
         return refuse(QStringLiteral("the file has no name"));
 #ifdef Q_OS_UNIX
     // By its bytes: a name that is not UTF-8 would become another one on its
-    // way through a QString.
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY,
-                          0666);
+    // way through a QString. Not blocking: a pipe nobody reads would wait.
+    const int fd = ::open(path.constData(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
     if (fd < 0)
         return refuse(errno == EISDIR ? QStringLiteral("it is a folder") : systemErrorText(errno));
     struct stat info { };
