@@ -268,11 +268,10 @@ ReadingsPlotView::ReadingsPlotView(const ReadingHistory &history, QWidget *paren
         connect(close, &QShortcut::activated, this, &QWidget::close);
     }
     // Tab in reading order: the controls above the plot, the plot, its
-    // scroll bar. The focus starts on the plot, marked so from the start.
+    // scroll bar.
     order << m_plot << m_scroll;
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order.at(i - 1), order.at(i));
-    m_plot->setFocus(Qt::TabFocusReason);
 
     m_refresh.setInterval(kRefreshMs);
     connect(&m_refresh, &QTimer::timeout, this, &ReadingsPlotView::refresh);
@@ -776,8 +775,13 @@ void ReadingsPlotView::redraw()
 
 void ReadingsPlotView::showEvent(QShowEvent *event)
 {
-    if (!std::exchange(m_placed, true))
+    if (!std::exchange(m_placed, true)) {
         place();
+        // The focus starts on the plot, marked so from the start; given
+        // here, once the window is one (its owner may make it one after
+        // creating it, which clears the focus).
+        m_plot->setFocus(Qt::TabFocusReason);
+    }
     ReadingsView::showEvent(event);
     refresh();
     m_refresh.start();
