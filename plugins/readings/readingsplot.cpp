@@ -178,6 +178,8 @@ ReadingsPlotView::ReadingsPlotView(const ReadingHistory &history, QWidget *paren
         QStringLiteral("Left, Right: move in time; plus, minus: zoom; Home, End: the oldest, "
                        "the newest; M, Shift+M: the next, previous mark"));
     m_plot->setFocusPolicy(Qt::StrongFocus);
+    // Smaller, a window fitted beside the main one would show little.
+    m_plot->setMinimumSize(400, 250);
     m_plot->setMouseTracking(true);
     m_plot->keys = [this](QKeyEvent *event) { return plotKey(event); };
     m_plot->xAxis->setLabel(QStringLiteral("seconds since the connection"));
@@ -798,8 +800,11 @@ void ReadingsPlotView::place()
     const QRect outer = main->frameGeometry();
     const QRect inner = main->geometry();
     const QSize frame(outer.width() - inner.width(), outer.height() - inner.height());
-    const QRect place = placeBeside(outer, size() + frame, minimumSizeHint() + frame,
-                                    screen->availableGeometry());
+    // The layout sets the window's smallest size only once it has run.
+    layout()->activate();
+    const QSize smallest = minimumSize().expandedTo(minimumSizeHint());
+    const QRect place
+        = placeBeside(outer, size() + frame, smallest + frame, screen->availableGeometry());
     resize(place.size() - frame);
     move(place.topLeft());
 }
