@@ -319,6 +319,8 @@ void TestReadings::windowOpensByShortcutAndOptionAndExports()
     ReadingsView *view = readings.view();
     QTRY_VERIFY(view->isVisible());
     QVERIFY(view->isWindow());
+    // The plot has the focus, as a window of its own beside the main one.
+    QTRY_COMPARE(QApplication::focusWidget(), view->findChild<QWidget *>(QStringLiteral("readingsPlot")));
     view->close();
     QVERIFY(!view->isVisible());
 

@@ -99,6 +99,8 @@ int main(int argc, char *argv[])
     if (argc == 4) {
         view->activateWindow();
         runFor(1000);
+        const QWidget *focus = QApplication::focusWidget();
+        std::printf("focus: %s\n", focus ? qPrintable(focus->objectName()) : "none");
         const bool saved = view->grab().save(QString::fromLocal8Bit(argv[2]))
             && view->screen()->grabWindow(0).save(QString::fromLocal8Bit(argv[3]));
         std::printf("%s, %s: %s; main window at %d,%d %dx%d, readings window at %d,%d %dx%d\n",

@@ -178,6 +178,8 @@ ReadingsPlotView::ReadingsPlotView(const ReadingHistory &history, QWidget *paren
         QStringLiteral("Left, Right: move in time; plus, minus: zoom; Home, End: the oldest, "
                        "the newest; M, Shift+M: the next, previous mark"));
     m_plot->setFocusPolicy(Qt::StrongFocus);
+    // Smaller, a window fitted beside the main one would show little.
+    m_plot->setMinimumSize(400, 250);
     m_plot->setMouseTracking(true);
     m_plot->keys = [this](QKeyEvent *event) { return plotKey(event); };
     m_plot->xAxis->setLabel(QStringLiteral("seconds since the connection"));
@@ -268,11 +270,10 @@ ReadingsPlotView::ReadingsPlotView(const ReadingHistory &history, QWidget *paren
         connect(close, &QShortcut::activated, this, &QWidget::close);
     }
     // Tab in reading order: the controls above the plot, the plot, its
-    // scroll bar. The focus starts on the plot, marked so from the start.
+    // scroll bar.
     order << m_plot << m_scroll;
     for (qsizetype i = 1; i < order.size(); ++i)
         setTabOrder(order.at(i - 1), order.at(i));
-    m_plot->setFocus(Qt::TabFocusReason);
 
     m_refresh.setInterval(kRefreshMs);
     connect(&m_refresh, &QTimer::timeout, this, &ReadingsPlotView::refresh);
@@ -776,8 +777,13 @@ void ReadingsPlotView::redraw()
 
 void ReadingsPlotView::showEvent(QShowEvent *event)
 {
-    if (!std::exchange(m_placed, true))
+    if (!std::exchange(m_placed, true)) {
         place();
+        // The focus starts on the plot, marked so from the start; given
+        // here, once the window is one (its owner may make it one after
+        // creating it, which clears the focus).
+        m_plot->setFocus(Qt::TabFocusReason);
+    }
     ReadingsView::showEvent(event);
     refresh();
     m_refresh.start();
@@ -794,8 +800,11 @@ void ReadingsPlotView::place()
     const QRect outer = main->frameGeometry();
     const QRect inner = main->geometry();
     const QSize frame(outer.width() - inner.width(), outer.height() - inner.height());
-    const QRect place = placeBeside(outer, size() + frame, minimumSizeHint() + frame,
-                                    screen->availableGeometry());
+    // The layout sets the window's smallest size only once it has run.
+    layout()->activate();
+    const QSize smallest = minimumSize().expandedTo(minimumSizeHint());
+    const QRect place
+        = placeBeside(outer, size() + frame, smallest + frame, screen->availableGeometry());
     resize(place.size() - frame);
     move(place.topLeft());
 }
