@@ -41,8 +41,9 @@ constexpr qsizetype kMaxLine = 4096;
 constexpr double kHoldTicks = 1.25;
 constexpr double kSayBusyTicks = 13 * kHoldTicks + 2;
 constexpr double kAfterSayBusyTicks = 10 * kHoldTicks + 2;
-// Chunks the program read apart go out at least this far apart.
-constexpr double kGapTicks = 1.25;
+// Chunks the program read apart go out at least this far apart: a tick
+// late by up to one more on a loaded machine still reads them apart.
+constexpr double kGapTicks = 2;
 
 QString shown(const QByteArray &line)
 {

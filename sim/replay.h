@@ -33,8 +33,8 @@ class PseudoTerminal;
 // came after has come: at once when it is the first after a line sent
 // once the chunk before had gone (it answers that line); else at its
 // recorded distance from the last fixed line (a run's first poll counts as
-// one), never closer to the chunk before than one receive tick and a
-// quarter (two chunks one read apart would be read as one), and not while
+// one), never closer to the chunk before than two receive ticks (two
+// chunks one read apart would be read as one), and not while
 // the receive loop announces a word after a chunk already went then: it
 // reads nothing until the word's waits end.
 //
