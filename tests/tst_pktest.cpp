@@ -91,6 +91,10 @@ void TestPkTest::start()
 {
     QCOMPARE(page().Command5->text(), QStringLiteral("Start"));
     QTest::mouseClick(page().Command5, Qt::LeftButton);
+    // The click returns at once; the Start runs on from the event loop.
+    QVERIFY(waitUntil([this] {
+        return !h->window()->pkTest().isStarting() && !h->window()->link().isSequenceRunning();
+    }));
 }
 
 void TestPkTest::feed(const QList<QByteArray> &messages)
@@ -279,6 +283,7 @@ void TestPkTest::afterDoneReadingsStillMoveTheLineAndStartBeginsAgain()
 
     WireRecorder wire(h->window());
     QTest::mouseClick(page().Command5, Qt::LeftButton);
+    QVERIFY(waitUntil([this] { return !h->window()->link().isSequenceRunning(); }));
     QCOMPARE(wire.events, kStopWire);
     QCOMPARE(page().Command5->text(), QStringLiteral("Start"));
     // The KZ's answer to the stop arrives as a bare end mark.

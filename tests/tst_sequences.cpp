@@ -142,6 +142,10 @@ void TestSequences::closingTheWindowEndsASequencePromptly()
     });
     QTest::mouseClick(h->window()->findChild<QPushButton *>(clicked), Qt::LeftButton);
     QVERIFY(linesAtClose >= 0);
+    // A sequence the link runs goes on after the click has returned.
+    QVERIFY(waitUntil([this] {
+        return h->window()->link().isEnding() && !h->window()->link().isSequenceRunning();
+    }));
     // Not one hold more, nor a wait for readings.
     QVERIFY2(sinceClose.designMs() < 250, qPrintable(QString::number(sinceClose.designMs())));
     QCOMPARE(int(h->port()->lines().size()), linesAtClose);

@@ -196,6 +196,7 @@ void DeviceLink::endProgram()
 
 void DeviceLink::cancelSequence()
 {
+    emit leaveAsked();
     if (m_running && m_waiting == Waiting::Answer
         && verdictFor(m_running->sequence.kind(), Arrival::Escape) == Verdict::EndWaitOnAnswer) {
         finish(WaitResult::Cancelled);

@@ -126,6 +126,9 @@ signals:
     void wireFreed();
     // The port went away; the reason is in the user's words.
     void portLost(const QString &reason);
+    // The user asked to leave what runs (Escape): a wait that holds no wire
+    // (the PK calibration) ends on it.
+    void leaveAsked();
 
 private:
     WaitResult waitForTick(PacedTimer *timer);
