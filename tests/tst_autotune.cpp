@@ -2,6 +2,7 @@
 // The auto tune on a port in memory: its readings, what each pass shows, the
 // values it leaves and the settings it saves, and how a run stops.
 #include "support.h"
+#include "window/tabnavigator.h"
 #include "tuning/autotune.h"
 #include "tuning/sensitivity.h"
 #include "kit/widgets.h"
@@ -209,7 +210,8 @@ void TestAutoTune::aStoppedRunChangesAndSendsNothing()
             return;
         sinceLast.restart();
         if (how == QLatin1String("page"))
-            QTimer::singleShot(0, this, [this] { h->showPage(QStringLiteral("COM")); });
+            QTimer::singleShot(0, this,
+                               [this] { h->window()->tabs().choose(QStringLiteral("COM")); });
         else if (how == QLatin1String("escape"))
             QTimer::singleShot(0, this, [this] { QTest::keyClick(h->window(), Qt::Key_Escape); });
         else if (how == QLatin1String("unplug"))
@@ -222,8 +224,9 @@ void TestAutoTune::aStoppedRunChangesAndSendsNothing()
     QCOMPARE(barValues(), barsBefore);
     QCOMPARE(boxTexts(), boxesBefore);
     QCOMPARE(h->window()->state().gain, qint16(4));
+    // The page change's stops follow the run from the event loop.
+    QVERIFY(waitUntil([this] { return !h->window()->link().isSequenceRunning(); }));
     QVERIFY(!h->port()->lines().contains(QStringLiteral("> 40 2")));
-    QVERIFY(!h->window()->link().isSequenceRunning());
 }
 
 void TestAutoTune::clicksDuringARunAreRefused_data()

@@ -3,6 +3,7 @@
 #include "device/devicelink.h"
 #include "device/pacing.h"
 #include "device/portsearch.h"
+#include "device/sequencepolicy.h"
 #include "device/serialport.h"
 #include "memoryport.h"
 #include "support.h"
@@ -46,6 +47,10 @@ private slots:
     void aSequenceRefusesAnotherWhileItRuns();
     void aClickDuringAWordRunsOnceTheWordIsSaid();
     void searchWaitsBetweenTheStepsOfAProbe();
+    void whatArrivesWhileASequenceRuns_data();
+    void whatArrivesWhileASequenceRuns();
+    void escapeEndsOnlyAWaitOnAnAnswer_data();
+    void escapeEndsOnlyAWaitOnAnAnswer();
 
 private:
     MemoryPort *port = nullptr;
@@ -347,6 +352,93 @@ void TestDeviceLink::searchWaitsBetweenTheStepsOfAProbe()
     const qint64 stopToProbe = port->lineTimes().at(1) - port->lineTimes().at(0);
     QVERIFY2(toStop >= 0.9 * kProbeMs, qPrintable(QString::number(toStop)));
     QVERIFY2(stopToProbe >= 0.9 * 2 * kProbeMs, qPrintable(QString::number(stopToProbe)));
+}
+
+void TestDeviceLink::whatArrivesWhileASequenceRuns_data()
+{
+    QTest::addColumn<SequenceKind>("running");
+    QTest::addColumn<SequenceKind>("arriving");
+    QTest::addColumn<int>("arrivals"); // all during the running one's first hold
+    QTest::addColumn<QStringList>("wire");
+    QTest::addColumn<int>("refused");
+    QTest::addColumn<QString>("endedAs"); // how the running one ended
+    const QStringList both {"A1", "A2", "B1"};
+    QTest::newRow("click during a click is refused")
+        << SequenceKind::Click << SequenceKind::Click << 1 << QStringList {"A1", "A2"} << 1
+        << "done";
+    QTest::newRow("page change waits out a click")
+        << SequenceKind::Click << SequenceKind::PageChange << 1 << both << 0 << "done";
+    QTest::newRow("page change ends a PK Start at its wait")
+        << SequenceKind::EndsOnPageChange << SequenceKind::PageChange << 1
+        << QStringList {"A1", "B1"} << 0 << "ended";
+    QTest::newRow("click waits out a page change")
+        << SequenceKind::PageChange << SequenceKind::Click << 1 << both << 0 << "done";
+    QTest::newRow("a second waiting click is refused")
+        << SequenceKind::PageChange << SequenceKind::Click << 2 << both << 1 << "done";
+    QTest::newRow("page changes queue up")
+        << SequenceKind::PageChange << SequenceKind::PageChange << 2
+        << QStringList {"A1", "A2", "B1", "B1"} << 0 << "done";
+    QTest::newRow("own lines wait out a click")
+        << SequenceKind::Click << SequenceKind::Own << 1 << both << 0 << "done";
+}
+
+void TestDeviceLink::whatArrivesWhileASequenceRuns()
+{
+    QFETCH(SequenceKind, running);
+    QFETCH(SequenceKind, arriving);
+    QFETCH(int, arrivals);
+    QFETCH(QStringList, wire);
+    QFETCH(int, refused);
+    QFETCH(QString, endedAs);
+    QSignalSpy refusals(link, &DeviceLink::sequenceRefused);
+    QString ended;
+    CommandSequence first(running, QStringLiteral("the first"));
+    first.send(QStringLiteral("A1")).hold().send(QStringLiteral("A2")).hold();
+    first.onEnd([&](WaitResult r) {
+        ended = r == WaitResult::Done ? QStringLiteral("done")
+            : r == WaitResult::Ended  ? QStringLiteral("ended")
+                                      : QStringLiteral("other");
+    });
+    link->run(first);
+    QVERIFY(link->isSequenceRunning());
+    for (int i = 0; i < arrivals; ++i) {
+        CommandSequence second(arriving, QStringLiteral("the second"));
+        second.send(QStringLiteral("B1")).hold();
+        link->run(second);
+    }
+    QVERIFY(kz::test::waitUntil([&] { return !link->isSequenceRunning(); }));
+    QCOMPARE(port->lines(), wire);
+    QCOMPARE(int(refusals.count()), refused);
+    if (refused > 0)
+        QCOMPARE(refusals.first().first().toString(), QStringLiteral("the first"));
+    QCOMPARE(ended, endedAs);
+}
+
+void TestDeviceLink::escapeEndsOnlyAWaitOnAnAnswer_data()
+{
+    QTest::addColumn<bool>("onAnswer");
+    QTest::addColumn<QStringList>("wire");
+    QTest::newRow("wait on an answer") << true << QStringList {"A1"};
+    QTest::newRow("hold") << false << QStringList {"A1", "A2"};
+}
+
+void TestDeviceLink::escapeEndsOnlyAWaitOnAnAnswer()
+{
+    QFETCH(bool, onAnswer);
+    QFETCH(QStringList, wire);
+    WaitResult ended = WaitResult::Done;
+    CommandSequence s(SequenceKind::Click, QStringLiteral("s"));
+    s.send(QStringLiteral("A1"));
+    if (onAnswer)
+        s.waitForAnswer([] { return false; }, 60000);
+    else
+        s.hold();
+    s.send(QStringLiteral("A2")).onEnd([&](WaitResult r) { ended = r; });
+    link->run(s);
+    link->cancelSequence();
+    QVERIFY(kz::test::waitUntil([&] { return !link->isSequenceRunning(); }));
+    QCOMPARE(port->lines(), wire);
+    QCOMPARE(ended.outcome(), onAnswer ? WaitResult::Cancelled : WaitResult::Done);
 }
 
 QTEST_MAIN(TestDeviceLink)

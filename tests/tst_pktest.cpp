@@ -3,6 +3,7 @@
 // calibration, the line, and every way a Start can end.
 #include "support.h"
 #include "tuning/pktest.h"
+#include "window/tabnavigator.h"
 #include "kit/receiverouter.h"
 #include "kit/widgets.h"
 #include "wire.h"
@@ -53,6 +54,7 @@ private slots:
     void startEndsWithoutCalibration();
     void afterDoneReadingsStillMoveTheLineAndStartBeginsAgain();
     void aSlowKzCalibratesAndOnlySilenceEndsTheWait();
+    void leavingThePageOneSecondAfterStartStopsTheKz();
 
 private:
     void start();
@@ -89,6 +91,10 @@ void TestPkTest::start()
 {
     QCOMPARE(page().Command5->text(), QStringLiteral("Start"));
     QTest::mouseClick(page().Command5, Qt::LeftButton);
+    // The click returns at once; the Start runs on from the event loop.
+    QVERIFY(waitUntil([this] {
+        return !h->window()->pkTest().isStarting() && !h->window()->link().isSequenceRunning();
+    }));
 }
 
 void TestPkTest::feed(const QList<QByteArray> &messages)
@@ -198,17 +204,20 @@ void TestPkTest::startEndsWithoutCalibration_data()
     QTest::newRow("Escape while calibrating")
         << "stars"
         << "escape" << kStopWire << PkTest::kIdlePrompt << false;
-    // The page change stops the KZ itself, or cannot while Start sends; the
-    // speaker comes back on either way.
+    // The page change stops the KZ itself, once the Start has let go of the
+    // wire; the speaker comes back on after it.
+    const QStringList pageStops {"@ 2 2", "P", "@ 2 2", "P"};
     QTest::newRow("page left") << "prompt"
-                               << "page" << QStringList {"@ 2 2", "P", "@ 2 2", "P", "> 12 0", "P"}
+                               << "page" << pageStops + QStringList {"> 12 0", "P"}
                                << PkTest::kIdlePrompt << false;
     QTest::newRow("page left before Touch Mode")
         << "> 12 1"
-        << "page" << QStringList {"P", "> 12 0", "P"} << PkTest::kIdlePrompt << false;
+        << "page" << QStringList {"P"} + pageStops + QStringList {"> 12 0", "P"}
+        << PkTest::kIdlePrompt << false;
     QTest::newRow("page left after Touch Mode")
         << "> 17 2"
-        << "page" << QStringList {"P", "@ 2 2", "P", "> 12 0", "P"} << PkTest::kIdlePrompt << false;
+        << "page" << QStringList {"P"} + pageStops + QStringList {"> 12 0", "P"}
+        << PkTest::kIdlePrompt << false;
     // Fault: a KZ lost during Start taken as calibrated.
     QTest::newRow("KZ unplugged") << "stars" << "unplug" << QStringList {"P", "P"}
                                   << PkTest::kNoReadings << false;
@@ -231,7 +240,7 @@ void TestPkTest::startEndsWithoutCalibration()
         else if (action == QLatin1String("escape"))
             QTest::keyClick(h->window(), Qt::Key_Escape);
         else if (action == QLatin1String("page"))
-            h->showPage(QStringLiteral("COM"));
+            h->window()->tabs().choose(QStringLiteral("COM"));
         else if (action == QLatin1String("unplug"))
             h->port()->unplug();
     };
@@ -261,6 +270,8 @@ void TestPkTest::startEndsWithoutCalibration()
     const QString ended = sinceTrigger.checkEnded(PkTest::kCalibrationWaitMs, atDeadline);
     QVERIFY2(ended.isEmpty(), qPrintable(ended));
     const QString until = when.startsWith(u'>') ? when : QString();
+    // A page change's stops go out once the Start has let go of the wire.
+    QVERIFY(waitUntil([this] { return !h->window()->link().isSequenceRunning(); }));
     QCOMPARE(wire.events, startWire(until) + tail);
     QCOMPARE(page().Text15->text(), prompt);
     QCOMPARE(page().Command5->text(), QStringLiteral("Start"));
@@ -280,6 +291,7 @@ void TestPkTest::afterDoneReadingsStillMoveTheLineAndStartBeginsAgain()
 
     WireRecorder wire(h->window());
     QTest::mouseClick(page().Command5, Qt::LeftButton);
+    QVERIFY(waitUntil([this] { return !h->window()->link().isSequenceRunning(); }));
     QCOMPARE(wire.events, kStopWire);
     QCOMPARE(page().Command5->text(), QStringLiteral("Start"));
     // The KZ's answer to the stop arrives as a bare end mark.
@@ -311,6 +323,28 @@ void TestPkTest::aSlowKzCalibratesAndOnlySilenceEndsTheWait()
     start();
     QCOMPARE(page().Text15->text(), kDonePrompt);
     QCOMPARE(h->window()->pkTest().calibration().avg(), qint16(100));
+}
+
+void TestPkTest::leavingThePageOneSecondAfterStartStopsTheKz()
+{
+    // Four pauses after "> 47 1 1" the user leaves the page: the Start ends
+    // when the pause under way has passed, and the KZ then hears the page
+    // change's two stops, nothing lost and nothing between them.
+    WireRecorder wire(h->window());
+    int pauses = 0;
+    connect(h->controls().form.Timer3, &QTimer::timeout, this, [&, this] {
+        if (++pauses == 4)
+            QTimer::singleShot(0, this,
+                               [this] { h->window()->tabs().choose(QStringLiteral("COM")); });
+    });
+    start();
+    const QStringList expected
+        = QStringList {"> 47 1 1"} + paused(5, "@ 2 2") + paused(1, "@ 2 2") + paused(1);
+    // The wire in full when it falls short, not only that it did.
+    std::ignore = waitUntil([&] { return wire.events.size() >= expected.size(); });
+    QVERIFY(waitUntil([this] { return !h->window()->pkTest().isStarting(); }));
+    QCOMPARE(wire.events.join(u' '), expected.join(u' '));
+    QCOMPARE(page().Text15->text(), PkTest::kIdlePrompt);
 }
 
 QTEST_MAIN(TestPkTest)

@@ -10,6 +10,7 @@
 #include "window/readings/readings.h"
 #include "window/readings/readingsoption.h"
 #include "window/readings/readingsview.h"
+#include "device/devicelink.h"
 #include "window/tabnavigator.h"
 #include "words/wordlist.h"
 
@@ -174,7 +175,9 @@ void TestReadings::eachPathLandsWithItsSourceAndTime()
     auto settled = [&] { return !h.port()->hasUnread() && !router.isBusy(); };
     if (page != QLatin1String("COM")) {
         QVERIFY(window.tabs().choose(page));
-        QVERIFY(waitUntil([&] { return settled() && router.pending().isEmpty(); }));
+        QVERIFY(waitUntil([&] {
+            return settled() && router.pending().isEmpty() && !window.link().isSequenceRunning();
+        }));
     }
     const ReadingLog &log = window.readings().log();
     const quint64 first = log.end();

@@ -76,6 +76,13 @@ void TestTuningSim::pkTestCalibratesOnTheStreamAndDoneStopsIt()
     QVERIFY(h->showPage(QStringLiteral("PK")));
     const PkPage &pk = h->controls().pk;
     QTest::mouseClick(pk.Command5, Qt::LeftButton);
+    // The click returns at once; the Start runs on from the event loop.
+    QVERIFY(waitUntil(
+        [&] {
+            return h->window()->pkTest().calibration().isCalibrated()
+                && !h->window()->pkTest().isStarting();
+        },
+        20000));
     QCOMPARE(kz->mode(), sim::SimulatedKz::Mode::Touch);
     QVERIFY(!kz->ampOn());
     QCOMPARE(h->window()->pkTest().calibration().avg(), qint16(100));
@@ -94,6 +101,7 @@ void TestTuningSim::pkTestCalibratesOnTheStreamAndDoneStopsIt()
             takenSince = true;
     });
     QTest::mouseClick(pk.Command5, Qt::LeftButton);
+    QVERIFY(waitUntil([&] { return kz->ampOn(); }));
     QCOMPARE(kz->mode(), sim::SimulatedKz::Mode::None);
     QVERIFY(kz->ampOn());
     QCOMPARE(pk.Command5->text(), QStringLiteral("Start"));

@@ -3,6 +3,7 @@
 
 #include "device/commands.h"
 #include "device/pacing.h"
+#include "device/sequencepolicy.h"
 #include "device/serialport.h"
 
 #include <QCoreApplication>
@@ -20,9 +21,33 @@ DeviceLink::DeviceLink(SerialPort *port, PacedTimer *timer3, PacedTimer *timer4,
     // A pacing timer's tick does nothing but stop it: the wait sees it stopped.
     connect(m_timer3, &QTimer::timeout, m_timer3, &QTimer::stop);
     connect(m_timer4, &QTimer::timeout, m_timer4, &QTimer::stop);
+    connect(m_timer3, &QTimer::timeout, this, [this] {
+        if (m_running && m_waiting == Waiting::Timer3) {
+            m_waiting = Waiting::Nothing;
+            resumeLater();
+        }
+    });
+    connect(m_timer4, &QTimer::timeout, this, [this] {
+        if (m_running && m_waiting == Waiting::Timer4) {
+            m_waiting = Waiting::Nothing;
+            resumeLater();
+        }
+    });
+    m_stepTimer.setSingleShot(true);
+    m_stepTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_stepTimer, &QTimer::timeout, this, [this] {
+        if (m_waiting == Waiting::Time) {
+            m_waiting = Waiting::Nothing;
+            resumeLater();
+        } else if (m_waiting == Waiting::Answer) {
+            finish(WaitResult::Deadline);
+        }
+    });
     connect(m_port, &SerialPort::lost, this, [this](const QString &reason) {
         ++m_losses;
         wake();
+        if (m_running && m_waiting != Waiting::Nothing)
+            finish(WaitResult::Lost);
         emit portLost(reason);
     });
 }
@@ -165,10 +190,18 @@ void DeviceLink::endProgram()
 {
     m_ending = true;
     wake();
+    m_queue.clear();
+    finish(WaitResult::Ending);
 }
 
 void DeviceLink::cancelSequence()
 {
+    emit leaveAsked();
+    if (m_running && m_waiting == Waiting::Answer
+        && verdictFor(m_running->sequence.kind(), Arrival::Escape) == Verdict::EndWaitOnAnswer) {
+        finish(WaitResult::Cancelled);
+        return;
+    }
     if (!m_sequenceRunning && m_answerWaiters == 0)
         return;
     m_cancelling = true;
@@ -178,7 +211,7 @@ void DeviceLink::cancelSequence()
 DeviceLink::Sequence::Sequence(DeviceLink &link, QString what, std::function<void()> retry)
     : m_link(link)
 {
-    if (!link.m_sequenceRunning && !link.m_ending && link.m_announcing == 0) {
+    if (link.wireFree() && !link.m_ending) {
         m_owner = true;
         link.m_sequenceRunning = true;
         link.m_holder = std::move(what);
@@ -187,13 +220,16 @@ DeviceLink::Sequence::Sequence(DeviceLink &link, QString what, std::function<voi
     if (link.m_ending || what.isEmpty())
         return;
     if (!link.m_sequenceRunning) {
-        // Only a word is being said. Later clicks during the same word find
-        // the first one waiting and are refused.
-        if (retry && !link.m_retry) {
+        // A word is being said, or the link runs a sequence of its own. Later
+        // clicks during the same one find the first one waiting and are
+        // refused.
+        const bool waits = !link.m_running
+            || verdictFor(link.m_running->sequence.kind(), Arrival::Click) == Verdict::RunAfter;
+        if (waits && retry && !link.m_retry) {
             link.m_retry = std::move(retry);
             return;
         }
-        emit link.sequenceRefused(QStringLiteral("a word being said"));
+        emit link.sequenceRefused(link.holderName());
         return;
     }
     emit link.sequenceRefused(link.m_holder);
@@ -221,11 +257,195 @@ DeviceLink::Announcement::~Announcement()
 
 void DeviceLink::freeWire()
 {
+    // What waits in the queue goes first; a held-off click after it.
+    startNext();
     if (std::function<void()> retry = std::exchange(m_retry, {})) {
         // From the event loop: the announcement's receive tick ends first.
         QTimer::singleShot(0, this, std::move(retry));
     }
     emit wireFreed();
+}
+
+bool DeviceLink::wireFree() const
+{
+    return !m_sequenceRunning && m_announcing == 0 && !m_running;
+}
+
+QString DeviceLink::holderName() const
+{
+    if (m_sequenceRunning)
+        return m_holder;
+    if (m_running) {
+        if (!m_running->sequence.name().isEmpty())
+            return m_running->sequence.name();
+        if (m_running->sequence.kind() == SequenceKind::PageChange)
+            return QStringLiteral("a page change");
+    }
+    return QStringLiteral("a word being said");
+}
+
+void DeviceLink::run(CommandSequence sequence)
+{
+    if (m_ending)
+        return;
+    if (wireFree() && m_queue.empty()) {
+        m_running = Running {std::move(sequence), 0, m_losses, false};
+        ++m_runs;
+        advance();
+        return;
+    }
+    const Arrival arriving = arrivalOf(sequence.kind());
+    SequenceKind running = SequenceKind::Click;
+    if (m_running)
+        running = m_running->sequence.kind();
+    else if (!m_sequenceRunning && m_announcing > 0)
+        running = SequenceKind::Announcement;
+    switch (verdictFor(running, arriving)) {
+    case Verdict::Refuse:
+        if (!sequence.name().isEmpty())
+            emit sequenceRefused(holderName());
+        return;
+    case Verdict::EndRunning:
+        m_queue.push_back(std::move(sequence));
+        endRunning();
+        return;
+    case Verdict::RunAfter:
+    case Verdict::EndWaitOnAnswer:
+        break;
+    }
+    // One click at a time waits its turn.
+    if (arriving == Arrival::Click) {
+        for (const CommandSequence &queued : m_queue) {
+            if (arrivalOf(queued.kind()) == Arrival::Click) {
+                if (!sequence.name().isEmpty())
+                    emit sequenceRefused(holderName());
+                return;
+            }
+        }
+    }
+    m_queue.push_back(std::move(sequence));
+}
+
+void DeviceLink::startNext()
+{
+    if (m_ending) {
+        m_queue.clear();
+        return;
+    }
+    if (!wireFree() || m_queue.empty())
+        return;
+    CommandSequence next = std::move(m_queue.front());
+    m_queue.pop_front();
+    m_running = Running {std::move(next), 0, m_losses, false};
+    ++m_runs;
+    advance();
+}
+
+void DeviceLink::resumeLater()
+{
+    // From the event loop, after everyone else has seen the tick that ended
+    // the wait.
+    const quint64 run = m_runs;
+    QMetaObject::invokeMethod(
+        this,
+        [this, run] {
+            if (m_running && m_runs == run && m_waiting == Waiting::Nothing)
+                advance();
+        },
+        Qt::QueuedConnection);
+}
+
+void DeviceLink::advance()
+{
+    using Kind = CommandSequence::Step::Kind;
+    while (m_running) {
+        if (m_ending)
+            return finish(WaitResult::Ending);
+        if (m_losses != m_running->losses)
+            return finish(WaitResult::Lost);
+        if (m_running->endAsked)
+            return finish(WaitResult::Ended);
+        const QList<CommandSequence::Step> &steps = m_running->sequence.steps();
+        if (m_running->next >= steps.size())
+            return finish(WaitResult::Done);
+        const CommandSequence::Step step = steps.at(m_running->next++);
+        switch (step.kind) {
+        case Kind::Send:
+            sendCommand(step.line);
+            break;
+        case Kind::Do:
+            step.action();
+            break;
+        case Kind::StopIf:
+            if (step.test())
+                return finish(WaitResult::Stopped);
+            break;
+        case Kind::Hold:
+            m_waiting = Waiting::Timer3;
+            // Starting a running timer would restart it: a hold that starts
+            // while another waits ends at the same tick.
+            m_timer3->setEnabled(true);
+            return;
+        case Kind::Hold1:
+            m_waiting = Waiting::Timer4;
+            m_timer4->setEnabled(true);
+            return;
+        case Kind::Dtimer:
+            if (step.ms <= 0)
+                break;
+            m_waiting = Waiting::Time;
+            m_stepTimer.start(Pacing::scaled(step.ms));
+            return;
+        case Kind::WaitAnswer:
+            if (step.test())
+                break;
+            m_waiting = Waiting::Answer;
+            m_answerTest = step.test;
+            m_stepTimer.start(std::max(1, Pacing::scaled(step.ms)));
+            return;
+        }
+    }
+}
+
+void DeviceLink::recheck()
+{
+    if (m_running && m_waiting == Waiting::Answer && m_answerTest && m_answerTest()) {
+        m_waiting = Waiting::Nothing;
+        m_stepTimer.stop();
+        resumeLater();
+    }
+}
+
+void DeviceLink::endRunning()
+{
+    if (!m_running)
+        return;
+    // A wait on an answer ends at once; any other wait runs out first.
+    if (m_waiting == Waiting::Answer) {
+        finish(WaitResult::Ended);
+        return;
+    }
+    m_running->endAsked = true;
+}
+
+void DeviceLink::finish(WaitResult result)
+{
+    if (!m_running)
+        return;
+    const std::function<void(WaitResult)> done = m_running->sequence.endHandler();
+    const Waiting waited = m_waiting;
+    m_running.reset();
+    m_waiting = Waiting::Nothing;
+    m_answerTest = {};
+    m_stepTimer.stop();
+    // A tick left running would cut the next wait short.
+    if (waited == Waiting::Timer3 && m_holdWaiters == 0)
+        m_timer3->stop();
+    if (waited == Waiting::Timer4 && m_hold1Waiters == 0)
+        m_timer4->stop();
+    if (done)
+        done(result);
+    freeWire();
 }
 
 } // namespace kz

@@ -1,36 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "device/commandsequence.h"
+
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
+#include <deque>
 #include <functional>
+#include <optional>
 
 namespace kz {
 
 class PacedTimer;
 class SerialPort;
-
-// How a wait on the device ended. Every wait says so, and every caller acts
-// on it: a wait that did not end as planned means the sequence stops.
-class [[nodiscard]] WaitResult {
-public:
-    enum Outcome {
-        Done, // the time passed, or the condition held
-        Deadline, // the condition did not hold before the deadline
-        Cancelled, // the user left the running sequence
-        Ending, // the program is ending
-        Lost // the device went away while the wait ran
-    };
-    constexpr WaitResult(Outcome outcome) : m_outcome(outcome) { }
-    constexpr Outcome outcome() const { return m_outcome; }
-    // True when the wait ended as planned and the sequence may go on.
-    constexpr explicit operator bool() const { return m_outcome == Done; }
-    constexpr bool operator==(Outcome other) const { return m_outcome == other; }
-
-private:
-    Outcome m_outcome;
-};
 
 // The command protocol with the KZ: sending one command line, reading what
 // has arrived, and the waits that pace every sequence of commands. Every wait
@@ -119,7 +103,15 @@ public:
     private:
         DeviceLink &m_link;
     };
-    bool isSequenceRunning() const { return m_sequenceRunning; }
+    // A sequence holds the wire, the link's own or a handler's.
+    bool isSequenceRunning() const { return m_sequenceRunning || m_running.has_value(); }
+
+    // Runs the sequence from the event loop: at once when the wire is free,
+    // else as the sequence policy says (after the running one, refused, or
+    // ending the running one first). Returns before the first wait.
+    void run(CommandSequence sequence);
+    // Looks again at the condition of a wait on an answer: new text came in.
+    void recheck();
     // The user leaves the running sequence: its waits on the device's answer
     // end as Cancelled until it has ended. Nothing else is cut short.
     void cancelSequence();
@@ -134,6 +126,9 @@ signals:
     void wireFreed();
     // The port went away; the reason is in the user's words.
     void portLost(const QString &reason);
+    // The user asked to leave what runs (Escape): a wait that holds no wire
+    // (the PK calibration) ends on it.
+    void leaveAsked();
 
 private:
     WaitResult waitForTick(PacedTimer *timer);
@@ -141,6 +136,15 @@ private:
     WaitResult waitUntil(const std::function<bool()> &condition, int deadlineMs, bool leavable);
     void freeWire();
     void wake();
+    // The link's own sequences.
+    bool wireFree() const;
+    void startNext();
+    void advance();
+    void resumeLater();
+    void finish(WaitResult result);
+    void endRunning();
+    // Names what holds the wire for "Busy: ... is running".
+    QString holderName() const;
 
     SerialPort *m_port;
     PacedTimer *m_timer3;
@@ -161,6 +165,24 @@ private:
     // Waits in progress on Timer3 and Timer4.
     int m_holdWaiters = 0;
     int m_hold1Waiters = 0;
+
+    // The sequence the link runs, and where it stands.
+    struct Running {
+        CommandSequence sequence;
+        qsizetype next = 0;
+        int losses = 0;
+        bool endAsked = false;
+    };
+    enum class Waiting { Nothing, Timer3, Timer4, Time, Answer };
+    std::optional<Running> m_running;
+    Waiting m_waiting = Waiting::Nothing;
+    // Counts the sequences started, so that a resume meant for one that has
+    // ended does not step the next.
+    quint64 m_runs = 0;
+    std::function<bool()> m_answerTest;
+    std::deque<CommandSequence> m_queue;
+    // Waits of a dtimer step and deadlines of a wait on an answer.
+    QTimer m_stepTimer;
 };
 
 } // namespace kz

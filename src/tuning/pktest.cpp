@@ -2,8 +2,10 @@
 #include "tuning/pktest.h"
 
 #include "device/commands.h"
+#include "device/commandsequence.h"
 #include "device/devicelink.h"
 #include "device/format.h"
+#include "device/pacing.h"
 #include "tuning/tunemath.h"
 #include "kit/formstate.h"
 #include "kit/pages.h"
@@ -13,9 +15,8 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QTimer>
 
-#include <tuple>
+#include <utility>
 
 namespace kz {
 
@@ -67,12 +68,21 @@ PkTest::PkTest(const PkPage &page, FormState &state, DeviceLink &link, ReceiveRo
         else if (line == commands::kAmplifierOn || line == commands::kAmplifierOff)
             m_amplifierOff = false;
     });
-    connect(&m_link, &DeviceLink::wireFreed, this, [this] {
-        if (m_undoPending && m_state == State::Idle)
-            QTimer::singleShot(0, this, [this] {
-                if (m_undoPending && m_state == State::Idle)
-                    undoStart();
-            });
+    // The calibration ends when the KZ has been silent for a whole wait, or
+    // went away, or the user leaves it.
+    m_silence.setSingleShot(true);
+    m_silence.setTimerType(Qt::PreciseTimer);
+    connect(&m_silence, &QTimer::timeout, this, [this] {
+        if (m_state == State::Calibrating)
+            endStart(Ended::Silent);
+    });
+    connect(&m_link, &DeviceLink::portLost, this, [this] {
+        if (m_state == State::Calibrating)
+            endStart(Ended::Silent);
+    });
+    connect(&m_link, &DeviceLink::leaveAsked, this, [this] {
+        if (m_state == State::Calibrating)
+            endStart(Ended::Stopped);
     });
 }
 
@@ -100,6 +110,12 @@ void PkTest::takeReading(double reading)
 {
     if (m_calibration.take(reading)) {
         setPrompt(m_page.Text15->text() + kStar);
+        if (m_state == State::Calibrating) {
+            if (m_calibration.isCalibrated())
+                endStart(Ended::Calibrated);
+            else
+                m_silence.start(Pacing::scaled(kCalibrationWaitMs));
+        }
         return;
     }
     const double x = tune::pkLineX(reading, m_calibration.avg());
@@ -114,12 +130,14 @@ PkTest::Ended PkTest::endedBy(WaitResult r) const
         return Ended::Ending;
     if (m_state == State::StopAsked || r == WaitResult::Cancelled)
         return Ended::Stopped;
+    if (m_page.pkframe->isHidden())
+        return Ended::PageLeft;
     if (m_calibration.isCalibrated())
         return Ended::Calibrated;
     // A KZ that went away sends no readings either.
     if (r == WaitResult::Deadline || r == WaitResult::Lost)
         return Ended::Silent;
-    return m_page.pkframe->isHidden() ? Ended::PageLeft : Ended::Calibrated;
+    return Ended::Calibrated;
 }
 
 bool PkTest::startGoesOn() const
@@ -127,61 +145,35 @@ bool PkTest::startGoesOn() const
     return m_state == State::Sending && !m_page.pkframe->isHidden();
 }
 
-WaitResult PkTest::pause(int holds)
-{
-    WaitResult r = WaitResult::Done;
-    for (int i = 0; i < holds && r && startGoesOn(); ++i)
-        r = m_link.hold();
-    return r;
-}
-
-WaitResult PkTest::sendStart()
+CommandSequence PkTest::startLines()
 {
     // Done or a page change stop the lines where they stand; what went out
     // is undone when the Start ends.
-    m_link.sendCommand(commands::kSpeakingFirst);
-    WaitResult r = pause(1);
-    if (r && startGoesOn()) {
-        setPrompt(kHoldPrompt);
-        r = pause(kPromptPauses);
-    }
-    if (r && startGoesOn()) {
-        m_link.sendCommand(commands::kAmplifierOff);
-        m_amplifierOff = true;
-        r = pause(1);
-    }
-    if (r && startGoesOn()) {
-        m_link.sendCommand(commands::kTouchMode);
-        m_streaming = true;
-        r = pause(1);
-    }
-    if (r && startGoesOn()) {
-        setPrompt(kAdjustPrompt);
-        r = pause(kPromptPauses);
-    }
-    return r;
-}
-
-bool PkTest::calibrationEnds() const
-{
-    return m_state == State::StopAsked || m_page.pkframe->isHidden()
-        || m_calibration.isCalibrated();
-}
-
-PkTest::Ended PkTest::awaitCalibration()
-{
-    setPrompt(kMovePrompt);
-    // The readings come through the receive loop, which needs no wire: Done,
-    // a page change or Escape end this wait at once, and the KZ counts as
-    // silent only after a whole wait without a new reading.
-    WaitResult r = WaitResult::Done;
-    while (r && !calibrationEnds()) {
-        const qint16 taken = m_calibration.av();
-        r = m_link.waitForAnswer(
-            [this, taken] { return calibrationEnds() || m_calibration.av() != taken; },
-            kCalibrationWaitMs);
-    }
-    return endedBy(r);
+    const auto stopped = [this] { return !startGoesOn(); };
+    const auto pauses = [&stopped](CommandSequence &s, int count) {
+        for (int i = 0; i < count; ++i)
+            s.stopIf(stopped).hold();
+    };
+    CommandSequence s(SequenceKind::EndsOnPageChange, QStringLiteral("the PK test"));
+    s.then([this] {
+        m_state = State::Sending;
+        m_page.Command5->setText(kDone);
+        m_calibration.restart();
+        m_formState.mode = kPkMode;
+    });
+    s.send(commands::kSpeakingFirst);
+    pauses(s, 1);
+    s.stopIf(stopped).then([this] { setPrompt(kHoldPrompt); });
+    pauses(s, kPromptPauses);
+    // Noted after the line: its own echo in commandSent clears the note.
+    s.stopIf(stopped).send(commands::kAmplifierOff).then([this] { m_amplifierOff = true; });
+    pauses(s, 1);
+    s.stopIf(stopped).send(commands::kTouchMode).then([this] { m_streaming = true; });
+    pauses(s, 1);
+    s.stopIf(stopped).then([this] { setPrompt(kAdjustPrompt); });
+    pauses(s, kPromptPauses);
+    s.stopIf(stopped).onEnd([this](WaitResult r) { sent(r); });
+    return s;
 }
 
 void PkTest::start()
@@ -189,24 +181,28 @@ void PkTest::start()
     // A Start that is still running or ending takes no new one.
     if (m_state != State::Idle)
         return;
-    WaitResult sent = WaitResult::Done;
-    {
-        DeviceLink::Sequence wire(m_link, QStringLiteral("the PK test"), [this] { start(); });
-        if (!wire)
-            return;
-        m_state = State::Sending;
-        m_page.Command5->setText(kDone);
-        m_calibration.restart();
-        m_formState.mode = kPkMode;
-        sent = sendStart();
-        if (startGoesOn())
-            m_state = State::Calibrating;
+    m_link.run(startLines());
+}
+
+void PkTest::sent(WaitResult r)
+{
+    if (!r || !startGoesOn()) {
+        endStart(endedBy(r));
+        return;
     }
-    endStart(sent && m_state == State::Calibrating ? awaitCalibration() : endedBy(sent));
+    // The readings come through the receive loop, which needs no wire.
+    m_state = State::Calibrating;
+    setPrompt(kMovePrompt);
+    // A KZ that streams at once may have given all ten during the prompts.
+    if (m_calibration.isCalibrated())
+        endStart(Ended::Calibrated);
+    else
+        m_silence.start(Pacing::scaled(kCalibrationWaitMs));
 }
 
 void PkTest::endStart(Ended how)
 {
+    m_silence.stop();
     const auto idle = qScopeGuard([this] { m_state = State::Idle; });
     switch (how) {
     case Ended::Ending:
@@ -222,17 +218,21 @@ void PkTest::endStart(Ended how)
         setPrompt(kIdlePrompt);
         break;
     }
-    // The KZ may be streaming readings already: stop it as Done would. The
-    // page change that left the page has sent its lines by now; after it,
-    // only what no line since has undone.
-    m_state = State::Stopping;
     m_page.Command5->setText(kStart);
-    m_stopPending = how != Ended::PageLeft;
+    if (how == Ended::PageLeft) {
+        // The page change's stops go out first; then only what they left.
+        m_undoPending = true;
+        return;
+    }
+    // The KZ may be streaming readings already: stop it as Done would.
+    m_stopPending = true;
     undoStart();
 }
 
 void PkTest::pageChanged()
 {
+    if (m_page.pkframe->isHidden() && m_state == State::Calibrating)
+        endStart(Ended::PageLeft);
     // Leaving the page after the calibration leaves the speaker off too.
     if (m_page.pkframe->isHidden() && m_state == State::Idle && m_amplifierOff)
         m_undoPending = true;
@@ -244,60 +244,42 @@ void PkTest::undoStart()
 {
     // A later line of anyone's may have undone part of it already: the page
     // change's stops, Amp on/off.
-    const bool stop = m_stopPending || m_streaming;
-    if (!stop && !m_amplifierOff) {
-        m_undoPending = m_stopPending = false;
+    const bool stop = std::exchange(m_stopPending, false) || m_streaming;
+    m_undoPending = false;
+    if (!stop && !m_amplifierOff)
         return;
-    }
-    DeviceLink::Sequence wire(m_link);
-    if (!wire) {
-        // Another sequence holds the wire: once it lets go (wireFreed).
-        m_undoPending = true;
-        return;
-    }
-    m_undoPending = m_stopPending = false;
-    if (stop) {
-        m_link.sendCommand(commands::kStop);
-        if (!m_link.hold())
-            return;
-    }
-    if (m_amplifierOff || stop) {
-        m_link.sendCommand(commands::kAmplifierOn);
-        std::ignore = m_link.hold(); // the last wait: nothing follows it
-    }
+    CommandSequence undo(SequenceKind::Own);
+    if (stop)
+        undo.send(commands::kStop).hold();
+    undo.send(commands::kAmplifierOn).hold();
+    m_link.run(std::move(undo));
 }
 
 void PkTest::done()
 {
-    // A running Start ends itself and sends the stop lines once it has let
-    // go of the wire.
+    // A running Start ends itself and sends the stop lines once its lines
+    // have stopped.
     switch (m_state) {
     case State::Idle: {
-        DeviceLink::Sequence wire(m_link, QStringLiteral("the PK test"), [this] { done(); });
-        if (!wire)
-            return;
-        m_page.Command5->setText(kStart);
-        std::ignore = sendStop();
+        CommandSequence stop(SequenceKind::Click, QStringLiteral("the PK test"));
+        stop.then([this] { m_page.Command5->setText(kStart); })
+            .send(commands::kStop)
+            .hold()
+            .send(commands::kAmplifierOn)
+            .hold();
+        m_link.run(std::move(stop));
         return;
     }
     case State::Sending:
-    case State::Calibrating:
         m_state = State::StopAsked;
         break;
+    case State::Calibrating:
+        endStart(Ended::Stopped);
+        return;
     case State::StopAsked:
-    case State::Stopping:
         break;
     }
     m_page.Command5->setText(kStart);
-}
-
-WaitResult PkTest::sendStop()
-{
-    m_link.sendCommand(commands::kStop);
-    if (const WaitResult r = m_link.hold(); !r)
-        return r;
-    m_link.sendCommand(commands::kAmplifierOn);
-    return m_link.hold();
 }
 
 } // namespace kz

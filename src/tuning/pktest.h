@@ -5,9 +5,11 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 namespace kz {
 
+class CommandSequence;
 class DeviceLink;
 class ReceiveRouter;
 class WaitResult;
@@ -19,13 +21,12 @@ struct PkPage;
 // leans the line off the centre by its difference to that level. Done, the
 // same button relabelled, stops the KZ.
 //
-// Start holds the wire only while it sends. Its wait for the calibration
-// readings lets the wire go, so that Done can end it at once: a Done clicked
-// while a Start runs only marks the stop, and the Start, once its lines have
-// stopped, sends the stop lines. A silent KZ or Escape end a Start the same
-// way. Leaving the page ends it too; then only what the page change's own
-// lines left undone is sent: the KZ is never left streaming or with its
-// speaker off by a Start that ended without Done.
+// Start's lines are one sequence the link runs; Done, or leaving the page,
+// ends it at its next step. The calibration that follows holds no wire: Done,
+// Escape, leaving the page or a silent KZ end it at once. However a Start
+// ends without Done, what it left on the KZ (streaming, speaker off) is
+// undone after the lines of the page change that ended it: the KZ is never
+// left streaming or with its speaker off.
 class PkTest : public QObject {
     Q_OBJECT
 public:
@@ -55,28 +56,24 @@ private:
     // test that is tracking runs from Idle.
     enum class State {
         Idle,
-        Sending, // Start holds the wire and sends its lines and prompts
-        Calibrating, // Start has let the wire go and waits for the readings
-        StopAsked, // Done during Sending or Calibrating: Start ends and stops the KZ
-        Stopping, // Start has ended its wait and sends the stop lines
+        Sending, // the link runs Start's lines and prompts
+        Calibrating, // Start's lines are out; the readings come in
+        StopAsked, // Done while sending: Start ends at its next step
     };
-    // How the wait of a Start ended; each has its own ending.
+    // How a Start ended; each has its own ending.
     enum class Ended { Calibrated, Stopped, PageLeft, Silent, Ending };
 
     void clicked();
     void start();
     void done();
     bool startGoesOn() const;
-    WaitResult pause(int holds);
-    WaitResult sendStart();
-    bool calibrationEnds() const;
-    Ended awaitCalibration();
+    CommandSequence startLines();
+    void sent(WaitResult r);
     Ended endedBy(WaitResult r) const;
     void endStart(Ended how);
     // Stops the stream and turns the speaker on again after a Start that
-    // ended without Done, as soon as the wire is free.
+    // ended without Done, after whatever holds the wire now.
     void undoStart();
-    WaitResult sendStop();
     void takeText(const QString &text);
     void takeReading(double reading);
     void setPrompt(const QString &text);
@@ -88,10 +85,12 @@ private:
     // What a Start has left on the KZ that no line since has undone.
     bool m_streaming = false;
     bool m_amplifierOff = false;
-    // A stop and the speaker's line are owed as soon as the wire is free;
-    // the stop even where nothing says the KZ streams (a Start stopped).
+    // Undone once the page change that left the page has sent its stops.
     bool m_undoPending = false;
+    // A stop is owed even where nothing says the KZ streams (a Start stopped).
     bool m_stopPending = false;
+    // A whole wait without a new reading while calibrating: the KZ is silent.
+    QTimer m_silence;
     tune::PkCalibration m_calibration;
 };
 

@@ -63,14 +63,8 @@ QStringList TabNavigator::captions() const
 
 void TabNavigator::tabClicked()
 {
-    ++m_depth;
-    showChosenPage();
-    if (--m_depth == 0)
-        emit switched();
-}
-
-void TabNavigator::showChosenPage()
-{
+    if (m_link.isEnding())
+        return;
     for (QGroupBox *page :
          {m_controls.words.setupframe, m_controls.setup.Controlframe, m_controls.com.comframe,
           m_controls.kzPage.KZframe, m_controls.pk.pkframe, m_controls.about.Aboutframe,
@@ -82,41 +76,29 @@ void TabNavigator::showChosenPage()
            {kPk, m_controls.pk.pkframe},          {kKz, m_controls.kzPage.KZframe},
            {kWords, m_controls.words.setupframe}, {kSetUp, m_controls.setup.Controlframe},
            {kAbout, m_controls.about.Aboutframe}};
+    const QString chosen
+        = m_controls.form.TabStrip1->tabText(m_controls.form.TabStrip1->currentIndex());
     for (const auto &[caption, page] : tabs) {
-        // The selected tab is read afresh for every caption: a click handled
-        // during the waits below may have chosen another.
-        if (m_link.isEnding()
-            || m_controls.form.TabStrip1->tabText(m_controls.form.TabStrip1->currentIndex())
-                != caption)
+        if (chosen != caption)
             continue;
         if (caption == kKz)
             m_controls.pk.Text15->setText(
                 QStringLiteral("Press Start to begin , prompts will tell you what to do next"));
         page->show();
-        if (caption == kAbout)
+        if (caption == kAbout) {
             m_about.showDevicePage();
-        const WaitResult shown = m_link.pumpOnce();
-        if (caption == kAbout)
             m_controls.form.TabStrip1->window()->setWindowTitle(
                 QStringLiteral("Loading PDF from Website Please wait"));
-        // A sequence that holds the wire (an upload, a settings transfer)
-        // must not get stops between its lines: the page changes, the
-        // device is not told.
-        if (m_link.isSequenceRunning())
-            continue;
-        if (!shown)
-            return;
-        m_link.sendCommand(commands::kStop);
-        if (!m_link.hold())
-            return;
-        m_link.sendCommand(commands::kStop);
-        if (!m_link.hold())
-            return;
-        if (caption == kKz) {
-            m_link.sendCommand(commands::kKzPageSelect);
-            if (!m_link.hold())
-                return;
         }
+        // The stops go out even when another sequence holds the wire: as
+        // soon as it lets go, before anything that asks after them.
+        CommandSequence stops(SequenceKind::PageChange);
+        stops.send(commands::kStop).hold().send(commands::kStop).hold();
+        if (caption == kKz)
+            stops.send(commands::kKzPageSelect).hold();
+        stops.onEnd([this](WaitResult) { emit switched(); });
+        m_link.run(std::move(stops));
+        return;
     }
 }
 

@@ -29,17 +29,15 @@ public:
     QStringList captions() const;
 
 signals:
-    // A page change has sent all its lines (the outermost, when a click
-    // during its waits changed the page again).
+    // A page change has sent all its lines, or ended without them (the
+    // program ends, the KZ went away).
     void switched();
 
 private:
-    void showChosenPage();
 
     const Form1Controls &m_controls;
     DeviceLink &m_link;
     AboutBrowser &m_about;
-    int m_depth = 0;
 };
 
 } // namespace kz

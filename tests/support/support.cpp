@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTest>
 
 namespace kz::test {
@@ -92,11 +93,18 @@ bool clickConnect(Form1 &window)
 
 bool showPage(Form1 &window, const QString &caption, const std::function<bool()> &quiet)
 {
-    if (!window.tabs().choose(caption))
-        return false;
+    // Choosing the tab already chosen changes nothing and sends nothing.
+    bool sent = window.tabs().captionOf(caption)
+        == window.controls().form.TabStrip1->tabText(window.controls().form.TabStrip1->currentIndex());
+    const QMetaObject::Connection noted
+        = QObject::connect(&window.tabs(), &TabNavigator::switched, [&sent] { sent = true; });
+    const bool chosen = window.tabs().choose(caption);
     const ReceiveRouter &router = window.receiver();
-    return waitUntil(
-        [&] { return (!quiet || quiet()) && !router.isBusy() && router.pending().isEmpty(); });
+    const bool settled = chosen && waitUntil([&] {
+        return sent && (!quiet || quiet()) && !router.isBusy() && router.pending().isEmpty();
+    });
+    QObject::disconnect(noted);
+    return settled;
 }
 
 WindowHarnessBase::WindowHarnessBase(double timeScale)
