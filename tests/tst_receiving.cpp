@@ -215,6 +215,10 @@ void TestReceiving::endlessTextStaysBounded()
     harness.port()->feed(chunk);
     router.tick();
     QCOMPARE(told.count(), 2);
+    // Fault: a message whose end mark the bound cut off still counts as whole.
+    MessageAssembler cut;
+    cut.append(QStringLiteral("^") + QString(MessageAssembler::kMaxPending, u'a'));
+    QVERIFY(!cut.takeMessage());
 }
 
 QTEST_MAIN(TestReceiving)
