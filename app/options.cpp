@@ -136,8 +136,9 @@ Options parseOptions(const QStringList &arguments, const QByteArrayList &rawArgu
     Options options;
     for (const OptionRow &row : kOptions) {
         const QString name = QString::fromLatin1(row.name);
+        // A switch has no value to ask for: Qt 6.8 warns on the console when asked.
         if (row.take && parser.isSet(name))
-            row.take(options, parser.value(name));
+            row.take(options, row.valueName ? parser.value(name) : QString());
     }
     // An empty name would be no file at all: said, not silently ignored.
     for (const char *name : {"screenshot", "trace"}) {

@@ -154,7 +154,8 @@ std::optional<Options> parseOptions(const QStringList &arguments, QString *error
         const QString name = QString::fromLatin1(row.name);
         if (!parser.isSet(name))
             continue;
-        *error = row.take(options, parser.value(name));
+        // A switch has no value to ask for: Qt 6.8 warns on the console when asked.
+        *error = row.take(options, row.valueName ? parser.value(name) : QString());
         if (!error->isEmpty())
             return std::nullopt;
     }
