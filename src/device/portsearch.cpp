@@ -13,7 +13,7 @@ namespace kz {
 
 namespace {
 // Says what runs when a click finds the wire held by the search.
-const QString kName = QStringLiteral("the port search");
+const QString kName = QStringLiteral("the search for the KZ");
 } // namespace
 
 PortSearch::PortSearch(DeviceLink &link, QObject *parent) : QObject(parent), m_link(link)
