@@ -369,8 +369,8 @@ void TestDeviceLink::whatArrivesDuringTheSearch_data()
     QTest::addColumn<QList<int>>("opens");
     QTest::addColumn<int>("found"); // 0 for none
     const QStringList search {"@ 2 2", "@ 1 1", "@ 2 2"};
-    QTest::newRow("a click runs after it") << "click" << search + QStringList {"B1"}
-                                           << QList<int> {1, 2} << 2;
+    QTest::newRow("a click runs after it")
+        << "click" << search + QStringList {"B1"} << QList<int> {1, 2} << 2;
     QTest::newRow("a page change runs after it")
         << "page" << search + QStringList {"P1"} << QList<int> {1, 2} << 2;
     QTest::newRow("a lost port: on to the next")
@@ -393,23 +393,27 @@ void TestDeviceLink::whatArrivesDuringTheSearch()
     PortSearch search(*link);
     QSignalSpy finished(&search, &PortSearch::finished);
     // From the event loop, while port 1 waits for its first probe.
-    connect(&search, &PortSearch::trying, link, [&](int p) {
-        if (p != 1)
-            return;
-        if (arrival == QLatin1String("click"))
-            link->run(CommandSequence(SequenceKind::Click, QStringLiteral("B")).send(QStringLiteral("B1")));
-        else if (arrival == QLatin1String("page"))
-            link->run(CommandSequence(SequenceKind::PageChange).send(QStringLiteral("P1")));
-        else if (arrival == QLatin1String("unplug"))
-            port->unplug();
-        else
-            link->endProgram();
-    }, Qt::QueuedConnection);
+    connect(
+        &search, &PortSearch::trying, link,
+        [&](int p) {
+            if (p != 1)
+                return;
+            if (arrival == QLatin1String("click"))
+                link->run(CommandSequence(SequenceKind::Click, QStringLiteral("B"))
+                              .send(QStringLiteral("B1")));
+            else if (arrival == QLatin1String("page"))
+                link->run(CommandSequence(SequenceKind::PageChange).send(QStringLiteral("P1")));
+            else if (arrival == QLatin1String("unplug"))
+                port->unplug();
+            else
+                link->endProgram();
+        },
+        Qt::QueuedConnection);
     search.start();
     QVERIFY(kz::test::waitUntil([&] { return !finished.isEmpty(); }, 10000));
     // Nothing more after the end, for longer than a probe takes.
-    QVERIFY(!kz::test::waitUntil(
-        [&] { return port->lines() != wire || finished.size() > 1; }, Pacing::scaled(1500)));
+    QVERIFY(!kz::test::waitUntil([&] { return port->lines() != wire || finished.size() > 1; },
+                                 Pacing::scaled(1500)));
     const auto result = finished.first().first().value<PortSearch::Result>();
     QCOMPARE(result.port.value_or(0), found);
     QCOMPARE(port->lines(), wire);

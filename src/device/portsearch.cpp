@@ -117,9 +117,7 @@ void PortSearch::probeStop(int p)
     steps.then([this, p] { m_link.port()->open(p); });
     steps.stopIf([this] { return !m_link.port()->isOpen(); });
     ask(steps, commands::kStop);
-    steps.then([this, answered] {
-        *answered = m_link.readInput().contains(commands::kEndMark);
-    });
+    steps.then([this, answered] { *answered = m_link.readInput().contains(commands::kEndMark); });
     steps.onEnd([this, answered](WaitResult) {
         if (!*answered)
             m_link.port()->close();
