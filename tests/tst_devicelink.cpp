@@ -49,6 +49,7 @@ private slots:
     void searchWaitsBetweenTheStepsOfAProbe();
     void whatArrivesDuringTheSearch_data();
     void whatArrivesDuringTheSearch();
+    void theReturnProbeOpensOnceTheWireIsFree();
     void whatArrivesWhileASequenceRuns_data();
     void whatArrivesWhileASequenceRuns();
     void escapeEndsOnlyAWaitOnAnAnswer_data();
@@ -419,6 +420,27 @@ void TestDeviceLink::whatArrivesDuringTheSearch()
     QCOMPARE(port->lines(), wire);
     QCOMPARE(port->opens().mid(1), opens); // after the one init() made
     QVERIFY(!search.isRunning());
+}
+
+// A sequence that runs while the KZ is away sends into a closed port; the
+// probe for its return must not open the port under that sequence's next line.
+void TestDeviceLink::theReturnProbeOpensOnceTheWireIsFree()
+{
+    port->close();
+    port->setScript([](const QString &line) {
+        return line == QLatin1String("@ 2 2") ? QByteArray("^") : QByteArray();
+    });
+    link->run(CommandSequence(SequenceKind::Click, QStringLiteral("A"))
+                  .send(QStringLiteral("A1"))
+                  .hold()
+                  .send(QStringLiteral("A2")));
+    PortSearch search(*link);
+    QSignalSpy probed(&search, &PortSearch::stopProbed);
+    search.probeStop(1);
+    QVERIFY(probed.wait(5000));
+    QCOMPARE(probed.first().first().toBool(), true);
+    QCOMPARE(port->lines(), QStringList {QStringLiteral("@ 2 2")});
+    QVERIFY(port->isOpen());
 }
 
 void TestDeviceLink::whatArrivesWhileASequenceRuns_data()
