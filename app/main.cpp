@@ -281,7 +281,7 @@ int main(int argc, char *argv[])
     window.show();
     kz::closeOnEndSignals(&window);
     if (options.readings)
-        kz::showReadingsAtStart(window);
+        kz::showReadingsAtStart(window.readings());
     if (!startRequests(window, options))
         return 2;
     return app.exec();

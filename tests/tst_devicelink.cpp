@@ -47,6 +47,9 @@ private slots:
     void aSequenceRefusesAnotherWhileItRuns();
     void aClickDuringAWordRunsOnceTheWordIsSaid();
     void searchWaitsBetweenTheStepsOfAProbe();
+    void whatArrivesDuringTheSearch_data();
+    void whatArrivesDuringTheSearch();
+    void theReturnProbeOpensOnceTheWireIsFree();
     void whatArrivesWhileASequenceRuns_data();
     void whatArrivesWhileASequenceRuns();
     void escapeEndsOnlyAWaitOnAnAnswer_data();
@@ -340,8 +343,11 @@ void TestDeviceLink::searchWaitsBetweenTheStepsOfAProbe()
     port->close();
     port->setPresentPorts({1});
     PortSearch search(*link);
+    QSignalSpy finished(&search, &PortSearch::finished);
     const qint64 start = port->now();
-    const PortSearch::Result result = search.run();
+    search.start();
+    QVERIFY(finished.wait(10000));
+    const auto result = finished.first().first().value<PortSearch::Result>();
     QVERIFY(!result.port);
     QList<int> everyPort;
     for (int p = 1; p <= 30; ++p)
@@ -352,6 +358,89 @@ void TestDeviceLink::searchWaitsBetweenTheStepsOfAProbe()
     const qint64 stopToProbe = port->lineTimes().at(1) - port->lineTimes().at(0);
     QVERIFY2(toStop >= 0.9 * kProbeMs, qPrintable(QString::number(toStop)));
     QVERIFY2(stopToProbe >= 0.9 * 2 * kProbeMs, qPrintable(QString::number(stopToProbe)));
+}
+
+// Port 1 is silent and port 2 answers the stop. What arrives while port 1
+// is probed waits for the search, a lost port passes the search on to the
+// next, and the program ending ends it there.
+void TestDeviceLink::whatArrivesDuringTheSearch_data()
+{
+    QTest::addColumn<QString>("arrival");
+    QTest::addColumn<QStringList>("wire");
+    QTest::addColumn<QList<int>>("opens");
+    QTest::addColumn<int>("found"); // 0 for none
+    const QStringList search {"@ 2 2", "@ 1 1", "@ 2 2"};
+    QTest::newRow("a click runs after it")
+        << "click" << search + QStringList {"B1"} << QList<int> {1, 2} << 2;
+    QTest::newRow("a page change runs after it")
+        << "page" << search + QStringList {"P1"} << QList<int> {1, 2} << 2;
+    QTest::newRow("a lost port: on to the next")
+        << "unplug" << QStringList {"@ 2 2"} << QList<int> {1, 2} << 2;
+    QTest::newRow("the program ending: at once") << "end" << QStringList {} << QList<int> {1} << 0;
+}
+
+void TestDeviceLink::whatArrivesDuringTheSearch()
+{
+    QFETCH(QString, arrival);
+    QFETCH(QStringList, wire);
+    QFETCH(QList<int>, opens);
+    QFETCH(int, found);
+    port->close();
+    port->setPresentPorts({1, 2});
+    port->setScript([this](const QString &line) {
+        return line == QLatin1String("@ 2 2") && port->portNumber() == 2 ? QByteArray("^")
+                                                                         : QByteArray();
+    });
+    PortSearch search(*link);
+    QSignalSpy finished(&search, &PortSearch::finished);
+    // From the event loop, while port 1 waits for its first probe.
+    connect(
+        &search, &PortSearch::trying, link,
+        [&](int p) {
+            if (p != 1)
+                return;
+            if (arrival == QLatin1String("click"))
+                link->run(CommandSequence(SequenceKind::Click, QStringLiteral("B"))
+                              .send(QStringLiteral("B1")));
+            else if (arrival == QLatin1String("page"))
+                link->run(CommandSequence(SequenceKind::PageChange).send(QStringLiteral("P1")));
+            else if (arrival == QLatin1String("unplug"))
+                port->unplug();
+            else
+                link->endProgram();
+        },
+        Qt::QueuedConnection);
+    search.start();
+    QVERIFY(kz::test::waitUntil([&] { return !finished.isEmpty(); }, 10000));
+    // Nothing more after the end, for longer than a probe takes.
+    QVERIFY(!kz::test::waitUntil([&] { return port->lines() != wire || finished.size() > 1; },
+                                 Pacing::scaled(1500)));
+    const auto result = finished.first().first().value<PortSearch::Result>();
+    QCOMPARE(result.port.value_or(0), found);
+    QCOMPARE(port->lines(), wire);
+    QCOMPARE(port->opens().mid(1), opens); // after the one init() made
+    QVERIFY(!search.isRunning());
+}
+
+// A sequence that runs while the KZ is away sends into a closed port; the
+// probe for its return must not open the port under that sequence's next line.
+void TestDeviceLink::theReturnProbeOpensOnceTheWireIsFree()
+{
+    port->close();
+    port->setScript([](const QString &line) {
+        return line == QLatin1String("@ 2 2") ? QByteArray("^") : QByteArray();
+    });
+    link->run(CommandSequence(SequenceKind::Click, QStringLiteral("A"))
+                  .send(QStringLiteral("A1"))
+                  .hold()
+                  .send(QStringLiteral("A2")));
+    PortSearch search(*link);
+    QSignalSpy probed(&search, &PortSearch::stopProbed);
+    search.probeStop(1);
+    QVERIFY(probed.wait(5000));
+    QCOMPARE(probed.first().first().toBool(), true);
+    QCOMPARE(port->lines(), QStringList {QStringLiteral("@ 2 2")});
+    QVERIFY(port->isOpen());
 }
 
 void TestDeviceLink::whatArrivesWhileASequenceRuns_data()

@@ -330,7 +330,7 @@ void TestReadings::windowOpensByShortcutAndOptionAndExports()
     QCommandLineParser parser;
     parser.addOption(readingsOption());
     QVERIFY(parser.parse({QStringLiteral("kz"), QStringLiteral("--readings")}));
-    showReadingsIfAsked(parser, window);
+    showReadingsIfAsked(parser, readings);
     QTRY_VERIFY(view->isVisible());
     QCOMPARE(readings.view(), view); // the same window, the same history
     QVERIFY(!view->findChild<QLabel *>(QStringLiteral("droppedNote"))->isVisible());

@@ -53,6 +53,18 @@ CommandSequence &CommandSequence::then(std::function<void()> action)
     return *this;
 }
 
+CommandSequence &CommandSequence::extend(std::function<void(CommandSequence &)> more)
+{
+    m_steps.append({Step::Kind::Extend, {}, 0, {}, {}, std::move(more)});
+    return *this;
+}
+
+void CommandSequence::insertSteps(qsizetype at, const CommandSequence &more)
+{
+    for (qsizetype i = 0; i < more.m_steps.size(); ++i)
+        m_steps.insert(at + i, more.m_steps.at(i));
+}
+
 CommandSequence &CommandSequence::onEnd(std::function<void(WaitResult)> done)
 {
     m_done = std::move(done);

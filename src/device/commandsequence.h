@@ -47,12 +47,13 @@ enum class SequenceKind {
 class CommandSequence {
 public:
     struct Step {
-        enum class Kind { Send, Hold, Hold1, Dtimer, WaitAnswer, StopIf, Do };
+        enum class Kind { Send, Hold, Hold1, Dtimer, WaitAnswer, StopIf, Do, Extend };
         Kind kind;
         QString line; // Send
         int ms = 0; // Dtimer, WaitAnswer's deadline (design time)
         std::function<bool()> test; // WaitAnswer, StopIf
         std::function<void()> action; // Do
+        std::function<void(CommandSequence &)> extend; // Extend
     };
 
     // `name` says what runs in "Busy: ... is running"; a sequence without a
@@ -74,6 +75,13 @@ public:
     CommandSequence &stopIf(std::function<bool()> condition);
     // Runs the behaviour's own code between two steps (a prompt, a title).
     CommandSequence &then(std::function<void()> action);
+    // Runs `more` when reached; the steps it adds to the sequence it is given
+    // run next, in place of this one. For a sequence whose later steps depend
+    // on what the device answered (the port search), still one sequence on
+    // the wire. Its kind, name and end handler are not used.
+    CommandSequence &extend(std::function<void(CommandSequence &)> more);
+    // Puts the steps of `more` at `at`: how the link runs an extend step.
+    void insertSteps(qsizetype at, const CommandSequence &more);
     // Called once when the sequence has ended, however it ended; the wire is
     // free by then.
     CommandSequence &onEnd(std::function<void(WaitResult)> done);

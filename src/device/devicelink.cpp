@@ -376,6 +376,14 @@ void DeviceLink::advance()
         case Kind::Do:
             step.action();
             break;
+        case Kind::Extend: {
+            CommandSequence more(m_running->sequence.kind());
+            step.extend(more);
+            // The action may have ended the sequence (the program ending).
+            if (m_running)
+                m_running->sequence.insertSteps(m_running->next, more);
+            break;
+        }
         case Kind::StopIf:
             if (step.test())
                 return finish(WaitResult::Stopped);

@@ -8,10 +8,13 @@
 
 namespace kz {
 
+class CommandSequence;
 class DeviceLink;
 
 // Looks for the KZ on ports 1 to 30: each port that opens is stopped and
-// probed, and the first that answers stays open.
+// probed, and the first that answers stays open. The search is one sequence
+// the link runs from the event loop: no other sequence puts lines between
+// its probes, and it waits behind one that runs when it starts.
 class PortSearch : public QObject {
     Q_OBJECT
 public:
@@ -30,24 +33,36 @@ public:
 
     explicit PortSearch(DeviceLink &link, QObject *parent = nullptr);
 
-    // Runs the whole search; the window's events keep running meanwhile.
-    Result run();
+    // Starts the whole search and returns at once; `finished` tells how it
+    // ended. Ignored while a search or a stop probe runs.
+    void start();
     bool isRunning() const { return m_running; }
     // Opens port p and stops the device there, as the search's first probe
-    // does. The port stays open when the KZ answers, and is closed when not.
-    bool answersStop(int port);
+    // does; `stopProbed` tells whether it answered. The port stays open when
+    // the KZ answers, and is closed when not. Ignored while a search runs.
+    void probeStop(int port);
 
 signals:
-    // Port p is about to be tried; the search pumps events once after this.
+    // Port p is about to be tried.
     void trying(int port);
+    // The search has ended; with no port when the program is ending.
+    void finished(const kz::PortSearch::Result &result);
+    void stopProbed(bool answered);
 
 private:
-    bool probe(int port, QStringList &refusals);
-    // One probe step: whether the KZ answered the line with the token.
-    bool answers(const QString &line, const QString &token);
+    void tryPort(CommandSequence &steps, int port);
+    void probe(CommandSequence &steps, int port);
+    void goOn(CommandSequence &steps, int port);
+    void ended(bool lost);
+    // A pause, the line, and a pause for the answer.
+    static void ask(CommandSequence &steps, const QString &line);
+    CommandSequence search() const;
 
     DeviceLink &m_link;
     bool m_running = false;
+    // The port being tried, and what the search has found so far.
+    int m_port = 0;
+    Result m_result;
 };
 
 } // namespace kz

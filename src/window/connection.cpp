@@ -39,12 +39,9 @@ Connection::Connection(const ConnectPanel &panel, const FormParts &form,
     connect(m_panel.VScroll5, &QScrollBar::valueChanged, this,
             [this](int value) { m_panel.Text17->setText(signedField(value)); });
     connect(m_search, &PortSearch::trying, this, &Connection::showTrying);
+    connect(m_search, &PortSearch::finished, this, &Connection::searchEnded);
+    connect(m_search, &PortSearch::stopProbed, this, &Connection::probedStop);
     connect(&m_link, &DeviceLink::portLost, this, &Connection::portLost);
-}
-
-bool Connection::isSearching() const
-{
-    return m_search->isRunning();
 }
 
 void Connection::showTrying(int p)
@@ -55,15 +52,30 @@ void Connection::showTrying(int p)
 
 void Connection::search()
 {
-    if (isSearching() || m_connected)
+    if (isSearching() || m_connected || m_link.isEnding())
         return;
-    const PortSearch::Result result = m_search->run();
-    if (m_link.isEnding())
-        return;
-    if (!result.port) {
-        showNotFound(result.refusals);
+    m_searching = true;
+    m_search->start();
+}
+
+void Connection::searchEnded(const PortSearch::Result &result)
+{
+    if (m_link.isEnding()) {
+        m_searching = false;
         return;
     }
+    if (!result.port) {
+        // From the event loop: the link hands the wire on first, and the
+        // message box waits there.
+        QTimer::singleShot(0, this, [this, refusals = result.refusals] {
+            if (m_link.isEnding())
+                m_searching = false;
+            else
+                showNotFound(refusals);
+        });
+        return;
+    }
+    m_searching = false;
     setBackground(m_panel.Text1, kFound);
     m_panel.Text1->setText(m_panel.Text1->text() + kFoundLead + signedField(*result.port) + kStars);
     showConnected();
@@ -84,6 +96,7 @@ void Connection::showNotFound(const QStringList &refusals)
     setBackground(m_panel.Text1, kNotFound);
     m_panel.Text1->setText(QStringLiteral("******** No Controller Found *************"));
     m_panel.Text1->setToolTip(refusals.join(u'\n'));
+    m_searching = false;
     emit notFound();
 }
 
@@ -124,10 +137,14 @@ void Connection::portLost(const QString &reason)
 
 void Connection::lookForReturn()
 {
-    if (m_link.isEnding() || m_search->isRunning()) {
+    if (m_link.isEnding() || m_search->isRunning())
         return;
-    }
-    if (!m_search->answersStop(m_port))
+    m_search->probeStop(m_port);
+}
+
+void Connection::probedStop(bool answered)
+{
+    if (!answered || m_link.isEnding())
         return;
     m_returnWatch->stop();
     const QString notice = QStringLiteral("The KZ is back on port #%1.").arg(signedField(m_port));

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "device/portsearch.h"
+
 #include <QObject>
 #include <QStringList>
 
@@ -10,7 +12,6 @@ class QWidget;
 namespace kz {
 
 class DeviceLink;
-class PortSearch;
 struct ConnectPanel;
 struct FormParts;
 struct PicturePanel;
@@ -24,12 +25,14 @@ public:
     Connection(const ConnectPanel &panel, const FormParts &form, const PicturePanel &pictures,
                QWidget *firstPage, DeviceLink &link, QObject *parent = nullptr);
 
-    // Click of "Connect  to KZ". Ignored while a search runs.
+    // Click of "Connect  to KZ": starts the search, which reports by
+    // `connected` or `notFound`. Ignored while a search runs.
     void search();
     // Click of "Open Com #". Ignored while a search runs.
     void openManually();
 
-    bool isSearching() const;
+    // From the click until the search has shown what it found.
+    bool isSearching() const { return m_searching; }
     bool isConnected() const { return m_connected; }
 
 signals:
@@ -42,6 +45,8 @@ signals:
 
 private:
     void showTrying(int port);
+    void searchEnded(const PortSearch::Result &result);
+    void probedStop(bool answered);
     void showConnected();
     void showNotFound(const QStringList &refusals);
     void portLost(const QString &reason);
@@ -53,6 +58,7 @@ private:
     QWidget *m_firstPage;
     DeviceLink &m_link;
     PortSearch *m_search;
+    bool m_searching = false;
     bool m_connected = false;
     int m_port = 0;
     // While the KZ is away: one attempt a second to open its port again.

@@ -21,6 +21,7 @@
 #include "window/keyboard.h"
 #include "window/programicon.h"
 #include "window/readings/readings.h"
+#include "window/readings/readingsource.h"
 #include "kit/receiverouter.h"
 #include "window/tabnavigator.h"
 #include "kit/widgets.h"
@@ -109,7 +110,8 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
 
     m_keys = new KeyboardNavigator(m_controls, this);
 
-    m_readings = new Readings(*this);
+    m_readings = new Readings(*feedReadings(), this);
+    addPageAction(m_readings->action());
 
     load();
 }
@@ -156,6 +158,25 @@ void Form1::load()
     hideWhileCovered(m_controls.pictures.Frame2, m_controls.com.comframe);
 
     m_state.gain = toInt16(numericValue(m_controls.setup.Text13->text())).value_or(m_state.gain);
+}
+
+ReadingSource *Form1::feedReadings()
+{
+    auto *source = new ReadingSource(this);
+    connect(m_connection, &Connection::connected, source, &ReadingSource::connected);
+    connect(m_comWords, &ComWords::readingTaken, source, &ReadingSource::comReading);
+    connect(m_comWords, &ComWords::groupNamed, source, &ReadingSource::comWord);
+    connect(m_modes, &ModeControl::readingStreamed, source, &ReadingSource::touchReading);
+    connect(m_pk, &PkTest::readingTaken, source, &ReadingSource::pkReading);
+    connect(m_pk, &PkTest::lineMoved, source, &ReadingSource::pkLineMoved);
+    connect(m_autoTune, &AutoTune::passMeasured, source, &ReadingSource::tunePassMeasured);
+    connect(m_autoTune, &AutoTune::tuned, source, &ReadingSource::tuned);
+    connect(m_questions, &QuestionDesk::asked, source, &ReadingSource::questionAsked);
+    connect(m_questions, &QuestionDesk::answered, source, &ReadingSource::answered);
+    connect(m_modes, &ModeControl::modeStarted, source, &ReadingSource::modeStarted);
+    connect(m_upload, &WordListUpload::started, source, &ReadingSource::uploadStarted);
+    connect(m_upload, &WordListUpload::finished, source, &ReadingSource::uploadFinished);
+    return source;
 }
 
 void Form1::addPageAction(QAction *action)

@@ -22,6 +22,7 @@ class LogFile;
 class ModeControl;
 class PkTest;
 class Readings;
+class ReadingSource;
 class QuestionDesk;
 class ReadBack;
 class ReceiveRouter;
@@ -77,6 +78,8 @@ protected:
 private:
     // The window's load: word lists, pages shown, gain.
     void load();
+    // What the behaviours tell the readings window.
+    ReadingSource *feedReadings();
 
     Form1Controls m_controls;
     FormState m_state;

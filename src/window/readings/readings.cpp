@@ -1,17 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/readings/readings.h"
 
-#include "modes/modecontrol.h"
-#include "questions/questiondesk.h"
-#include "tuning/autotune.h"
-#include "tuning/pktest.h"
-#include "window/connection.h"
-#include "window/form1.h"
 #include "window/pluginsearch.h"
+#include "window/readings/readingsource.h"
 #include "window/readings/readingsview.h"
 #include "window/shortcuts.h"
-#include "words/comwords.h"
-#include "words/upload.h"
 
 #include <QAction>
 #include <QMessageBox>
@@ -76,14 +69,13 @@ ReadingsView *createReadingsView(const ReadingHistory &history, QWidget *parent,
     return plugin ? plugin->createView(history, parent) : nullptr;
 }
 
-Readings::Readings(Form1 &form)
-    : QObject(&form), m_form(form), m_action(new QAction(kActionText, this))
+Readings::Readings(const ReadingSource &source, QWidget *window)
+    : QObject(window), m_window(window), m_action(new QAction(kActionText, this))
 {
     m_action->setObjectName(QStringLiteral("showReadings"));
     m_action->setShortcut(readingsKey());
     connect(m_action, &QAction::triggered, this, &Readings::show);
-    form.addPageAction(m_action);
-    feed(form);
+    feed(source);
 }
 
 Readings::~Readings()
@@ -91,40 +83,40 @@ Readings::~Readings()
     delete m_view;
 }
 
-void Readings::feed(Form1 &form)
+void Readings::feed(const ReadingSource &source)
 {
     using S = Reading::Source;
     auto to
         = [this](S source) { return [this, source](double value) { m_log.add(source, value); }; };
 
-    connect(&form.connection(), &Connection::connected, this, [this] { m_log.startClock(); });
-    connect(&form.comWords(), &ComWords::readingTaken, this, to(S::ComReading));
-    connect(&form.comWords(), &ComWords::groupNamed, this,
+    connect(&source, &ReadingSource::connected, this, [this] { m_log.startClock(); });
+    connect(&source, &ReadingSource::comReading, this, to(S::ComReading));
+    connect(&source, &ReadingSource::comWord, this,
             [this](int number, const QString &word) { m_log.add(S::ComWord, number, word); });
-    connect(&form.modes(), &ModeControl::readingStreamed, this, to(S::TouchReading));
-    connect(&form.pkTest(), &PkTest::readingTaken, this, to(S::PkReading));
-    connect(&form.pkTest(), &PkTest::lineMoved, this, to(S::PkLine));
-    connect(&form.autoTune(), &AutoTune::passMeasured, this,
+    connect(&source, &ReadingSource::touchReading, this, to(S::TouchReading));
+    connect(&source, &ReadingSource::pkReading, this, to(S::PkReading));
+    connect(&source, &ReadingSource::pkLineMoved, this, to(S::PkLine));
+    connect(&source, &ReadingSource::tunePassMeasured, this,
             [this](int, double level) { m_log.add(S::TunePass, level); });
-    connect(&form.autoTune(), &AutoTune::tuned, this, [this](double low, double mid, double high) {
+    connect(&source, &ReadingSource::tuned, this, [this](double low, double mid, double high) {
         m_log.add(S::TuneLow, low);
         m_log.add(S::TuneMid, mid);
         m_log.add(S::TuneHigh, high);
     });
 
     // The events that explain the readings around them.
-    connect(&form.questions(), &QuestionDesk::asked, this,
+    connect(&source, &ReadingSource::questionAsked, this,
             [this](const QString &question, int seconds) {
                 m_log.add(S::Question, seconds, question);
             });
-    connect(&form.questions(), &QuestionDesk::answered, this,
+    connect(&source, &ReadingSource::answered, this,
             [this](const QString &answer) { m_log.add(S::Answer, 0, answer.trimmed()); });
     connect(
-        &form.modes(), &ModeControl::modeStarted, this,
+        &source, &ReadingSource::modeStarted, this,
         [this](qint16 mode, const QString &caption) { m_log.add(S::ModeStarted, mode, caption); });
-    connect(&form.upload(), &WordListUpload::started, this,
+    connect(&source, &ReadingSource::uploadStarted, this,
             [this] { m_log.add(S::UploadStarted, 0); });
-    connect(&form.upload(), &WordListUpload::finished, this,
+    connect(&source, &ReadingSource::uploadFinished, this,
             [this](WordListUpload::Outcome outcome, int block) {
                 const bool complete = outcome == WordListUpload::Outcome::Complete;
                 m_log.add(S::UploadEnded, complete ? WordListUpload::kBlocks : block,
@@ -136,7 +128,7 @@ bool Readings::show()
 {
     if (!m_view) {
         QString error;
-        m_view = createReadingsView(m_log, &m_form, &error);
+        m_view = createReadingsView(m_log, m_window, &error);
         if (!m_view) {
             explainMissing(error);
             return false;
@@ -156,7 +148,7 @@ void Readings::explainMissing(const QString &error)
     auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Readings"),
                                 QStringLiteral("The readings window is not installed (Debian "
                                                "package kz-readings)."),
-                                QMessageBox::Ok, &m_form);
+                                QMessageBox::Ok, m_window);
     if (!error.isEmpty())
         box->setDetailedText(error);
     box->setAttribute(Qt::WA_DeleteOnClose);

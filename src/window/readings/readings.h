@@ -13,8 +13,8 @@ class QWidget;
 
 namespace kz {
 
-class Form1;
 class ReadingHistory;
+class ReadingSource;
 class ReadingsView;
 
 // A readings window for `history` from the plugin, loaded on the first
@@ -24,13 +24,15 @@ ReadingsView *createReadingsView(const ReadingHistory &history, QWidget *parent,
 // The readings of the run and the window that plots them. The log takes
 // what the behaviours report from the start; the window, and the plotting
 // library with it, is loaded from the "kzreadings" plugin only when the user
-// first asks for it (Ctrl+R, "Show readings" on a page, `--readings`).
+// first asks for it (Ctrl+R, "Show readings" on a page, `--readings`). The
+// window that owns it puts the action on its pages.
 class Readings : public QObject {
     Q_OBJECT
 public:
     static const QString kActionText;
 
-    explicit Readings(Form1 &form);
+    // The readings window opens beside `window`.
+    Readings(const ReadingSource &source, QWidget *window);
     ~Readings() override;
 
     ReadingLog &log() { return m_log; }
@@ -48,10 +50,10 @@ public:
     static QString loadedPluginPath();
 
 private:
-    void feed(Form1 &form);
+    void feed(const ReadingSource &source);
     void explainMissing(const QString &error);
 
-    Form1 &m_form;
+    QWidget *m_window;
     ReadingLog m_log;
     QAction *m_action;
     // A window of the main one's, deleted before the log it reads.

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "window/readings/readingsoption.h"
 
-#include "window/form1.h"
 #include "window/readings/readings.h"
 
 #include <QCommandLineParser>
@@ -22,17 +21,17 @@ QCommandLineOption readingsOption()
                                              "menu)."));
 }
 
-void showReadingsIfAsked(const QCommandLineParser &parser, Form1 &window)
+void showReadingsIfAsked(const QCommandLineParser &parser, Readings &readings)
 {
     if (parser.isSet(kName))
-        showReadingsAtStart(window);
+        showReadingsAtStart(readings);
 }
 
-void showReadingsAtStart(Form1 &window)
+void showReadingsAtStart(Readings &readings)
 {
     // Once the main window is up, so that the readings window opens beside
     // it rather than before it.
-    QTimer::singleShot(0, &window, [&window] { window.readings().show(); });
+    QTimer::singleShot(0, &readings, [&readings] { readings.show(); });
 }
 
 } // namespace kz

@@ -7,13 +7,13 @@ class QCommandLineParser;
 
 namespace kz {
 
-class Form1;
+class Readings;
 
 // `--readings`: the readings window opens with the main window.
 QCommandLineOption readingsOption();
 
 // To be called once the main window is shown.
-void showReadingsIfAsked(const QCommandLineParser &parser, Form1 &window);
-void showReadingsAtStart(Form1 &window);
+void showReadingsIfAsked(const QCommandLineParser &parser, Readings &readings);
+void showReadingsAtStart(Readings &readings);
 
 } // namespace kz
