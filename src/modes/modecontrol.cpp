@@ -2,6 +2,7 @@
 #include "modes/modecontrol.h"
 
 #include "device/commands.h"
+#include "device/commandsequence.h"
 #include "device/devicelink.h"
 #include "device/format.h"
 #include "kit/formstate.h"
@@ -11,6 +12,8 @@
 
 #include <QGroupBox>
 #include <QPushButton>
+
+#include <utility>
 
 namespace kz {
 
@@ -51,18 +54,20 @@ ModeControl::ModeControl(const KzPage &page, FormState &state, DeviceLink &link,
 
 void ModeControl::start(const ModeStart &start)
 {
-    // A click during another sequence's waits is ignored: its lines would
-    // land between that sequence's.
-    DeviceLink::Sequence wire(m_link, QStringLiteral("a mode start"), [this, start] { this->start(start); });
-    if (!wire)
-        return;
-    m_state.mode = start.mode;
-    m_link.sendCommand(start.firstCommand);
-    if (!m_link.hold() || !m_link.brk() || !m_link.hold())
-        return;
-    m_link.sendCommand(start.modeCommand);
-    emit modeStarted(start.mode, start.caption);
-    modeOff();
+    // A click during another sequence waits its turn or is refused, as the
+    // link's policy says: its lines never land between that sequence's.
+    CommandSequence lines(SequenceKind::Click, QStringLiteral("a mode start"));
+    lines.then([this, mode = start.mode] { m_state.mode = mode; })
+        .send(start.firstCommand)
+        .hold()
+        .send(commands::kStop)
+        .hold(2)
+        .send(start.modeCommand)
+        .then([this, start] {
+            emit modeStarted(start.mode, start.caption);
+            modeOff();
+        });
+    m_link.run(std::move(lines));
 }
 
 void ModeControl::modeOff()
