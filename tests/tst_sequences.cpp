@@ -27,11 +27,16 @@ private slots:
     void tabChangeDuringASequenceStopsOnceTheWireIsFree();
     void pollWaitsOutASequence();
     void aClickDuringAComWordSendsOnceTheWordIsSaid();
+    void aPollDuringAComWordWaitsForTheWord();
     void aRefusedClickSaysWhatHoldsTheWire();
     void closingTheWindowEndsASequencePromptly_data();
     void closingTheWindowEndsASequencePromptly();
 
 private:
+    // Feeds a first message, three readings and the group's end, one a
+    // receive tick: a word is announced on the COM page.
+    void feedAGroup();
+
     std::unique_ptr<WindowHarness> h;
 };
 
@@ -82,13 +87,7 @@ void TestSequences::aClickDuringAComWordSendsOnceTheWordIsSaid()
         if (line == sayLead)
             QTimer::singleShot(0, firmware, &QPushButton::click);
     });
-    // A first message, three readings and the group's end, one a tick: a word is announced
-    // on the COM page.
-    QList<QByteArray> group {"1^", "100^", "100^", "100^", "1^"};
-    connect(h->controls().form.Timer1, &QTimer::timeout, this, [&] {
-        if (!group.isEmpty() && !h->port()->hasUnread())
-            h->port()->feed(group.takeFirst());
-    });
+    feedAGroup();
     QVERIFY(waitUntil([&] {
         return h->port()->lines().count(QStringLiteral("> 27 10 10")) == 2;
     }));
@@ -96,6 +95,39 @@ void TestSequences::aClickDuringAComWordSendsOnceTheWordIsSaid()
     const qsizetype said = lines.indexOf(QRegularExpression(QStringLiteral("^@ \\d+ 0 $")));
     QVERIFY2(said > 0 && lines.at(said - 1) == sayLead, qPrintable(lines.join(u'|')));
     QVERIFY2(said < lines.indexOf(QStringLiteral("> 27 10 10")), qPrintable(lines.join(u'|')));
+}
+
+void TestSequences::feedAGroup()
+{
+    auto group = std::make_shared<QList<QByteArray>>(
+        QList<QByteArray> {"1^", "100^", "100^", "100^", "1^"});
+    connect(h->controls().form.Timer1, &QTimer::timeout, this, [this, group] {
+        if (!group->isEmpty() && !h->port()->hasUnread())
+            h->port()->feed(group->takeFirst());
+    });
+}
+
+// Fault: the question's poll goes between a word's lines or into its waits.
+void TestSequences::aPollDuringAComWordWaitsForTheWord()
+{
+    const QRegularExpression said(QStringLiteral("^@ \\d+ 0 $"));
+    QTest::mouseClick(h->controls().com.Command2, Qt::LeftButton);
+    QVERIFY(waitUntil([&] { return h->port()->lines().contains(QStringLiteral("> 11 1")); }));
+    feedAGroup();
+    QVERIFY(waitUntil([&] {
+        const QStringList lines = h->port()->lines();
+        const qsizetype at = lines.indexOf(said);
+        return at >= 0 && lines.indexOf(QStringLiteral("> 11 1"), at) > at;
+    }));
+    const QStringList lines = h->port()->lines();
+    const qsizetype at = lines.indexOf(said);
+    QVERIFY2(lines.at(at - 1) == QStringLiteral("> 26  10  10 "), qPrintable(lines.join(u'|')));
+    const qsizetype poll = lines.indexOf(QStringLiteral("> 11 1"), at);
+    QCOMPARE(poll, at + 1);
+    // Not before the word's ten holds are over.
+    const QList<qint64> times = h->port()->lineTimes();
+    QVERIFY2(times.at(poll) - times.at(at) >= 0.8 * 10 * Pacing::scaled(250),
+             qPrintable(QString::number(times.at(poll) - times.at(at))));
 }
 
 void TestSequences::aRefusedClickSaysWhatHoldsTheWire()

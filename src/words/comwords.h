@@ -37,6 +37,7 @@ private:
     const ComPage &m_page;
     FormState &m_state;
     DeviceLink &m_link;
+    ReceiveRouter &m_router;
     ReadingGroups m_groups;
 };
 
