@@ -5,11 +5,13 @@
 #include "device/pacing.h"
 #include "support.h"
 #include "kit/receiverouter.h"
+#include "questions/questiondesk.h"
 #include "kit/widgets.h"
 #include "window/tabnavigator.h"
 
 #include <QGroupBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTabBar>
@@ -28,6 +30,7 @@ private slots:
     void pollWaitsOutASequence();
     void aClickDuringAComWordSendsOnceTheWordIsSaid();
     void aPollDuringAComWordWaitsForTheWord();
+    void aPollLeftWaitingPastTheResponseWindowSendsNothing();
     void aRefusedClickSaysWhatHoldsTheWire();
     void closingTheWindowEndsASequencePromptly_data();
     void closingTheWindowEndsASequencePromptly();
@@ -128,6 +131,24 @@ void TestSequences::aPollDuringAComWordWaitsForTheWord()
     const QList<qint64> times = h->port()->lineTimes();
     QVERIFY2(times.at(poll) - times.at(at) >= 0.8 * 10 * Pacing::scaled(250),
              qPrintable(QString::number(times.at(poll) - times.at(at))));
+}
+
+// Fault: a poll that waited out a sequence goes after the question's window
+// has ended.
+void TestSequences::aPollLeftWaitingPastTheResponseWindowSendsNothing()
+{
+    QSignalSpy answered(&h->window()->questions(), &QuestionDesk::answered);
+    h->controls().com.Option2->setChecked(true); // 6 seconds
+    QTest::mouseClick(h->controls().com.Command2, Qt::LeftButton);
+    QVERIFY(waitUntil([&] { return h->port()->lines().contains(QStringLiteral("> 11 1")); }));
+    // Holds the wire from a poll's wait until past the window's end.
+    CommandSequence holding(SequenceKind::Click, QStringLiteral("holding"));
+    holding.send(QStringLiteral("L")).dtimer(8);
+    h->window()->link().run(holding);
+    QVERIFY(waitUntil([&] { return !h->window()->link().isSequenceRunning(); }));
+    QCOMPARE(answered.count(), 1);
+    const QStringList lines = h->port()->lines();
+    QCOMPARE(lines.last(), QStringLiteral("L"));
 }
 
 void TestSequences::aRefusedClickSaysWhatHoldsTheWire()

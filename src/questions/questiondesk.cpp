@@ -2,6 +2,7 @@
 #include "questions/questiondesk.h"
 
 #include "device/commands.h"
+#include "device/commandsequence.h"
 #include "device/devicelink.h"
 #include "device/pacing.h"
 #include "questions/logfile.h"
@@ -15,7 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include <tuple>
+#include <utility>
 
 namespace kz {
 
@@ -103,18 +104,19 @@ bool QuestionDesk::isWaiting() const
 
 void QuestionDesk::pollTick()
 {
-    // A tick due while the last one still holds is dropped: polls never nest.
+    // A tick due while the last poll runs or waits is dropped: polls never
+    // nest, and one waits out a running sequence rather than going between
+    // its lines.
     if (m_polling)
         return;
-    // Nor does a poll go between the lines of a running sequence; the next
-    // tick polls again.
-    if (m_link.isSequenceRunning())
-        return;
     m_polling = true;
-    m_link.sendCommand(commands::kReading1);
-    // The poll ends with its wait however the wait ends.
-    std::ignore = m_link.hold();
-    m_polling = false;
+    CommandSequence poll(SequenceKind::Own);
+    // A window that ended while the poll waited wants no more.
+    poll.stopIf([this] { return !isWaiting(); })
+        .send(commands::kReading1)
+        .hold()
+        .onEnd([this](WaitResult) { m_polling = false; });
+    m_link.run(std::move(poll));
 }
 
 void QuestionDesk::endOfResponseWindow()
