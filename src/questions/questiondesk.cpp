@@ -6,7 +6,6 @@
 #include "device/devicelink.h"
 #include "device/pacing.h"
 #include "questions/logfile.h"
-#include "kit/formstate.h"
 #include "kit/pages.h"
 #include "kit/widgets.h"
 
@@ -26,9 +25,10 @@ const QString kEnterPrefix = QStringLiteral("USER: ");
 const QString kAnswerPrefix = QStringLiteral("KZ  :");
 } // namespace
 
-QuestionDesk::QuestionDesk(const ComPage &page, const FormParts &form, FormState &state,
+QuestionDesk::QuestionDesk(const ComPage &page, const FormParts &form, TakeAnswer takeAnswer,
                            DeviceLink &link, LogFile &log, QObject *parent)
-    : QObject(parent), m_page(page), m_form(form), m_state(state), m_link(link), m_log(log),
+    : QObject(parent), m_page(page), m_form(form), m_takeAnswer(std::move(takeAnswer)),
+      m_link(link), m_log(log),
       m_initialText(page.Text3->text())
 {
     m_page.Text3->editor()->installEventFilter(this);
@@ -127,7 +127,7 @@ void QuestionDesk::endOfResponseWindow()
     m_page.Text3->setEnabled(true);
     m_page.Command2->setEnabled(true);
 
-    const QString answer = m_state.sam;
+    const QString answer = m_takeAnswer();
     m_page.Text2->prependEntry(kAnswerPrefix + answer);
 
     if (m_log.writeEntry(LogFile::answerEntry(answer, QDateTime::currentDateTime())))
@@ -135,8 +135,6 @@ void QuestionDesk::endOfResponseWindow()
     else
         showLogFailure();
     m_log.close();
-
-    m_state.sam.clear();
 
     // Taking the focus from another page or another program would steal the
     // user's keys.

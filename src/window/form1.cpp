@@ -80,7 +80,9 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
     m_tabs = new TabNavigator(m_controls, *m_link, *m_about, this);
     connect(m_tabs, &TabNavigator::switched, m_pk, &PkTest::pageChanged);
     m_log = new LogFile(m_controls.log, this);
-    m_questions = new QuestionDesk(m_controls.com, m_controls.form, m_state, *m_link, *m_log, this);
+    m_questions = new QuestionDesk(
+        m_controls.com, m_controls.form, [this] { return m_comWords->takeAnswer(); }, *m_link,
+        *m_log, this);
 
     connect(m_receiver, &ReceiveRouter::textWithoutEndMark, m_questions, [this] {
         m_questions->note(QStringLiteral("The KZ sent text without an end mark; the oldest of it "

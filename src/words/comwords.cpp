@@ -54,7 +54,7 @@ void ComWords::announce(QString &groupText)
         return;
 
     m_page.List1->selectIndex(word->number);
-    m_state.sam += u' ' + m_page.List1->selectedText();
+    m_answer += u' ' + m_page.List1->selectedText();
     // The handlers after this one take nothing from a group already said.
     groupText.clear();
 
