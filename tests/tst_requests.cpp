@@ -7,6 +7,7 @@
 #include "support.h"
 #include "kit/receiverouter.h"
 #include "kit/widgets.h"
+#include "modes/modecontrol.h"
 #include "words/wordlist.h"
 
 #include <QCheckBox>
@@ -142,7 +143,7 @@ void TestRequests::modeButtonSendsItsSequenceAndSetsTheDisplay()
     QVERIFY(settled());
     QCOMPARE(h->port()->lines(), sent);
     verifyGaps({1, 2}); // a hold, then the stop's hold and one more
-    QCOMPARE(h->window()->state().mode, qint16(mode));
+    QCOMPARE(h->window()->modes().mode(), qint16(mode));
     QCOMPARE(kzPage().List2->isHidden(), !shown);
     QCOMPARE(kzPage().Text10->isHidden(), !shown);
 }
@@ -184,7 +185,7 @@ void TestRequests::clickDuringASequenceIsRefused()
     QVERIFY(settled());
     QCOMPARE(h->port()->lines(), sent);
     // A refused mode click leaves `mode` as the first click set it.
-    QCOMPARE(h->window()->state().mode, qint16(first == QLatin1String("Command4") ? 1 : 0));
+    QCOMPARE(h->window()->modes().mode(), qint16(first == QLatin1String("Command4") ? 1 : 0));
 }
 
 void TestRequests::onlyMessagesWithDigitsAreReports_data()

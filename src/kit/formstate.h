@@ -9,8 +9,6 @@ namespace kz {
 struct FormState {
     // Multiplier of the COM page's word numbers, from the Low GAIN box.
     qint16 gain = 0;
-    // The last mode started (20 while the PK test runs).
-    qint16 mode = 0;
 };
 
 } // namespace kz

@@ -5,7 +5,6 @@
 #include "device/commandsequence.h"
 #include "device/devicelink.h"
 #include "device/format.h"
-#include "kit/formstate.h"
 #include "kit/pages.h"
 #include "kit/receiverouter.h"
 #include "kit/widgets.h"
@@ -25,9 +24,9 @@ constexpr double kReportBelow = 256;
 constexpr qint16 kWordsMode = 1;
 } // namespace
 
-ModeControl::ModeControl(const KzPage &page, FormState &state, DeviceLink &link,
-                         ReceiveRouter &router, QObject *parent)
-    : QObject(parent), m_page(page), m_state(state), m_link(link)
+ModeControl::ModeControl(const KzPage &page, DeviceLink &link, ReceiveRouter &router,
+                         QObject *parent)
+    : QObject(parent), m_page(page), m_link(link)
 {
     using namespace commands;
     const std::pair<QPushButton *, ModeStart> buttons[] = {
@@ -57,7 +56,7 @@ void ModeControl::start(const ModeStart &start)
     // A click during another sequence waits its turn or is refused, as the
     // link's policy says: its lines never land between that sequence's.
     CommandSequence lines(SequenceKind::Click, QStringLiteral("a mode start"));
-    lines.then([this, mode = start.mode] { m_state.mode = mode; })
+    lines.then([this, mode = start.mode] { m_mode = mode; })
         .send(start.firstCommand)
         .hold()
         .send(commands::kStop)
@@ -72,7 +71,7 @@ void ModeControl::start(const ModeStart &start)
 
 void ModeControl::modeOff()
 {
-    const bool shown = m_state.mode == kWordsMode;
+    const bool shown = m_mode == kWordsMode;
     m_page.List2->setVisible(shown);
     m_page.Text10->setVisible(shown);
 }

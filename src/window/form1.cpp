@@ -69,11 +69,12 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
     m_readBack = new ReadBack(m_controls.words, m_controls.com.List1, *m_link, *m_receiver, this);
     m_upload
         = new WordListUpload(m_controls.words, m_controls.hidden, m_controls.form, *m_link, this);
-    m_modes = new ModeControl(m_controls.kzPage, m_state, *m_link, *m_receiver, this);
+    m_modes = new ModeControl(m_controls.kzPage, *m_link, *m_receiver, this);
     m_sayWord = new SayWord(m_controls.words, m_controls.com.List1, *m_link, this);
     m_voice = new VoiceSettings(m_controls.setup, m_controls.com, *m_link, this);
     m_info = new InfoWindow(m_controls.setup, *m_receiver, this);
-    m_pk = new PkTest(m_controls.pk, m_state, *m_link, *m_receiver, this);
+    m_pk = new PkTest(m_controls.pk, *m_link, *m_receiver, this);
+    connect(m_pk, &PkTest::modeEntered, m_modes, &ModeControl::noteMode);
     m_sensitivity = new Sensitivity(m_controls.setup, m_state, *m_link, this);
     m_autoTune = new AutoTune(m_controls.setup, m_state, *m_link, *m_sensitivity, this);
     m_about = new AboutBrowser(m_controls.about, sites, this);
