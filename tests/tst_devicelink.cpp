@@ -469,6 +469,8 @@ void TestDeviceLink::whatArrivesWhileASequenceRuns_data()
         << QStringList {"A1", "A2", "B1", "B1"} << 0 << "done";
     QTest::newRow("own lines wait out a click")
         << SequenceKind::Click << SequenceKind::Own << 1 << both << 0 << "done";
+    QTest::newRow("a word from the receive loop waits out a click")
+        << SequenceKind::Click << SequenceKind::Announcement << 1 << both << 0 << "done";
 }
 
 void TestDeviceLink::whatArrivesWhileASequenceRuns()

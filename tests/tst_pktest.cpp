@@ -2,6 +2,7 @@
 // The PK test on a port in memory: Start's prompts and lines, the
 // calibration, the line, and every way a Start can end.
 #include "support.h"
+#include "modes/modecontrol.h"
 #include "tuning/pktest.h"
 #include "window/tabnavigator.h"
 #include "kit/receiverouter.h"
@@ -143,7 +144,7 @@ void TestPkTest::startPromptsThenTakesTenReadings()
     QCOMPARE(m_prompts, expected);
     QCOMPARE(h->window()->pkTest().calibration().av(), qint16(10));
     QCOMPARE(h->window()->pkTest().calibration().avg(), qint16(avg));
-    QCOMPARE(h->window()->state().mode, qint16(20));
+    QCOMPARE(h->window()->modes().mode(), qint16(20));
     QCOMPARE(page().Command5->text(), QStringLiteral("Done"));
     QCOMPARE(page().Line1->from().x(), 3840.0);
 

@@ -202,6 +202,7 @@ void TestReadings::eachPathLandsWithItsSourceAndTime()
         QVERIFY(answered.wait(10000));
     } else if (action == QLatin1String("mode")) {
         QTest::mouseClick(c.kzPage.Command7, Qt::LeftButton);
+        QVERIFY(waitUntil([&] { return !window.link().isSequenceRunning(); }));
     } else if (action == QLatin1String("upload")) {
         QTest::mouseClick(c.words.Command24, Qt::LeftButton);
     }

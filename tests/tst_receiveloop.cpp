@@ -91,7 +91,7 @@ void TestReceiveLoop::fifthMessageGivesTheWordOfMessagesTwoToFour()
     deliver("99^");
     QCOMPARE(announced.count(), 1);
     QCOMPARE(announced.at(0).at(0).toInt(), 240);
-    QCOMPARE(h->window()->state().sam, QStringLiteral(" ") + wordText(240));
+    QCOMPARE(words().answer(), QStringLiteral(" ") + wordText(240));
     QCOMPARE(h->controls().com.List1->currentRow(), 240);
     QCOMPARE(kz->receivedBytes(), QByteArray("> 26  10  10 \r@ 240 0 \r"));
     QCOMPARE(kz->wordsSaid(), QList<int> {240});
@@ -130,7 +130,7 @@ void TestReceiveLoop::wordNumberKeepsItsFirstFourDigits()
     if (word == 0) {
         QCOMPARE(announced.count(), 0);
         QVERIFY(kz->receivedLines().isEmpty());
-        QCOMPARE(h->window()->state().sam, QString());
+        QCOMPARE(words().answer(), QString());
     } else {
         QCOMPARE(announced.count(), 1);
         QCOMPARE(kz->receivedLines(),
@@ -150,11 +150,11 @@ void TestReceiveLoop::repeatedWordsAreSuppressedAndTheRingMovesOn()
     QCOMPARE(recent.at(0), QStringLiteral("999"));
     QCOMPARE(recent.at(1), QStringLiteral("240"));
     QCOMPARE(recent.at(2), QStringLiteral("999"));
-    QCOMPARE(h->window()->state().sam, QStringLiteral(" ") + wordText(240));
+    QCOMPARE(words().answer(), QStringLiteral(" ") + wordText(240));
     QCOMPARE(kz->wordsSaid(), QList<int> {240});
     deliverReadings({1, 1, 1, 0}); // word 12, into slot 3
     QCOMPARE(recent.at(3), QStringLiteral("12"));
-    QCOMPARE(h->window()->state().sam,
+    QCOMPARE(words().answer(),
              QStringLiteral(" ") + wordText(240) + QStringLiteral(" ") + wordText(12));
 }
 
@@ -287,14 +287,14 @@ void TestReceiveLoop::otherPagesOnlyEmptyTheBuffer()
     for (const QString &caption : {QStringLiteral("Log File"), QStringLiteral("About The KZ")}) {
         qputenv("KZ_NO_WEBENGINE", "1");
         QVERIFY(h->showPage(caption));
-        const QString sam = h->window()->state().sam;
+        const QString sam = words().answer();
         deliver("Word 1 PROM d 5\r\nAA = 12^");
         QCOMPARE(groups().phase(), 0);
         QCOMPARE(c.words.Text27->text(), QStringLiteral("Text27"));
         QCOMPARE(c.kzPage.Text10->text(), QString());
         QCOMPARE(c.setup.Text9->text(), QString());
         QCOMPARE(c.pk.pktext->text(), QStringLiteral("Text16"));
-        QCOMPARE(h->window()->state().sam, sam);
+        QCOMPARE(words().answer(), sam);
         QVERIFY(kz->receivedLines().isEmpty());
     }
 }

@@ -7,6 +7,7 @@
 #include "support.h"
 #include "kit/receiverouter.h"
 #include "kit/widgets.h"
+#include "modes/modecontrol.h"
 #include "words/wordlist.h"
 
 #include <QCheckBox>
@@ -56,6 +57,9 @@ private:
     // Each gap between lines is at least 0.8 of its holds: a bound timer
     // jitter cannot break.
     void verifyGaps(const QList<int> &holds) const;
+    // A click returns before its lines have gone: waits until the link runs
+    // nothing.
+    bool settled() const;
     const WordListPage &words() const { return h->controls().words; }
     const SetupPage &setup() const { return h->controls().setup; }
     const KzPage &kzPage() const { return h->controls().kzPage; }
@@ -99,6 +103,11 @@ void TestRequests::duringWaitAfter(int line, const std::function<void()> &action
     });
 }
 
+bool TestRequests::settled() const
+{
+    return waitUntil([this] { return !h->window()->link().isSequenceRunning(); });
+}
+
 void TestRequests::verifyGaps(const QList<int> &holds) const
 {
     const QList<qint64> at = h->port()->lineTimes();
@@ -131,9 +140,10 @@ void TestRequests::modeButtonSendsItsSequenceAndSetsTheDisplay()
     kzPage().List2->setVisible(!shown);
     kzPage().Text10->setVisible(!shown);
     QTest::mouseClick(button(name), Qt::LeftButton);
+    QVERIFY(settled());
     QCOMPARE(h->port()->lines(), sent);
     verifyGaps({1, 2}); // a hold, then the stop's hold and one more
-    QCOMPARE(h->window()->state().mode, qint16(mode));
+    QCOMPARE(h->window()->modes().mode(), qint16(mode));
     QCOMPARE(kzPage().List2->isHidden(), !shown);
     QCOMPARE(kzPage().Text10->isHidden(), !shown);
 }
@@ -172,9 +182,10 @@ void TestRequests::clickDuringASequenceIsRefused()
             button(second)->click();
     });
     button(first)->click();
+    QVERIFY(settled());
     QCOMPARE(h->port()->lines(), sent);
     // A refused mode click leaves `mode` as the first click set it.
-    QCOMPARE(h->window()->state().mode, qint16(first == QLatin1String("Command4") ? 1 : 0));
+    QCOMPARE(h->window()->modes().mode(), qint16(first == QLatin1String("Command4") ? 1 : 0));
 }
 
 void TestRequests::onlyMessagesWithDigitsAreReports_data()
@@ -246,6 +257,7 @@ void TestRequests::sayRequest()
         QVERIFY(words().HScroll7->setValueChecked(word));
         QTest::mouseClick(words().Command47, Qt::LeftButton);
     }
+    QVERIFY(settled());
     const qint64 spoken = sinceLastLine.elapsed();
     QCOMPARE(h->port()->lines(), (QStringList {kSayLead + u' ' + QString::number(word), second}));
     QCOMPARE(words().Text8->text(), u' ' + QString::number(word + 1));
@@ -264,6 +276,7 @@ void TestRequests::sayReadsTheWordOnceAndReverseAtTheSecondLine()
         words().Check5->setChecked(true);
     });
     words().Command47->click();
+    QVERIFY(settled());
     QCOMPARE(h->port()->lines(), (QStringList {kSayLead + QStringLiteral(" 100"), "@  100 1"}));
     QCOMPARE(h->controls().com.List1->currentRow(), 100);
 }
@@ -297,6 +310,7 @@ void TestRequests::voiceLoad()
     com.Text3->setText(QStringLiteral("Is anyone there"));
     QVERIFY(setup().HScroll5->setValueChecked(pitch));
     QTest::mouseClick(button(name), Qt::LeftButton);
+    QVERIFY(settled());
     QCOMPARE(h->port()->lines(), (QStringList {kVoiceHeader, values, values}));
     verifyGaps({1, 1});
     QCOMPARE(com.Text3->text(), QString());
@@ -310,6 +324,7 @@ void TestRequests::voiceLinesReadTheValuesAfresh()
         setup().HScroll6->setValueChecked(9);
     });
     setup().Command48->click();
+    QVERIFY(settled());
     QCOMPARE(h->port()->lines(), (QStringList {kVoiceHeader, kDefaultValues, "@  1 120 114 89 9"}));
 }
 

@@ -5,11 +5,13 @@
 #include "device/pacing.h"
 #include "support.h"
 #include "kit/receiverouter.h"
+#include "questions/questiondesk.h"
 #include "kit/widgets.h"
 #include "window/tabnavigator.h"
 
 #include <QGroupBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTabBar>
@@ -27,11 +29,17 @@ private slots:
     void tabChangeDuringASequenceStopsOnceTheWireIsFree();
     void pollWaitsOutASequence();
     void aClickDuringAComWordSendsOnceTheWordIsSaid();
+    void aPollDuringAComWordWaitsForTheWord();
+    void aPollLeftWaitingPastTheResponseWindowSendsNothing();
     void aRefusedClickSaysWhatHoldsTheWire();
     void closingTheWindowEndsASequencePromptly_data();
     void closingTheWindowEndsASequencePromptly();
 
 private:
+    // Feeds a first message, three readings and the group's end, one a
+    // receive tick: a word is announced on the COM page.
+    void feedAGroup();
+
     std::unique_ptr<WindowHarness> h;
 };
 
@@ -82,13 +90,7 @@ void TestSequences::aClickDuringAComWordSendsOnceTheWordIsSaid()
         if (line == sayLead)
             QTimer::singleShot(0, firmware, &QPushButton::click);
     });
-    // A first message, three readings and the group's end, one a tick: a word is announced
-    // on the COM page.
-    QList<QByteArray> group {"1^", "100^", "100^", "100^", "1^"};
-    connect(h->controls().form.Timer1, &QTimer::timeout, this, [&] {
-        if (!group.isEmpty() && !h->port()->hasUnread())
-            h->port()->feed(group.takeFirst());
-    });
+    feedAGroup();
     QVERIFY(waitUntil([&] {
         return h->port()->lines().count(QStringLiteral("> 27 10 10")) == 2;
     }));
@@ -96,6 +98,57 @@ void TestSequences::aClickDuringAComWordSendsOnceTheWordIsSaid()
     const qsizetype said = lines.indexOf(QRegularExpression(QStringLiteral("^@ \\d+ 0 $")));
     QVERIFY2(said > 0 && lines.at(said - 1) == sayLead, qPrintable(lines.join(u'|')));
     QVERIFY2(said < lines.indexOf(QStringLiteral("> 27 10 10")), qPrintable(lines.join(u'|')));
+}
+
+void TestSequences::feedAGroup()
+{
+    auto group = std::make_shared<QList<QByteArray>>(
+        QList<QByteArray> {"1^", "100^", "100^", "100^", "1^"});
+    connect(h->controls().form.Timer1, &QTimer::timeout, this, [this, group] {
+        if (!group->isEmpty() && !h->port()->hasUnread())
+            h->port()->feed(group->takeFirst());
+    });
+}
+
+// Fault: the question's poll goes between a word's lines or into its waits.
+void TestSequences::aPollDuringAComWordWaitsForTheWord()
+{
+    const QRegularExpression said(QStringLiteral("^@ \\d+ 0 $"));
+    QTest::mouseClick(h->controls().com.Command2, Qt::LeftButton);
+    QVERIFY(waitUntil([&] { return h->port()->lines().contains(QStringLiteral("> 11 1")); }));
+    feedAGroup();
+    QVERIFY(waitUntil([&] {
+        const QStringList lines = h->port()->lines();
+        const qsizetype at = lines.indexOf(said);
+        return at >= 0 && lines.indexOf(QStringLiteral("> 11 1"), at) > at;
+    }));
+    const QStringList lines = h->port()->lines();
+    const qsizetype at = lines.indexOf(said);
+    QVERIFY2(lines.at(at - 1) == QStringLiteral("> 26  10  10 "), qPrintable(lines.join(u'|')));
+    const qsizetype poll = lines.indexOf(QStringLiteral("> 11 1"), at);
+    QCOMPARE(poll, at + 1);
+    // Not before the word's ten holds are over.
+    const QList<qint64> times = h->port()->lineTimes();
+    QVERIFY2(times.at(poll) - times.at(at) >= 0.8 * 10 * Pacing::scaled(250),
+             qPrintable(QString::number(times.at(poll) - times.at(at))));
+}
+
+// Fault: a poll that waited out a sequence goes after the question's window
+// has ended.
+void TestSequences::aPollLeftWaitingPastTheResponseWindowSendsNothing()
+{
+    QSignalSpy answered(&h->window()->questions(), &QuestionDesk::answered);
+    h->controls().com.Option2->setChecked(true); // 6 seconds
+    QTest::mouseClick(h->controls().com.Command2, Qt::LeftButton);
+    QVERIFY(waitUntil([&] { return h->port()->lines().contains(QStringLiteral("> 11 1")); }));
+    // Holds the wire from a poll's wait until past the window's end.
+    CommandSequence holding(SequenceKind::Click, QStringLiteral("holding"));
+    holding.send(QStringLiteral("L")).dtimer(8);
+    h->window()->link().run(holding);
+    QVERIFY(waitUntil([&] { return !h->window()->link().isSequenceRunning(); }));
+    QCOMPARE(answered.count(), 1);
+    const QStringList lines = h->port()->lines();
+    QCOMPARE(lines.last(), QStringLiteral("L"));
 }
 
 void TestSequences::aRefusedClickSaysWhatHoldsTheWire()

@@ -50,6 +50,8 @@ void TestSpokenWords::wordsSaidAreReadBackNumbered()
         QVERIFY(page.HScroll7->setValueChecked(word));
         page.Check5->setChecked(reversed);
         QTest::mouseClick(page.Command47, Qt::LeftButton);
+        // A click during the last word's waits would be refused.
+        QVERIFY(waitUntil([&] { return !h->window()->link().isSequenceRunning(); }));
     }
     QVERIFY(waitUntil([&] { return kz->spokenWords().size() == said.size(); }));
     QCOMPARE(kz->spokenWords(),
@@ -60,6 +62,7 @@ void TestSpokenWords::wordsSaidAreReadBackNumbered()
     connect(&h->window()->link(), &DeviceLink::commandSent, this,
             [&] { shown << page.Text27->text(); });
     QTest::mouseClick(page.Command17, Qt::LeftButton);
+    QVERIFY(waitUntil([&] { return shown.size() >= 3; }));
     QCOMPARE(shown, QStringList(3, QStringLiteral("Please Wait ")));
     // The last line may still be on its way through the pseudo-terminal.
     QVERIFY(waitUntil([&] { return kz->receivedLines().size() >= 3; }));

@@ -39,10 +39,12 @@ Arrival arrivalOf(SequenceKind kind)
     case SequenceKind::PageChange:
         return Arrival::PageChange;
     case SequenceKind::Own:
+    // A word said from the receive loop is no click: it is never refused,
+    // since the loop reads nothing more until it has been said.
+    case SequenceKind::Announcement:
         return Arrival::Own;
     case SequenceKind::Click:
     case SequenceKind::EndsOnPageChange:
-    case SequenceKind::Announcement:
         break;
     }
     return Arrival::Click;

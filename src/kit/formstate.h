@@ -9,11 +9,6 @@ namespace kz {
 struct FormState {
     // Multiplier of the COM page's word numbers, from the Low GAIN box.
     qint16 gain = 0;
-    // The words announced on the COM page since the last answer, each after
-    // a blank.
-    QString sam;
-    // The last mode started (20 while the PK test runs).
-    qint16 mode = 0;
 };
 
 } // namespace kz

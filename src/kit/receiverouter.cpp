@@ -41,9 +41,10 @@ void ReceiveRouter::route(Step step, QWidget *page, Handler handler)
 
 void ReceiveRouter::tick()
 {
-    // A tick that falls due while the previous one waits is dropped: the
-    // buffer and the readings are never handled twice at once.
-    if (m_inTick)
+    // A tick that falls due while the previous one waits, or while what it
+    // started holds the ticks off, is dropped: the buffer and the readings
+    // are never handled twice at once.
+    if (isBusy())
         return;
     m_inTick = true;
 

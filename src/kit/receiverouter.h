@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 
@@ -47,8 +48,12 @@ public:
     void tick();
 
     QString pending() const { return m_assembler.pending(); }
-    // A tick is running (it may be inside a handler's waits).
-    bool isBusy() const { return m_inTick; }
+    // A tick is running, or the ticks are held off.
+    bool isBusy() const { return m_inTick || m_held > 0; }
+    // What a handler started goes on after it returned (a word being said):
+    // until it is released, ticks read nothing and hand out nothing.
+    void holdTicks() { ++m_held; }
+    void releaseTicks() { m_held = std::max(0, m_held - 1); }
 
 signals:
     // The KZ sent more text without an end mark than a message can hold;
@@ -68,6 +73,7 @@ private:
     MessageAssembler m_assembler;
     std::map<Step, Route> m_routes;
     bool m_inTick = false;
+    int m_held = 0;
     bool m_dropReported = false;
     // The raw copies were changed by someone else (the upload empties
     // Text18) and must be written again even without new text.

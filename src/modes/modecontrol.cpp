@@ -2,15 +2,17 @@
 #include "modes/modecontrol.h"
 
 #include "device/commands.h"
+#include "device/commandsequence.h"
 #include "device/devicelink.h"
 #include "device/format.h"
-#include "kit/formstate.h"
 #include "kit/pages.h"
 #include "kit/receiverouter.h"
 #include "kit/widgets.h"
 
 #include <QGroupBox>
 #include <QPushButton>
+
+#include <utility>
 
 namespace kz {
 
@@ -22,9 +24,9 @@ constexpr double kReportBelow = 256;
 constexpr qint16 kWordsMode = 1;
 } // namespace
 
-ModeControl::ModeControl(const KzPage &page, FormState &state, DeviceLink &link,
-                         ReceiveRouter &router, QObject *parent)
-    : QObject(parent), m_page(page), m_state(state), m_link(link)
+ModeControl::ModeControl(const KzPage &page, DeviceLink &link, ReceiveRouter &router,
+                         QObject *parent)
+    : QObject(parent), m_page(page), m_link(link)
 {
     using namespace commands;
     const std::pair<QPushButton *, ModeStart> buttons[] = {
@@ -51,23 +53,25 @@ ModeControl::ModeControl(const KzPage &page, FormState &state, DeviceLink &link,
 
 void ModeControl::start(const ModeStart &start)
 {
-    // A click during another sequence's waits is ignored: its lines would
-    // land between that sequence's.
-    DeviceLink::Sequence wire(m_link, QStringLiteral("a mode start"), [this, start] { this->start(start); });
-    if (!wire)
-        return;
-    m_state.mode = start.mode;
-    m_link.sendCommand(start.firstCommand);
-    if (!m_link.hold() || !m_link.brk() || !m_link.hold())
-        return;
-    m_link.sendCommand(start.modeCommand);
-    emit modeStarted(start.mode, start.caption);
-    modeOff();
+    // A click during another sequence waits its turn or is refused, as the
+    // link's policy says: its lines never land between that sequence's.
+    CommandSequence lines(SequenceKind::Click, QStringLiteral("a mode start"));
+    lines.then([this, mode = start.mode] { m_mode = mode; })
+        .send(start.firstCommand)
+        .hold()
+        .send(commands::kStop)
+        .hold(2)
+        .send(start.modeCommand)
+        .then([this, start] {
+            emit modeStarted(start.mode, start.caption);
+            modeOff();
+        });
+    m_link.run(std::move(lines));
 }
 
 void ModeControl::modeOff()
 {
-    const bool shown = m_state.mode == kWordsMode;
+    const bool shown = m_mode == kWordsMode;
     m_page.List2->setVisible(shown);
     m_page.Text10->setVisible(shown);
 }

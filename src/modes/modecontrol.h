@@ -10,7 +10,6 @@ namespace kz {
 
 class DeviceLink;
 class ReceiveRouter;
-struct FormState;
 struct KzPage;
 
 // The KZ page: the five mode buttons, each stopping the KZ and starting its
@@ -18,8 +17,13 @@ struct KzPage;
 class ModeControl : public QObject {
     Q_OBJECT
 public:
-    ModeControl(const KzPage &page, FormState &state, DeviceLink &link, ReceiveRouter &router,
+    ModeControl(const KzPage &page, DeviceLink &link, ReceiveRouter &router,
                 QObject *parent = nullptr);
+
+    // The last mode started (20 while the PK test runs).
+    qint16 mode() const { return m_mode; }
+    // A mode another page started (the PK test's).
+    void noteMode(qint16 mode) { m_mode = mode; }
 
 signals:
     // The mode's command went out; `caption` is its button's.
@@ -42,8 +46,8 @@ private:
     void takeReport(QString &message);
 
     const KzPage &m_page;
-    FormState &m_state;
     DeviceLink &m_link;
+    qint16 m_mode = 0;
 };
 
 } // namespace kz

@@ -2,10 +2,10 @@
 #include "questions/questiondesk.h"
 
 #include "device/commands.h"
+#include "device/commandsequence.h"
 #include "device/devicelink.h"
 #include "device/pacing.h"
 #include "questions/logfile.h"
-#include "kit/formstate.h"
 #include "kit/pages.h"
 #include "kit/widgets.h"
 
@@ -15,7 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include <tuple>
+#include <utility>
 
 namespace kz {
 
@@ -25,9 +25,10 @@ const QString kEnterPrefix = QStringLiteral("USER: ");
 const QString kAnswerPrefix = QStringLiteral("KZ  :");
 } // namespace
 
-QuestionDesk::QuestionDesk(const ComPage &page, const FormParts &form, FormState &state,
+QuestionDesk::QuestionDesk(const ComPage &page, const FormParts &form, TakeAnswer takeAnswer,
                            DeviceLink &link, LogFile &log, QObject *parent)
-    : QObject(parent), m_page(page), m_form(form), m_state(state), m_link(link), m_log(log),
+    : QObject(parent), m_page(page), m_form(form), m_takeAnswer(std::move(takeAnswer)),
+      m_link(link), m_log(log),
       m_initialText(page.Text3->text())
 {
     m_page.Text3->editor()->installEventFilter(this);
@@ -103,18 +104,19 @@ bool QuestionDesk::isWaiting() const
 
 void QuestionDesk::pollTick()
 {
-    // A tick due while the last one still holds is dropped: polls never nest.
+    // A tick due while the last poll runs or waits is dropped: polls never
+    // nest, and one waits out a running sequence rather than going between
+    // its lines.
     if (m_polling)
         return;
-    // Nor does a poll go between the lines of a running sequence; the next
-    // tick polls again.
-    if (m_link.isSequenceRunning())
-        return;
     m_polling = true;
-    m_link.sendCommand(commands::kReading1);
-    // The poll ends with its wait however the wait ends.
-    std::ignore = m_link.hold();
-    m_polling = false;
+    CommandSequence poll(SequenceKind::Own);
+    // A window that ended while the poll waited wants no more.
+    poll.stopIf([this] { return !isWaiting(); })
+        .send(commands::kReading1)
+        .hold()
+        .onEnd([this](WaitResult) { m_polling = false; });
+    m_link.run(std::move(poll));
 }
 
 void QuestionDesk::endOfResponseWindow()
@@ -125,7 +127,7 @@ void QuestionDesk::endOfResponseWindow()
     m_page.Text3->setEnabled(true);
     m_page.Command2->setEnabled(true);
 
-    const QString answer = m_state.sam;
+    const QString answer = m_takeAnswer();
     m_page.Text2->prependEntry(kAnswerPrefix + answer);
 
     if (m_log.writeEntry(LogFile::answerEntry(answer, QDateTime::currentDateTime())))
@@ -133,8 +135,6 @@ void QuestionDesk::endOfResponseWindow()
     else
         showLogFailure();
     m_log.close();
-
-    m_state.sam.clear();
 
     // Taking the focus from another page or another program would steal the
     // user's keys.

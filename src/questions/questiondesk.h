@@ -4,13 +4,14 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 namespace kz {
 
 class DeviceLink;
 class LogFile;
 struct ComPage;
 struct FormParts;
-struct FormState;
 
 // Asking the KZ a question on the COM page: the response window, the poll
 // that makes the device speak, and the answer in the event window and log.
@@ -19,8 +20,11 @@ class QuestionDesk : public QObject {
 public:
     enum class AskedBy { Button, EnterKey };
 
-    QuestionDesk(const ComPage &page, const FormParts &form, FormState &state, DeviceLink &link,
-                 LogFile &log, QObject *parent = nullptr);
+    // Hands over the words said since the last answer; the next starts empty.
+    using TakeAnswer = std::function<QString()>;
+
+    QuestionDesk(const ComPage &page, const FormParts &form, TakeAnswer takeAnswer,
+                 DeviceLink &link, LogFile &log, QObject *parent = nullptr);
 
     // Puts a notice on top of the event window.
     void note(const QString &text);
@@ -48,7 +52,7 @@ private:
 
     const ComPage &m_page;
     const FormParts &m_form;
-    FormState &m_state;
+    TakeAnswer m_takeAnswer;
     DeviceLink &m_link;
     LogFile &m_log;
     bool m_logFailureShown = false;

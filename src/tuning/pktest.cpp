@@ -7,7 +7,6 @@
 #include "device/format.h"
 #include "device/pacing.h"
 #include "tuning/tunemath.h"
-#include "kit/formstate.h"
 #include "kit/pages.h"
 #include "kit/receiverouter.h"
 #include "kit/widgets.h"
@@ -41,9 +40,8 @@ const QString kMovePrompt = QStringLiteral("The Line will start to move right or
 const QString kDonePrompt = QStringLiteral(" When Your Done press the Done Button ");
 } // namespace
 
-PkTest::PkTest(const PkPage &page, FormState &state, DeviceLink &link, ReceiveRouter &router,
-               QObject *parent)
-    : QObject(parent), m_page(page), m_formState(state), m_link(link)
+PkTest::PkTest(const PkPage &page, DeviceLink &link, ReceiveRouter &router, QObject *parent)
+    : QObject(parent), m_page(page), m_link(link)
 {
     router.route(ReceiveRouter::Step::PkReading, m_page.pkframe, [this](QString &message) {
         const QString digits = digitsOnly(message).left(kReadingDigits);
@@ -159,7 +157,7 @@ CommandSequence PkTest::startLines()
         m_state = State::Sending;
         m_page.Command5->setText(kDone);
         m_calibration.restart();
-        m_formState.mode = kPkMode;
+        emit modeEntered(kPkMode);
     });
     s.send(commands::kSpeakingFirst);
     pauses(s, 1);

@@ -13,7 +13,6 @@ class CommandSequence;
 class DeviceLink;
 class ReceiveRouter;
 class WaitResult;
-struct FormState;
 struct PkPage;
 
 // The PK page: Start prompts the user, puts the KZ into streaming readings
@@ -35,7 +34,7 @@ public:
     static const QString kIdlePrompt;
     static const QString kNoReadings;
 
-    PkTest(const PkPage &page, FormState &state, DeviceLink &link, ReceiveRouter &router,
+    PkTest(const PkPage &page, DeviceLink &link, ReceiveRouter &router,
            QObject *parent = nullptr);
 
     // The page shown has changed and the change has sent its lines.
@@ -46,6 +45,8 @@ public:
     const tune::PkCalibration &calibration() const { return m_calibration; }
 
 signals:
+    // A Start began: the KZ is in the PK test's mode.
+    void modeEntered(qint16 mode);
     // A reading the KZ sent while the PK page was shown.
     void readingTaken(double reading);
     // The line moved: its upper end's offset from the centre.
@@ -79,7 +80,6 @@ private:
     void setPrompt(const QString &text);
 
     const PkPage &m_page;
-    FormState &m_formState;
     DeviceLink &m_link;
     State m_state = State::Idle;
     // What a Start has left on the KZ that no line since has undone.

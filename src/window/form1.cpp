@@ -70,18 +70,21 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
     m_readBack = new ReadBack(m_controls.words, m_controls.com.List1, *m_link, *m_receiver, this);
     m_upload
         = new WordListUpload(m_controls.words, m_controls.hidden, m_controls.form, *m_link, this);
-    m_modes = new ModeControl(m_controls.kzPage, m_state, *m_link, *m_receiver, this);
+    m_modes = new ModeControl(m_controls.kzPage, *m_link, *m_receiver, this);
     m_sayWord = new SayWord(m_controls.words, m_controls.com.List1, *m_link, this);
     m_voice = new VoiceSettings(m_controls.setup, m_controls.com, *m_link, this);
     m_info = new InfoWindow(m_controls.setup, *m_receiver, this);
-    m_pk = new PkTest(m_controls.pk, m_state, *m_link, *m_receiver, this);
+    m_pk = new PkTest(m_controls.pk, *m_link, *m_receiver, this);
+    connect(m_pk, &PkTest::modeEntered, m_modes, &ModeControl::noteMode);
     m_sensitivity = new Sensitivity(m_controls.setup, m_state, *m_link, this);
     m_autoTune = new AutoTune(m_controls.setup, m_state, *m_link, *m_sensitivity, this);
     m_about = new AboutBrowser(m_controls.about, sites, this);
     m_tabs = new TabNavigator(m_controls, *m_link, *m_about, this);
     connect(m_tabs, &TabNavigator::switched, m_pk, &PkTest::pageChanged);
     m_log = new LogFile(m_controls.log, this);
-    m_questions = new QuestionDesk(m_controls.com, m_controls.form, m_state, *m_link, *m_log, this);
+    m_questions = new QuestionDesk(
+        m_controls.com, m_controls.form, [this] { return m_comWords->takeAnswer(); }, *m_link,
+        *m_log, this);
 
     connect(m_receiver, &ReceiveRouter::textWithoutEndMark, m_questions, [this] {
         m_questions->note(QStringLiteral("The KZ sent text without an end mark; the oldest of it "

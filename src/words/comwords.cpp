@@ -2,6 +2,7 @@
 #include "words/comwords.h"
 
 #include "device/commands.h"
+#include "device/commandsequence.h"
 #include "device/devicelink.h"
 #include "device/format.h"
 #include "kit/formstate.h"
@@ -12,7 +13,7 @@
 
 #include <QGroupBox>
 
-#include <tuple>
+#include <utility>
 
 namespace kz {
 
@@ -25,7 +26,7 @@ constexpr int kHoldsWhileSaying = 10;
 
 ComWords::ComWords(const ComPage &page, FormState &state, DeviceLink &link, ReceiveRouter &router,
                    QObject *parent)
-    : QObject(parent), m_page(page), m_state(state), m_link(link)
+    : QObject(parent), m_page(page), m_state(state), m_link(link), m_router(router)
 {
     using Next = ReceiveRouter::Next;
     router.route(ReceiveRouter::Step::ComReadings, m_page.comframe, [this](QString &message) {
@@ -49,28 +50,26 @@ void ComWords::announce(QString &groupText)
     const std::optional<ReadingGroups::Word> word = m_groups.wordFor(groupText);
     if (const std::optional<int> number = ReadingGroups::wordNumber(groupText))
         emit groupNamed(*number, word ? wordText(word->number) : QString());
-    if (!word)
+    if (!word || m_link.isEnding())
         return;
 
-    // Clicks during the word's waits start their sequences once it is said.
-    const DeviceLink::Announcement saying(m_link);
-    // Each wait that does not end as planned ends the word where it stands.
     m_page.List1->selectIndex(word->number);
-    if (!m_link.pumpOnce())
-        return;
-    m_state.sam += u' ' + m_page.List1->selectedText();
-    if (!m_link.pumpOnce())
-        return;
-
-    emit wordAnnounced(word->number);
-    m_link.sendCommand(commands::kSayLead);
-    if (!m_link.holds(kHoldsBeforeSay))
-        return;
-    m_link.sendCommand(commands::kActionLead + word->digits + QStringLiteral(" 0 "));
-    if (!m_link.pumpOnce())
-        return;
+    m_answer += u' ' + m_page.List1->selectedText();
+    // The handlers after this one take nothing from a group already said.
     groupText.clear();
-    std::ignore = m_link.holds(kHoldsWhileSaying); // the last wait: nothing follows it
+
+    // Nothing more is read until the word has been said: what the KZ sends
+    // meanwhile is taken as one message afterwards. Clicks during the word
+    // wait for it, and the word waits for what runs already.
+    m_router.holdTicks();
+    CommandSequence saying(SequenceKind::Announcement);
+    saying.then([this, number = word->number] { emit wordAnnounced(number); })
+        .send(commands::kSayLead)
+        .hold(kHoldsBeforeSay)
+        .send(commands::kActionLead + word->digits + QStringLiteral(" 0 "))
+        .hold(kHoldsWhileSaying)
+        .onEnd([this](WaitResult) { m_router.releaseTicks(); });
+    m_link.run(std::move(saying));
 }
 
 } // namespace kz

@@ -4,6 +4,9 @@
 #include "words/readinggroups.h"
 
 #include <QObject>
+#include <QString>
+
+#include <utility>
 
 namespace kz {
 
@@ -21,6 +24,11 @@ public:
              QObject *parent = nullptr);
 
     const ReadingGroups &groups() const { return m_groups; }
+    // The words announced since the last answer was taken, each after a
+    // blank.
+    const QString &answer() const { return m_answer; }
+    // Hands those words over as an answer; the next answer starts empty.
+    QString takeAnswer() { return std::exchange(m_answer, {}); }
 
 signals:
     // A word passed the repeat filter and its say request is about to go out.
@@ -37,7 +45,9 @@ private:
     const ComPage &m_page;
     FormState &m_state;
     DeviceLink &m_link;
+    ReceiveRouter &m_router;
     ReadingGroups m_groups;
+    QString m_answer;
 };
 
 } // namespace kz

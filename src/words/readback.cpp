@@ -2,6 +2,7 @@
 #include "words/readback.h"
 
 #include "device/commands.h"
+#include "device/commandsequence.h"
 #include "device/devicelink.h"
 #include "device/format.h"
 #include "kit/pages.h"
@@ -11,6 +12,8 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRegularExpression>
+
+#include <utility>
 
 namespace kz {
 
@@ -34,17 +37,14 @@ ReadBack::ReadBack(const WordListPage &page, ListBox *wordList, DeviceLink &link
 void ReadBack::request()
 {
     // Lines of another sequence between these would spoil the request.
-    DeviceLink::Sequence wire(m_link, QStringLiteral("Read Words Spoken"), [this] { request(); });
-    if (!wire)
-        return;
-    m_page.Text27->setText(kWaiting);
-    m_link.sendCommand(commands::kDumpSelect);
-    if (!m_link.hold())
-        return;
-    m_link.sendCommand(commands::kDumpLength);
-    if (!m_link.holds(2))
-        return;
-    m_link.sendCommand(commands::kDumpSend);
+    CommandSequence lines(SequenceKind::Click, QStringLiteral("Read Words Spoken"));
+    lines.then([this] { m_page.Text27->setText(kWaiting); })
+        .send(commands::kDumpSelect)
+        .hold()
+        .send(commands::kDumpLength)
+        .hold(2)
+        .send(commands::kDumpSend);
+    m_link.run(std::move(lines));
 }
 
 QStringList ReadBack::dumpLines(const QString &dump)

@@ -2,6 +2,7 @@
 #include "words/sayword.h"
 
 #include "device/commands.h"
+#include "device/commandsequence.h"
 #include "device/devicelink.h"
 #include "device/format.h"
 #include "kit/pages.h"
@@ -9,9 +10,9 @@
 
 #include <QCheckBox>
 #include <QPushButton>
-#include <QScopeGuard>
 
-#include <tuple>
+#include <memory>
+#include <utility>
 
 namespace kz {
 
@@ -46,35 +47,37 @@ SayWord::SayWord(const WordListPage &page, ListBox *wordList, DeviceLink &link, 
 
 void SayWord::pick(int index)
 {
-    // A second request would put its lines between the running one's.
-    DeviceLink::Sequence wire(m_link, QStringLiteral("Say Word"), [this, index] { pick(index); });
-    if (!wire || !m_page.HScroll7->setValueChecked(index))
-        return;
-    say();
+    // The scroll bar moves only once the request runs: a refused pick
+    // leaves it where it is.
+    m_link.run(request([this, index] { return m_page.HScroll7->setValueChecked(index); }));
 }
 
 void SayWord::sayClicked()
 {
-    DeviceLink::Sequence wire(m_link, QStringLiteral("Say Word"), [this] { sayClicked(); });
-    if (!wire)
-        return;
-    say();
+    m_link.run(request([] { return true; }));
 }
 
-void SayWord::say()
+CommandSequence SayWord::request(std::function<bool()> wordSet)
 {
-    m_page.List3->setEnabled(false);
-    const auto enableList = qScopeGuard([this] { m_page.List3->setEnabled(true); });
     // Read once for both lines: a scroll bar moved during the wait must not
     // make the two lines name different words.
-    const int n = m_page.HScroll7->value();
-    m_link.sendCommand(firstLine(n));
-    if (!m_link.hold())
-        return;
-    const int r = m_page.Check5->isChecked() ? 1 : 0;
-    m_link.sendCommand(secondLine(n, r));
-    m_wordList->selectIndex(n);
-    std::ignore = m_link.holds(kHoldsWhileSaying); // the last wait: nothing follows it
+    auto word = std::make_shared<int>(0);
+    CommandSequence lines(SequenceKind::Click, QStringLiteral("Say Word"));
+    lines.stopIf([wordSet = std::move(wordSet)] { return !wordSet(); })
+        .then([this, word] {
+            m_page.List3->setEnabled(false);
+            *word = m_page.HScroll7->value();
+            m_link.sendCommand(firstLine(*word));
+        })
+        .hold()
+        .then([this, word] {
+            const int r = m_page.Check5->isChecked() ? 1 : 0;
+            m_link.sendCommand(secondLine(*word, r));
+            m_wordList->selectIndex(*word);
+        })
+        .hold(kHoldsWhileSaying)
+        .onEnd([this](WaitResult) { m_page.List3->setEnabled(true); });
+    return lines;
 }
 
 } // namespace kz

@@ -3,8 +3,11 @@
 
 #include <QObject>
 
+#include <functional>
+
 namespace kz {
 
+class CommandSequence;
 class DeviceLink;
 class ListBox;
 struct WordListPage;
@@ -21,8 +24,9 @@ public:
 private:
     void pick(int index);
     void sayClicked();
-    // The request itself; the caller holds the wire.
-    void say();
+    // The request's lines, once `wordSet` has put the word on the scroll
+    // bar; nothing goes out when it could not.
+    CommandSequence request(std::function<bool()> wordSet);
 
     const WordListPage &m_page;
     ListBox *m_wordList;

@@ -2,6 +2,7 @@
 #include "words/voice.h"
 
 #include "device/commands.h"
+#include "device/commandsequence.h"
 #include "device/devicelink.h"
 #include "device/format.h"
 #include "kit/pages.h"
@@ -9,6 +10,8 @@
 
 #include <QPushButton>
 #include <QRadioButton>
+
+#include <utility>
 
 namespace kz {
 
@@ -40,37 +43,33 @@ VoiceSettings::VoiceSettings(const SetupPage &page, const ComPage &com, DeviceLi
 void VoiceSettings::testVoice()
 {
     // A second load, or any other sequence, would split the header from its
-    // values.
-    DeviceLink::Sequence wire(m_link, QStringLiteral("Test Voice"), [this] { testVoice(); });
-    if (!wire)
-        return;
-    load();
+    // values: the link's policy lets it wait or refuses it.
+    CommandSequence lines(SequenceKind::Click, QStringLiteral("Test Voice"));
+    load(lines);
+    m_link.run(std::move(lines));
 }
 
 void VoiceSettings::defaultVoice()
 {
-    DeviceLink::Sequence wire(m_link, QStringLiteral("Default Voice"), [this] { defaultVoice(); });
-    if (!wire)
-        return;
-    m_page.HScroll3->setValueChecked(kDefaultVolume);
-    m_page.HScroll4->setValueChecked(kDefaultSpeed);
-    m_page.HScroll5->setValueChecked(kDefaultPitch);
-    m_page.HScroll6->setValueChecked(kDefaultBend);
-    if (!m_link.pumpOnce())
-        return;
-    load();
+    CommandSequence lines(SequenceKind::Click, QStringLiteral("Default Voice"));
+    lines.then([this] {
+        m_page.HScroll3->setValueChecked(kDefaultVolume);
+        m_page.HScroll4->setValueChecked(kDefaultSpeed);
+        m_page.HScroll5->setValueChecked(kDefaultPitch);
+        m_page.HScroll6->setValueChecked(kDefaultBend);
+    });
+    load(lines);
+    m_link.run(std::move(lines));
 }
 
-void VoiceSettings::load()
+void VoiceSettings::load(CommandSequence &lines)
 {
-    m_com.Text3->setText(QString());
-    m_link.sendCommand(commands::kVoiceLoad);
-    if (!m_link.hold())
-        return;
-    sendValues();
-    if (!m_link.hold())
-        return;
-    sendValues();
+    lines.then([this] { m_com.Text3->setText(QString()); })
+        .send(commands::kVoiceLoad)
+        .hold()
+        .then([this] { sendValues(); })
+        .hold()
+        .then([this] { sendValues(); });
 }
 
 // Read afresh for each line: the values may have been moved during the wait.
@@ -84,21 +83,24 @@ void VoiceSettings::sendValues()
 }
 
 // One line each, but one that lands inside another sequence (between a
-// header and its values) would spoil it: refused like a sequence.
+// header and its values) would spoil it: these wait or are refused like a
+// sequence.
 void VoiceSettings::save()
 {
-    DeviceLink::Sequence wire(m_link, QStringLiteral("Save"), [this] { save(); });
-    if (wire)
-        m_link.sendCommand(commands::kVoiceStore);
+    CommandSequence line(SequenceKind::Click, QStringLiteral("Save"));
+    line.send(commands::kVoiceStore);
+    m_link.run(std::move(line));
 }
 
 void VoiceSettings::switchAmp()
 {
-    DeviceLink::Sequence wire(m_link, QStringLiteral("Amp on/off"), [this] { switchAmp(); });
-    if (!wire)
-        return;
-    m_link.sendCommand(m_page.Option1[0]->isChecked() ? commands::kAmplifierOn
-                                                      : commands::kAmplifierOff);
+    // The choice is read when the line goes out.
+    CommandSequence line(SequenceKind::Click, QStringLiteral("Amp on/off"));
+    line.then([this] {
+        m_link.sendCommand(m_page.Option1[0]->isChecked() ? commands::kAmplifierOn
+                                                          : commands::kAmplifierOff);
+    });
+    m_link.run(std::move(line));
 }
 
 } // namespace kz

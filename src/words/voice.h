@@ -5,6 +5,7 @@
 
 namespace kz {
 
+class CommandSequence;
 class DeviceLink;
 struct ComPage;
 struct SetupPage;
@@ -23,8 +24,8 @@ public:
 private:
     void testVoice();
     void defaultVoice();
-    // The caller holds the wire.
-    void load();
+    // Adds the load's lines: the header, then the values twice.
+    void load(CommandSequence &lines);
     void sendValues();
     void save();
     void switchAmp();
