@@ -53,6 +53,19 @@ CommandSequence &CommandSequence::then(std::function<void()> action)
     return *this;
 }
 
+CommandSequence &CommandSequence::expand(std::function<void(CommandSequence &)> build)
+{
+    m_steps.append({Step::Kind::Expand, {}, 0, {}, {}, std::move(build)});
+    return *this;
+}
+
+void CommandSequence::replaceRun(qsizetype next, const QList<Step> &steps)
+{
+    QList<Step> rest = steps;
+    rest.append(m_steps.mid(next));
+    m_steps = std::move(rest);
+}
+
 CommandSequence &CommandSequence::onEnd(std::function<void(WaitResult)> done)
 {
     m_done = std::move(done);
