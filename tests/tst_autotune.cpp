@@ -56,7 +56,8 @@ private slots:
 private:
     // The KZ answers the reading requests with these readings, in turn.
     void answerWith(const QList<int> &readings, int answers = -1);
-    void run();
+    // Clicks Start; true once the run and the lines it left have gone out.
+    bool run();
     QList<int> barValues() const;
     QStringList boxTexts() const;
     const SetupPage &page() const { return h->controls().setup; }
@@ -89,9 +90,11 @@ void TestAutoTune::answerWith(const QList<int> &readings, int answers)
     });
 }
 
-void TestAutoTune::run()
+bool TestAutoTune::run()
 {
     QTest::mouseClick(page().Command14, Qt::LeftButton);
+    // The click returns at once; the run goes on from the event loop.
+    return waitUntil([this] { return !h->window()->link().isSequenceRunning(); }, 60000);
 }
 
 QList<int> TestAutoTune::barValues() const
@@ -114,7 +117,7 @@ void TestAutoTune::workedExampleOnTheWire()
 {
     answerWith({100});
     WireRecorder wire(h->window());
-    run();
+    QVERIFY(run());
     // Boxes whose bars did not move keep their initial texts: the OFFSETs
     // (0 is refused) and Mid and High GAIN (their bars stand at 1 already).
     QCOMPARE(wire.events,
@@ -142,7 +145,7 @@ void TestAutoTune::eachPassShowsItsLevel()
             shown.append({page().Label9->text(), page().Line3->from().x(),
                           page().Picture3->palette().color(QPalette::Window)});
     });
-    run();
+    QVERIFY(run());
     QCOMPARE(shown.size(), 5);
     const QColor red(255, 0, 0), yellow(255, 255, 0), cyan(0, 255, 255);
     const QList<PassShown> expected = {{"Pass #  1", 1200, yellow},
@@ -172,10 +175,9 @@ void TestAutoTune::gainGoesIntoMidAndHighWhereverLowGainStood()
     tune::PassTally tally;
     for (int p = 0; p < tune::kPasses; ++p)
         (void)tally.add(p == 0 ? 150 : 120);
-    {
-        DeviceLink::Sequence wire(h->window()->link());
-        QVERIFY(h->window()->autoTune().finish(tally));
-    }
+    h->window()->autoTune().finish(tally);
+    // The values are set at once; the save follows from the event loop.
+    QVERIFY(waitUntil([this] { return !h->window()->link().isSequenceRunning(); }));
     QCOMPARE(page().VScroll4->value(), 4);
     QCOMPARE(page().Text13->text(), QStringLiteral(" 4"));
     QCOMPARE(page().VScroll6->value(), 3);
@@ -217,7 +219,7 @@ void TestAutoTune::aStoppedRunChangesAndSendsNothing()
         else if (how == QLatin1String("unplug"))
             QTimer::singleShot(0, this, [this] { h->port()->unplug(); });
     });
-    run();
+    QVERIFY(run());
     const QString ended = sinceLast.checkEnded(AutoTune::kReadingWaitMs, bounded);
     QVERIFY2(ended.isEmpty(), qPrintable(ended));
     QCOMPARE(page().Text9->text(), shown);
@@ -252,7 +254,7 @@ void TestAutoTune::clicksDuringARunAreRefused()
         });
     });
     WireRecorder wire(h->window());
-    run();
+    QVERIFY(run());
     QVERIFY(done);
     QCOMPARE(wire.events,
              requests(100)

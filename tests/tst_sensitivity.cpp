@@ -5,6 +5,7 @@
 #include "device/devicelink.h"
 #include "kit/widgets.h"
 #include "pagefixture.h"
+#include "support.h"
 #include "tuning/autotune.h"
 #include "tuning/sensitivity.h"
 #include "wire.h"
@@ -82,7 +83,11 @@ QStringList TestSensitivity::wireOf(const QString &first, const QString &during,
         });
     }
     QTest::mouseClick(find<QPushButton>(first), Qt::LeftButton);
+    // The click returns at once; its lines follow from the event loop.
+    const bool ended = waitUntil([this] { return !f->link().isSequenceRunning(); }, 60000);
     disconnect(trigger);
+    if (!ended)
+        return {QStringLiteral("the sequence never ended")};
     if (!during.isEmpty() && !clicked)
         return {QStringLiteral("the second click never came")};
     return wire.events;

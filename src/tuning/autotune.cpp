@@ -2,6 +2,7 @@
 #include "tuning/autotune.h"
 
 #include "device/commands.h"
+#include "device/commandsequence.h"
 #include "device/devicelink.h"
 #include "device/format.h"
 #include "tuning/sensitivity.h"
@@ -23,8 +24,6 @@ using namespace tune;
 const QString AutoTune::kNoReading = QStringLiteral("Auto tune stopped: no reading from the KZ");
 const QString AutoTune::kCancelled = QStringLiteral("Auto tune stopped: cancelled");
 const QString AutoTune::kPageLeft = QStringLiteral("Auto tune stopped: the SET UP page was left");
-const QString AutoTune::kSaveCancelled
-    = QStringLiteral("Auto tune stopped: cancelled while saving the settings");
 
 namespace {
 const QString kReadingRequests[kReadingsPerPass]
@@ -138,12 +137,10 @@ void AutoTune::run()
             return;
         }
     }
-    const WaitResult r = finish(tally);
-    if (r == WaitResult::Cancelled)
-        showStopped(kSaveCancelled);
+    finish(tally);
 }
 
-WaitResult AutoTune::finish(const PassTally &tally)
+void AutoTune::finish(const PassTally &tally)
 {
     const double average = tally.average();
     m_page.Label9->setText(kComplete);
@@ -163,15 +160,18 @@ WaitResult AutoTune::finish(const PassTally &tally)
     }
     m_state.gain = result.gain;
 
-    if (const WaitResult r = m_link.pumpOnce(); !r)
-        return r;
-    if (const WaitResult r = m_sensitivity.sendSettings(); !r)
-        return r;
-    // The settings are saved: a cancel now has nothing left to stop.
-    std::ignore = m_link.pumpOnce();
-    m_page.Text9->setText(QString());
-    m_page.Text9->setText(summary(tally.lowest(), result.highest, average));
-    return WaitResult::Done;
+    // The save runs to its end once begun: a page change waits for it, so
+    // that the KZ is never left with only some of the sets.
+    CommandSequence save(SequenceKind::Click, QStringLiteral("auto tune"));
+    m_sensitivity.addSettings(save);
+    const double lowest = tally.lowest();
+    save.onEnd([this, lowest, highest = result.highest, average](WaitResult r) {
+        if (!r)
+            return;
+        m_page.Text9->setText(QString());
+        m_page.Text9->setText(summary(lowest, highest, average));
+    });
+    m_link.runNext(std::move(save));
 }
 
 } // namespace kz

@@ -25,15 +25,14 @@ public:
     static const QString kNoReading;
     static const QString kCancelled;
     static const QString kPageLeft;
-    static const QString kSaveCancelled;
 
     AutoTune(const SetupPage &page, FormState &state, DeviceLink &link, Sensitivity &sensitivity,
              QObject *parent = nullptr);
 
     void run();
-    // The end of a run from its levels: summaries, the twelve values, Save
-    // Settings. The caller holds the wire.
-    WaitResult finish(const tune::PassTally &tally);
+    // The end of a run from its levels: summaries and the twelve values at
+    // once, then Save Settings on the wire ahead of whatever waits for it.
+    void finish(const tune::PassTally &tally);
 
 signals:
     // The sum of a pass's three readings.

@@ -9,10 +9,10 @@
 
 namespace kz {
 
+class CommandSequence;
 class DeviceLink;
 class ScrollBar;
 class TextBox;
-class WaitResult;
 struct FormState;
 struct SetupPage;
 
@@ -28,17 +28,19 @@ public:
     ScrollBar *bar(tune::Setting s) const { return m_bars[std::size_t(tune::indexOf(s))]; }
     TextBox *box(tune::Setting s) const { return m_boxes[std::size_t(tune::indexOf(s))]; }
 
-    // Sends the three sets and then the selected level's set again. The
-    // caller holds the wire.
-    WaitResult sendSettings();
+    // Adds Save Settings to the sequence: the three sets, then the selected
+    // level's set again. Each value line takes its box's text, and the
+    // level its option, as they stand when their turn comes.
+    void addSettings(CommandSequence &s) const;
 
     void saveSettings();
     void restoreDefaults();
     void firmwareVersion();
 
 private:
-    WaitResult sendLevel(tune::Level level);
-    WaitResult sendActiveLevel();
+    void addLevel(CommandSequence &s, tune::Level level) const;
+    void addActiveLevel(CommandSequence &s) const;
+    void addValue(CommandSequence &s, tune::Setting setting) const;
 
     const SetupPage &m_page;
     FormState &m_state;
