@@ -50,6 +50,7 @@ private slots:
     void gainGoesIntoMidAndHighWhereverLowGainStood();
     void aStoppedRunChangesAndSendsNothing_data();
     void aStoppedRunChangesAndSendsNothing();
+    void aPageLeftDuringTheSaveGetsTheWholeSaveFirst();
     void clicksDuringARunAreRefused_data();
     void clicksDuringARunAreRefused();
 
@@ -229,6 +230,26 @@ void TestAutoTune::aStoppedRunChangesAndSendsNothing()
     // The page change's stops follow the run from the event loop.
     QVERIFY(waitUntil([this] { return !h->window()->link().isSequenceRunning(); }));
     QVERIFY(!h->port()->lines().contains(QStringLiteral("> 40 2")));
+}
+
+// The KZ is never left with only some of the sets: the page change's stops
+// wait for the end of the save.
+void TestAutoTune::aPageLeftDuringTheSaveGetsTheWholeSaveFirst()
+{
+    answerWith({100});
+    connect(&h->window()->link(), &DeviceLink::commandSent, this, [this](const QString &line) {
+        if (line == QLatin1String("> 46 1 1"))
+            QTimer::singleShot(0, this,
+                               [this] { h->window()->tabs().choose(QStringLiteral("COM")); });
+    });
+    WireRecorder wire(h->window());
+    QVERIFY(run());
+    QCOMPARE(wire.events,
+             requests(100)
+                 + saveSettingsWire({" 240", "5", " 20", " 3"}, {" 300", "5", " 75", "4"},
+                                    {" 340", "5", " 100", "4"}, Selected::Low)
+                 + paused(0, QStringLiteral("@ 2 2")) + paused(1, QStringLiteral("@ 2 2"))
+                 + paused(1));
 }
 
 void TestAutoTune::clicksDuringARunAreRefused_data()

@@ -67,6 +67,8 @@ void ReceiveRouter::tick()
         }
     }
     m_inTick = false;
+    // A wait on the KZ's answer looks again at what this tick brought.
+    m_link.recheck();
 }
 
 } // namespace kz

@@ -15,7 +15,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include <tuple>
+#include <utility>
 
 namespace kz {
 
@@ -55,21 +55,16 @@ AutoTune::AutoTune(const SetupPage &page, FormState &state, DeviceLink &link,
     connect(page.Command14, &QPushButton::clicked, this, &AutoTune::run);
 }
 
-WaitResult AutoTune::read(int n, double &reading)
+void AutoTune::addReading(CommandSequence &s, int n)
 {
-    m_page.Text9->setText(QString());
-    m_link.sendCommand(kReadingRequests[n]);
-    if (n == 0) {
-        if (const WaitResult r = m_link.pumpOnce(); !r)
-            return r;
-    }
+    s.then([this] { m_page.Text9->setText(QString()); });
+    s.send(kReadingRequests[n]);
     // Once the page is left no answer can come: the run ends at once.
-    const WaitResult r = m_link.waitForAnswer(
+    s.waitForAnswer(
         [this] { return pageLeft() || m_page.Text9->text().contains(commands::kEndMark); },
         kReadingWaitMs);
-    if (r && !pageLeft())
-        reading = readingOf(m_page.Text9->text());
-    return r;
+    s.stopIf([this] { return pageLeft(); });
+    s.then([this] { m_level += readingOf(m_page.Text9->text()); });
 }
 
 void AutoTune::showPass(int pass, double level, GaugeColour colour)
@@ -102,42 +97,34 @@ void AutoTune::stopped(WaitResult r)
     showStopped(silent ? kNoReading : kCancelled);
 }
 
-WaitResult AutoTune::measurePass(int pass, PassTally &tally)
+void AutoTune::addPass(CommandSequence &s, int pass)
 {
-    double level = 0;
-    for (int n = 0; n < kReadingsPerPass; ++n) {
-        double reading = 0;
-        if (const WaitResult r = read(n, reading); !r)
-            return r;
-        if (pageLeft())
-            return WaitResult::Cancelled;
-        level += reading;
-    }
-    emit passMeasured(pass, level);
-    if (const WaitResult r = m_link.pumpOnce(); !r)
-        return r;
-    showPass(pass, level, tally.add(level));
-    if (const WaitResult r = m_link.pumpOnce(); !r)
-        return r;
-    m_page.Label9->setText(kPassLead + signedField(pass));
-    return WaitResult::Done;
+    s.then([this] { m_level = 0; });
+    for (int n = 0; n < kReadingsPerPass; ++n)
+        addReading(s, n);
+    s.then([this, pass] {
+        emit passMeasured(pass, m_level);
+        showPass(pass, m_level, m_tally.add(m_level));
+        m_page.Label9->setText(kPassLead + signedField(pass));
+    });
 }
 
 void AutoTune::run()
 {
-    // A second click during a run, or a click during another sequence, is ignored.
-    DeviceLink::Sequence wire(m_link, QStringLiteral("auto tune"), [this] { run(); });
-    if (!wire)
-        return;
-    PassTally tally;
-    for (int pass = 1; pass <= kPasses; ++pass) {
+    // A second click during a run, or a click during another sequence, is
+    // refused; leaving the page ends the run.
+    CommandSequence s(SequenceKind::EndsOnPageChange, QStringLiteral("auto tune"));
+    s.then([this] { m_tally = PassTally(); });
+    for (int pass = 1; pass <= kPasses; ++pass)
+        addPass(s, pass);
+    s.onEnd([this](WaitResult r) {
         // Nothing is set and nothing saved from a run cut short.
-        if (const WaitResult r = measurePass(pass, tally); !r) {
+        if (r)
+            finish(m_tally);
+        else
             stopped(r);
-            return;
-        }
-    }
-    finish(tally);
+    });
+    m_link.run(std::move(s));
 }
 
 void AutoTune::finish(const PassTally &tally)

@@ -7,6 +7,7 @@
 
 namespace kz {
 
+class CommandSequence;
 class DeviceLink;
 class Sensitivity;
 class WaitResult;
@@ -41,9 +42,9 @@ signals:
     void tuned(double low, double mid, double high);
 
 private:
-    WaitResult read(int n, double &reading);
+    void addReading(CommandSequence &s, int n);
     // One pass: its three readings, then the gauge and the pass number.
-    WaitResult measurePass(int pass, tune::PassTally &tally);
+    void addPass(CommandSequence &s, int pass);
     void showPass(int pass, double level, tune::GaugeColour colour);
     void showStopped(const QString &why);
     // Shows why a measuring run ended early; nothing when the program ends.
@@ -55,6 +56,9 @@ private:
     FormState &m_state;
     DeviceLink &m_link;
     Sensitivity &m_sensitivity;
+    // The run's levels so far, and the sum of the pass being read.
+    tune::PassTally m_tally;
+    double m_level = 0;
 };
 
 } // namespace kz
