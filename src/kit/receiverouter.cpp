@@ -50,6 +50,8 @@ void ReceiveRouter::tick()
     const QString received = m_link.readInput();
     m_assembler.append(received);
     copyPending(!received.isEmpty());
+    if (!m_assembler.pending().isEmpty())
+        emit textHeld(m_assembler.pending());
     if (m_assembler.droppedText() && !m_dropReported) {
         m_dropReported = true;
         emit textWithoutEndMark();

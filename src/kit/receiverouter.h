@@ -51,6 +51,9 @@ public:
     bool isBusy() const { return m_inTick; }
 
 signals:
+    // On every tick that finds text gathered, complete or not: what the raw
+    // copies show. The upload takes any of it as a block's answer.
+    void textHeld(const QString &text);
     // The KZ sent more text without an end mark than a message can hold;
     // the oldest was dropped. Once until a message completes again.
     void textWithoutEndMark();

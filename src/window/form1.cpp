@@ -67,8 +67,8 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
     m_receiver = new ReceiveRouter(m_controls.form, m_controls.hidden, *m_link, this);
     m_comWords = new ComWords(m_controls.com, m_state, *m_link, *m_receiver, this);
     m_readBack = new ReadBack(m_controls.words, m_controls.com.List1, *m_link, *m_receiver, this);
-    m_upload
-        = new WordListUpload(m_controls.words, m_controls.hidden, m_controls.form, *m_link, this);
+    m_upload = new WordListUpload(m_controls.words, m_controls.hidden, m_controls.form, *m_link,
+                                  *m_receiver, this);
     m_modes = new ModeControl(m_controls.kzPage, m_state, *m_link, *m_receiver, this);
     m_sayWord = new SayWord(m_controls.words, m_controls.com.List1, *m_link, this);
     m_voice = new VoiceSettings(m_controls.setup, m_controls.com, *m_link, this);
