@@ -129,7 +129,7 @@ void TestAutoTune::workedExampleOnTheWire()
     const QString summary = QStringLiteral("Min =  300 Max =  300 Delta =  0 Average = 300");
     QCOMPARE(page().Text9->text(), summary);
     QCOMPARE(page().Label9->text(), QStringLiteral("complete "));
-    QCOMPARE(h->window()->state().gain, qint16(3));
+    QCOMPARE(h->window()->sensitivity().gain(), qint16(3));
     QCOMPARE(page().Line3->from(), QPointF(1200, 480));
     QCOMPARE(page().Line3->to(), QPointF(1440, 1080));
     QCOMPARE(page().Picture3->palette().color(QPalette::Window), QColor(255, 255, 0));
@@ -183,7 +183,7 @@ void TestAutoTune::gainGoesIntoMidAndHighWhereverLowGainStood()
     QCOMPARE(page().Text13->text(), QStringLiteral(" 4"));
     QCOMPARE(page().VScroll6->value(), 3);
     QCOMPARE(page().VScroll7->value(), 2);
-    QCOMPARE(h->window()->state().gain, qint16(6));
+    QCOMPARE(h->window()->sensitivity().gain(), qint16(6));
 }
 
 void TestAutoTune::aStoppedRunChangesAndSendsNothing_data()
@@ -226,7 +226,7 @@ void TestAutoTune::aStoppedRunChangesAndSendsNothing()
     QCOMPARE(page().Text9->text(), shown);
     QCOMPARE(barValues(), barsBefore);
     QCOMPARE(boxTexts(), boxesBefore);
-    QCOMPARE(h->window()->state().gain, qint16(4));
+    QCOMPARE(h->window()->sensitivity().gain(), qint16(4));
     // The page change's stops follow the run from the event loop.
     QVERIFY(waitUntil([this] { return !h->window()->link().isSequenceRunning(); }));
     QVERIFY(!h->port()->lines().contains(QStringLiteral("> 40 2")));

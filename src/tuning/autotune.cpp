@@ -6,7 +6,6 @@
 #include "device/devicelink.h"
 #include "device/format.h"
 #include "tuning/sensitivity.h"
-#include "kit/formstate.h"
 #include "kit/pages.h"
 #include "kit/widgets.h"
 
@@ -48,9 +47,9 @@ QColor gaugeColour(GaugeColour colour)
 }
 } // namespace
 
-AutoTune::AutoTune(const SetupPage &page, FormState &state, DeviceLink &link,
-                   Sensitivity &sensitivity, QObject *parent)
-    : QObject(parent), m_page(page), m_state(state), m_link(link), m_sensitivity(sensitivity)
+AutoTune::AutoTune(const SetupPage &page, DeviceLink &link, Sensitivity &sensitivity,
+                   QObject *parent)
+    : QObject(parent), m_page(page), m_link(link), m_sensitivity(sensitivity)
 {
     connect(page.Command14, &QPushButton::clicked, this, &AutoTune::run);
 }
@@ -134,18 +133,13 @@ void AutoTune::finish(const PassTally &tally)
     m_page.Text9->setText(QString());
     m_page.Text9->setText(summary(tally.lowest(), tally.highest(), average));
 
-    const TuneResult result = tuneSettings(tally.highest(), tally.lowest(), average, m_state.gain);
+    const TuneResult result
+        = tuneSettings(tally.highest(), tally.lowest(), average, m_sensitivity.gain());
     const auto range = [&result](Level level) {
         return result.values[std::size_t(indexOf({level, Row::Range}))];
     };
     emit tuned(range(Level::Low), range(Level::Mid), range(Level::High));
-    for (int i = 0; i < kSettingCount; ++i) {
-        const Setting s = settingAt(i);
-        // A value the bar refuses leaves the bar and its box as they were.
-        if (const auto value = acceptedValue(s.row, result.values[std::size_t(i)]))
-            m_sensitivity.bar(s)->setValueChecked(*value);
-    }
-    m_state.gain = result.gain;
+    m_sensitivity.applyTune(result);
 
     // The save runs to its end once begun: a page change waits for it, so
     // that the KZ is never left with only some of the sets.

@@ -11,7 +11,6 @@ class CommandSequence;
 class DeviceLink;
 class Sensitivity;
 class WaitResult;
-struct FormState;
 struct SetupPage;
 
 // Measures the level the KZ reports over a hundred passes, derives the
@@ -27,7 +26,7 @@ public:
     static const QString kCancelled;
     static const QString kPageLeft;
 
-    AutoTune(const SetupPage &page, FormState &state, DeviceLink &link, Sensitivity &sensitivity,
+    AutoTune(const SetupPage &page, DeviceLink &link, Sensitivity &sensitivity,
              QObject *parent = nullptr);
 
     void run();
@@ -53,7 +52,6 @@ private:
     bool pageLeft() const;
 
     const SetupPage &m_page;
-    FormState &m_state;
     DeviceLink &m_link;
     Sensitivity &m_sensitivity;
     // The run's levels so far, and the sum of the pass being read.

@@ -5,7 +5,6 @@
 #include "device/commandsequence.h"
 #include "device/devicelink.h"
 #include "device/format.h"
-#include "kit/formstate.h"
 #include "kit/pages.h"
 #include "kit/widgets.h"
 
@@ -21,8 +20,8 @@ using tune::Row;
 using tune::Setting;
 using namespace commands;
 
-Sensitivity::Sensitivity(const SetupPage &page, FormState &state, DeviceLink &link, QObject *parent)
-    : QObject(parent), m_page(page), m_state(state), m_link(link)
+Sensitivity::Sensitivity(const SetupPage &page, DeviceLink &link, QObject *parent)
+    : QObject(parent), m_page(page), m_link(link)
 {
     m_bars = {page.VScroll1,  page.VScroll2,  page.VScroll3, page.VScroll4,
               page.VScroll12, page.VScroll10, page.VScroll8, page.VScroll6,
@@ -35,14 +34,30 @@ Sensitivity::Sensitivity(const SetupPage &page, FormState &state, DeviceLink &li
         connect(m_bars[std::size_t(i)], &QScrollBar::valueChanged, box,
                 [box](int value) { box->setText(signedField(value)); });
     }
-    // A gain that does not fit 16 bits leaves the last one that did.
-    connect(page.Text13, &TextBox::changed, this, [this] {
-        if (const auto gain = toInt16(numericValue(m_page.Text13->text())))
-            m_state.gain = *gain;
-    });
+    takeLowGain();
+    connect(page.Text13, &TextBox::changed, this, &Sensitivity::takeLowGain);
     connect(page.Command57, &QPushButton::clicked, this, &Sensitivity::saveSettings);
     connect(page.Command12, &QPushButton::clicked, this, &Sensitivity::restoreDefaults);
     connect(page.Command10, &QPushButton::clicked, this, &Sensitivity::firmwareVersion);
+}
+
+void Sensitivity::takeLowGain()
+{
+    // A gain that does not fit 16 bits leaves the last one that did.
+    if (const auto gain = toInt16(numericValue(m_page.Text13->text())))
+        m_gain = *gain;
+}
+
+void Sensitivity::applyTune(const tune::TuneResult &result)
+{
+    for (int i = 0; i < tune::kSettingCount; ++i) {
+        const Setting setting = tune::settingAt(i);
+        // A value the bar refuses leaves the bar and its box as they were.
+        if (const auto value = tune::acceptedValue(setting.row, result.values[std::size_t(i)]))
+            bar(setting)->setValueChecked(*value);
+    }
+    // Moving the Low GAIN bar has set the gain from its box; the tune's own wins.
+    m_gain = result.gain;
 }
 
 void Sensitivity::addValue(CommandSequence &s, Setting setting) const

@@ -74,8 +74,9 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
     m_voice = new VoiceSettings(m_controls.setup, m_controls.com, *m_link, this);
     m_info = new InfoWindow(m_controls.setup, *m_receiver, this);
     m_pk = new PkTest(m_controls.pk, m_state, *m_link, *m_receiver, this);
-    m_sensitivity = new Sensitivity(m_controls.setup, m_state, *m_link, this);
-    m_autoTune = new AutoTune(m_controls.setup, m_state, *m_link, *m_sensitivity, this);
+    m_sensitivity = new Sensitivity(m_controls.setup, *m_link, this);
+    m_state.gain = [this] { return m_sensitivity->gain(); };
+    m_autoTune = new AutoTune(m_controls.setup, *m_link, *m_sensitivity, this);
     m_about = new AboutBrowser(m_controls.about, sites, this);
     m_tabs = new TabNavigator(m_controls, *m_link, *m_about, this);
     connect(m_tabs, &TabNavigator::switched, m_pk, &PkTest::pageChanged);
@@ -154,8 +155,6 @@ void Form1::load()
     m_controls.pk.pkframe->hide();
     m_controls.com.comframe->show();
     hideWhileCovered(m_controls.pictures.Frame2, m_controls.com.comframe);
-
-    m_state.gain = toInt16(numericValue(m_controls.setup.Text13->text())).value_or(m_state.gain);
 }
 
 void Form1::addPageAction(QAction *action)
