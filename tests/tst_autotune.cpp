@@ -50,13 +50,15 @@ private slots:
     void gainGoesIntoMidAndHighWhereverLowGainStood();
     void aStoppedRunChangesAndSendsNothing_data();
     void aStoppedRunChangesAndSendsNothing();
+    void aPageLeftDuringTheSaveGetsTheWholeSaveFirst();
     void clicksDuringARunAreRefused_data();
     void clicksDuringARunAreRefused();
 
 private:
     // The KZ answers the reading requests with these readings, in turn.
     void answerWith(const QList<int> &readings, int answers = -1);
-    void run();
+    // Clicks Start; true once the run and the lines it left have gone out.
+    bool run();
     QList<int> barValues() const;
     QStringList boxTexts() const;
     const SetupPage &page() const { return h->controls().setup; }
@@ -89,9 +91,11 @@ void TestAutoTune::answerWith(const QList<int> &readings, int answers)
     });
 }
 
-void TestAutoTune::run()
+bool TestAutoTune::run()
 {
     QTest::mouseClick(page().Command14, Qt::LeftButton);
+    // The click returns at once; the run goes on from the event loop.
+    return waitUntil([this] { return !h->window()->link().isSequenceRunning(); }, 60000);
 }
 
 QList<int> TestAutoTune::barValues() const
@@ -114,7 +118,7 @@ void TestAutoTune::workedExampleOnTheWire()
 {
     answerWith({100});
     WireRecorder wire(h->window());
-    run();
+    QVERIFY(run());
     // Boxes whose bars did not move keep their initial texts: the OFFSETs
     // (0 is refused) and Mid and High GAIN (their bars stand at 1 already).
     QCOMPARE(wire.events,
@@ -125,7 +129,7 @@ void TestAutoTune::workedExampleOnTheWire()
     const QString summary = QStringLiteral("Min =  300 Max =  300 Delta =  0 Average = 300");
     QCOMPARE(page().Text9->text(), summary);
     QCOMPARE(page().Label9->text(), QStringLiteral("complete "));
-    QCOMPARE(h->window()->state().gain, qint16(3));
+    QCOMPARE(h->window()->sensitivity().gain(), qint16(3));
     QCOMPARE(page().Line3->from(), QPointF(1200, 480));
     QCOMPARE(page().Line3->to(), QPointF(1440, 1080));
     QCOMPARE(page().Picture3->palette().color(QPalette::Window), QColor(255, 255, 0));
@@ -142,7 +146,7 @@ void TestAutoTune::eachPassShowsItsLevel()
             shown.append({page().Label9->text(), page().Line3->from().x(),
                           page().Picture3->palette().color(QPalette::Window)});
     });
-    run();
+    QVERIFY(run());
     QCOMPARE(shown.size(), 5);
     const QColor red(255, 0, 0), yellow(255, 255, 0), cyan(0, 255, 255);
     const QList<PassShown> expected = {{"Pass #  1", 1200, yellow},
@@ -172,15 +176,14 @@ void TestAutoTune::gainGoesIntoMidAndHighWhereverLowGainStood()
     tune::PassTally tally;
     for (int p = 0; p < tune::kPasses; ++p)
         (void)tally.add(p == 0 ? 150 : 120);
-    {
-        DeviceLink::Sequence wire(h->window()->link());
-        QVERIFY(h->window()->autoTune().finish(tally));
-    }
+    h->window()->autoTune().finish(tally);
+    // The values are set at once; the save follows from the event loop.
+    QVERIFY(waitUntil([this] { return !h->window()->link().isSequenceRunning(); }));
     QCOMPARE(page().VScroll4->value(), 4);
     QCOMPARE(page().Text13->text(), QStringLiteral(" 4"));
     QCOMPARE(page().VScroll6->value(), 3);
     QCOMPARE(page().VScroll7->value(), 2);
-    QCOMPARE(h->window()->state().gain, qint16(6));
+    QCOMPARE(h->window()->sensitivity().gain(), qint16(6));
 }
 
 void TestAutoTune::aStoppedRunChangesAndSendsNothing_data()
@@ -217,16 +220,36 @@ void TestAutoTune::aStoppedRunChangesAndSendsNothing()
         else if (how == QLatin1String("unplug"))
             QTimer::singleShot(0, this, [this] { h->port()->unplug(); });
     });
-    run();
+    QVERIFY(run());
     const QString ended = sinceLast.checkEnded(AutoTune::kReadingWaitMs, bounded);
     QVERIFY2(ended.isEmpty(), qPrintable(ended));
     QCOMPARE(page().Text9->text(), shown);
     QCOMPARE(barValues(), barsBefore);
     QCOMPARE(boxTexts(), boxesBefore);
-    QCOMPARE(h->window()->state().gain, qint16(4));
+    QCOMPARE(h->window()->sensitivity().gain(), qint16(4));
     // The page change's stops follow the run from the event loop.
     QVERIFY(waitUntil([this] { return !h->window()->link().isSequenceRunning(); }));
     QVERIFY(!h->port()->lines().contains(QStringLiteral("> 40 2")));
+}
+
+// The KZ is never left with only some of the sets: the page change's stops
+// wait for the end of the save.
+void TestAutoTune::aPageLeftDuringTheSaveGetsTheWholeSaveFirst()
+{
+    answerWith({100});
+    connect(&h->window()->link(), &DeviceLink::commandSent, this, [this](const QString &line) {
+        if (line == QLatin1String("> 46 1 1"))
+            QTimer::singleShot(0, this,
+                               [this] { h->window()->tabs().choose(QStringLiteral("COM")); });
+    });
+    WireRecorder wire(h->window());
+    QVERIFY(run());
+    QCOMPARE(wire.events,
+             requests(100)
+                 + saveSettingsWire({" 240", "5", " 20", " 3"}, {" 300", "5", " 75", "4"},
+                                    {" 340", "5", " 100", "4"}, Selected::Low)
+                 + paused(0, QStringLiteral("@ 2 2")) + paused(1, QStringLiteral("@ 2 2"))
+                 + paused(1));
 }
 
 void TestAutoTune::clicksDuringARunAreRefused_data()
@@ -252,7 +275,7 @@ void TestAutoTune::clicksDuringARunAreRefused()
         });
     });
     WireRecorder wire(h->window());
-    run();
+    QVERIFY(run());
     QVERIFY(done);
     QCOMPARE(wire.events,
              requests(100)

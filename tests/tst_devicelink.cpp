@@ -54,6 +54,8 @@ private slots:
     void whatArrivesWhileASequenceRuns();
     void escapeEndsOnlyAWaitOnAnAnswer_data();
     void escapeEndsOnlyAWaitOnAnAnswer();
+    void expandedStepsAreMadeWhenTheirTurnComes();
+    void closingLinesGoAheadOfWhatWaits();
 
 private:
     MemoryPort *port = nullptr;
@@ -508,28 +510,85 @@ void TestDeviceLink::whatArrivesWhileASequenceRuns()
 void TestDeviceLink::escapeEndsOnlyAWaitOnAnAnswer_data()
 {
     QTest::addColumn<bool>("onAnswer");
+    QTest::addColumn<bool>("answerAfterHold");
     QTest::addColumn<QStringList>("wire");
-    QTest::newRow("wait on an answer") << true << QStringList {"A1"};
-    QTest::newRow("hold") << false << QStringList {"A1", "A2"};
+    QTest::addColumn<int>("ended");
+    QTest::newRow("wait on an answer")
+        << true << false << QStringList {"A1"} << int(WaitResult::Cancelled);
+    QTest::newRow("hold") << false << false << QStringList {"A1", "A2"} << int(WaitResult::Done);
+    // Left during the hold, the answer is not waited for: the block's rest
+    // goes out, then the sequence ends where it would have waited.
+    QTest::newRow("hold, then a wait on an answer")
+        << false << true << QStringList {"A1", "A2"} << int(WaitResult::Cancelled);
 }
 
 void TestDeviceLink::escapeEndsOnlyAWaitOnAnAnswer()
 {
     QFETCH(bool, onAnswer);
+    QFETCH(bool, answerAfterHold);
     QFETCH(QStringList, wire);
-    WaitResult ended = WaitResult::Done;
+    QFETCH(int, ended);
+    WaitResult result = WaitResult::Done;
     CommandSequence s(SequenceKind::Click, QStringLiteral("s"));
     s.send(QStringLiteral("A1"));
     if (onAnswer)
         s.waitForAnswer([] { return false; }, 60000);
     else
         s.hold();
-    s.send(QStringLiteral("A2")).onEnd([&](WaitResult r) { ended = r; });
+    s.send(QStringLiteral("A2"));
+    // An answer that is there already does not outweigh the leave.
+    if (answerAfterHold)
+        s.waitForAnswer([] { return true; }, 60000).send(QStringLiteral("A3"));
+    s.onEnd([&](WaitResult r) { result = r; });
     link->run(s);
     link->cancelSequence();
     QVERIFY(kz::test::waitUntil([&] { return !link->isSequenceRunning(); }));
     QCOMPARE(port->lines(), wire);
-    QCOMPARE(ended.outcome(), onAnswer ? WaitResult::Cancelled : WaitResult::Done);
+    QCOMPARE(int(result.outcome()), ended);
+}
+
+// A step made when its turn comes sees what the steps before it did, and
+// its own steps run in its place, before those that follow it.
+void TestDeviceLink::expandedStepsAreMadeWhenTheirTurnComes()
+{
+    QString value = QStringLiteral("old");
+    int made = 0;
+    std::function<void(CommandSequence &)> block = [&](CommandSequence &s) {
+        ++made;
+        s.send(value + QString::number(made)).hold1();
+        if (made < 3)
+            s.expand(block);
+    };
+    CommandSequence s(SequenceKind::Click, QStringLiteral("s"));
+    s.send(QStringLiteral("A")).hold().then([&] { value = QStringLiteral("new"); });
+    s.expand(block).send(QStringLiteral("Z"));
+    link->run(s);
+    QCOMPARE(made, 0);
+    QVERIFY(kz::test::waitUntil([&] { return !link->isSequenceRunning(); }));
+    QCOMPARE(port->lines(), (QStringList {"A", "new1", "new2", "new3", "Z"}));
+}
+
+// The closing lines of a sequence go out before a page change that arrived
+// while it ran, and a click during them is refused as during the sequence.
+void TestDeviceLink::closingLinesGoAheadOfWhatWaits()
+{
+    QSignalSpy refusals(link, &DeviceLink::sequenceRefused);
+    CommandSequence first(SequenceKind::Click, QStringLiteral("the first"));
+    first.send(QStringLiteral("A1")).hold().onEnd([this](WaitResult) {
+        CommandSequence closing(SequenceKind::Click, QStringLiteral("the first"));
+        closing.send(QStringLiteral("Z1")).then([this] {
+            CommandSequence click(SequenceKind::Click, QStringLiteral("a click"));
+            link->run(click.send(QStringLiteral("C1")));
+        });
+        closing.hold();
+        link->runNext(closing);
+    });
+    link->run(first);
+    CommandSequence page(SequenceKind::PageChange);
+    link->run(page.send(QStringLiteral("B1")).hold());
+    QVERIFY(kz::test::waitUntil([&] { return !link->isSequenceRunning(); }));
+    QCOMPARE(port->lines(), (QStringList {"A1", "Z1", "B1"}));
+    QCOMPARE(int(refusals.count()), 1);
 }
 
 QTEST_MAIN(TestDeviceLink)

@@ -194,6 +194,8 @@ void TestReadings::eachPathLandsWithItsSourceAndTime()
             return line.startsWith(QLatin1String("> 11 ")) ? QByteArray("100^") : QByteArray();
         });
         QTest::mouseClick(c.setup.Command14, Qt::LeftButton);
+        // The click returns at once; the run goes on from the event loop.
+        QVERIFY(waitUntil([&] { return !window.link().isSequenceRunning(); }, 60000));
     } else if (action == QLatin1String("ask")) {
         QSignalSpy answered(&window.questions(), &QuestionDesk::answered);
         c.com.Option2->setChecked(true);
@@ -205,6 +207,7 @@ void TestReadings::eachPathLandsWithItsSourceAndTime()
         QVERIFY(waitUntil([&] { return !window.link().isSequenceRunning(); }));
     } else if (action == QLatin1String("upload")) {
         QTest::mouseClick(c.words.Command24, Qt::LeftButton);
+        QVERIFY(waitUntil([&] { return !window.link().isSequenceRunning(); }, 60000));
     }
     const double latestMs = beforeConnection.elapsed();
 

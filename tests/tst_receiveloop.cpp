@@ -82,7 +82,7 @@ void TestReceiveLoop::deliverReadings(const QList<int> &readings)
 
 void TestReceiveLoop::fifthMessageGivesTheWordOfMessagesTwoToFour()
 {
-    QCOMPARE(h->window()->state().gain, qint16(4));
+    QCOMPARE(h->window()->state().gain(), qint16(4));
     QSignalSpy announced(&words(), &ComWords::wordAnnounced);
     deliverReadings({7, 10, 20, 30});
     QCOMPARE(groups().phase(), 4);
@@ -122,7 +122,8 @@ void TestReceiveLoop::wordNumberKeepsItsFirstFourDigits()
     QFETCH(int, gain);
     QFETCH(QList<int>, readings);
     QFETCH(int, word);
-    h->window()->state().gain = qint16(gain);
+    // Typed into the Low GAIN box, which owns the gain.
+    h->controls().setup.Text13->setText(QString::number(gain));
     QSignalSpy announced(&words(), &ComWords::wordAnnounced);
     deliver("0^");
     deliverReadings(readings);
@@ -160,7 +161,7 @@ void TestReceiveLoop::repeatedWordsAreSuppressedAndTheRingMovesOn()
 
 void TestReceiveLoop::ringReusesItsSlotsAfterTwentyWords()
 {
-    h->window()->state().gain = 1;
+    h->controls().setup.Text13->setText(QStringLiteral("1"));
     QSignalSpy announced(&words(), &ComWords::wordAnnounced);
     deliver("0^");
     for (int w = 1; w <= 20; ++w)

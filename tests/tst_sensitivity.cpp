@@ -5,6 +5,7 @@
 #include "device/devicelink.h"
 #include "kit/widgets.h"
 #include "pagefixture.h"
+#include "support.h"
 #include "tuning/autotune.h"
 #include "tuning/sensitivity.h"
 #include "wire.h"
@@ -54,8 +55,8 @@ private:
 void TestSensitivity::init()
 {
     f = std::make_unique<PageFixture>(Page::SetUp, 0.05);
-    m_sensitivity = std::make_unique<Sensitivity>(page(), f->state(), f->link());
-    m_autoTune = std::make_unique<AutoTune>(page(), f->state(), f->link(), *m_sensitivity);
+    m_sensitivity = std::make_unique<Sensitivity>(page(), f->link());
+    m_autoTune = std::make_unique<AutoTune>(page(), f->link(), *m_sensitivity);
 }
 
 void TestSensitivity::cleanup()
@@ -82,7 +83,11 @@ QStringList TestSensitivity::wireOf(const QString &first, const QString &during,
         });
     }
     QTest::mouseClick(find<QPushButton>(first), Qt::LeftButton);
+    // The click returns at once; its lines follow from the event loop.
+    const bool ended = waitUntil([this] { return !f->link().isSequenceRunning(); }, 60000);
     disconnect(trigger);
+    if (!ended)
+        return {QStringLiteral("the sequence never ended")};
     if (!during.isEmpty() && !clicked)
         return {QStringLiteral("the second click never came")};
     return wire.events;
@@ -151,14 +156,14 @@ void TestSensitivity::upperArrowRaisesTheValueAndOnlyItsBoxChanges()
     QTest::mouseClick(bar, Qt::LeftButton, {}, up);
     QCOMPARE(bar->value(), 2);
     QCOMPARE(page().Text13->text(), QStringLiteral(" 2"));
-    QCOMPARE(f->state().gain, qint16(2));
+    QCOMPARE(m_sensitivity->gain(), qint16(2));
     // The other bars have not moved, so their boxes keep the initial texts.
     QCOMPARE(page().Text14->text(), QStringLiteral("150"));
     QCOMPARE(page().Text20->text(), QStringLiteral("4"));
     QTest::mouseClick(bar, Qt::LeftButton, {}, down);
     QCOMPARE(bar->value(), 1);
     QCOMPARE(page().Text13->text(), QStringLiteral(" 1"));
-    QCOMPARE(f->state().gain, qint16(1));
+    QCOMPARE(m_sensitivity->gain(), qint16(1));
 }
 
 void TestSensitivity::restoreDefaultsRewritesEveryBoxAndSaves()
@@ -171,7 +176,7 @@ void TestSensitivity::restoreDefaultsRewritesEveryBoxAndSaves()
                               {" 500", " 90", " 100", " 1"}, Selected::Mid));
     QCOMPARE(page().VScroll7->value(), 1);
     QCOMPARE(page().VScroll13->value(), 500);
-    QCOMPARE(f->state().gain, qint16(3));
+    QCOMPARE(m_sensitivity->gain(), qint16(3));
     QVERIFY(page().Option5->isChecked());
 }
 
@@ -197,7 +202,7 @@ void TestSensitivity::gainFollowsTheLowGainText()
     QTest::keyClick(edit, Qt::Key_Delete);
     QTest::keyClicks(edit, typed);
     QCOMPARE(page().Text13->text(), typed);
-    QCOMPARE(f->state().gain, qint16(gain));
+    QCOMPARE(m_sensitivity->gain(), qint16(gain));
     // Typing does not move the bar.
     QCOMPARE(page().VScroll4->value(), 1);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Save Settings, auto tune, firmware version and the PK test end to end,
 // against the simulated KZ on a pseudo-terminal.
+#include "device/devicelink.h"
 #include "harness.h"
 #include "kit/receiverouter.h"
 #include "kit/widgets.h"
@@ -45,6 +46,13 @@ void TestTuningSim::autoTuneSavesTheWorkedExample()
     QVERIFY(h->showPage(QStringLiteral("SET UP")));
     // Every reading 100: every pass level 300.
     QTest::mouseClick(h->controls().setup.Command14, Qt::LeftButton);
+    // The click returns at once; the run and its save follow from the event loop.
+    QVERIFY(waitUntil(
+        [&] {
+            return !h->window()->link().isSequenceRunning()
+                && kz->receivedLines().size() == 300 + 24;
+        },
+        60000));
     QCOMPARE(kz->readingsSent(), 300);
     QCOMPARE(h->controls().setup.Text9->text(),
              QStringLiteral("Min =  300 Max =  300 Delta =  0 Average = 300"));

@@ -35,7 +35,7 @@ constexpr double kTimeScale = 0.02;
 const QString kStop = commands::kStop;
 
 // How an upload is made to end early.
-enum class Ending { Unanswered, CancelButton, Escape };
+enum class Ending { Unanswered, CancelButton, Escape, EscapeWhileAwaited };
 
 bool isValueLine(const QString &line)
 {
@@ -85,8 +85,13 @@ public:
             late = true;
             h.window()->link().endProgram();
         });
+        QSignalSpy ended(&upload(), &WordListUpload::finished);
         watchdog.start(limitMs);
         QTest::mouseClick(page().Command24, Qt::LeftButton);
+        // The click returns at once; the upload runs on from the event loop,
+        // which a polling wait would slow down with its sleeps.
+        if (ended.isEmpty())
+            ended.wait(2 * limitMs);
         return !late;
     }
     // Runs `action` from the event loop once the address line of `block` has
@@ -137,6 +142,7 @@ private slots:
     void answerWithoutEndMarkLetsEveryLaterBlockPass();
     void earlyEndStopsTheKzAndShowsThePageAgain_data();
     void earlyEndStopsTheKzAndShowsThePageAgain();
+    void theAnswerIsWhatTheKzSentNotWhatTheBoxShows();
     void aLostKzEndsTheUploadAndSaysSo();
     void secondClickDuringTheUploadIsRefused();
     void closingTheWindowEndsTheUploadAtOnce();
@@ -297,6 +303,9 @@ void TestUpload::earlyEndStopsTheKzAndShowsThePageAgain_data()
         << Ending::CancelButton << Outcome::Cancelled << 4 * 32 << "Upload cancelled at block 3";
     QTest::newRow("Escape") << Ending::Escape << Outcome::Cancelled << 4 * 32
                             << "Upload cancelled at block 3";
+    QTest::newRow("Escape while the answer is awaited")
+        << Ending::EscapeWhileAwaited << Outcome::Cancelled << 4 * 32
+        << "Upload cancelled at block 3";
 }
 
 void TestUpload::earlyEndStopsTheKzAndShowsThePageAgain()
@@ -315,22 +324,33 @@ void TestUpload::earlyEndStopsTheKzAndShowsThePageAgain()
     int holds = 0;
     QElapsedTimer sinceEnd;
     qint64 beforeStop = -1;
+    TickClock ticks;
+    int ticksBeforeStop = -1;
     QObject::connect(b.h.controls().form.Timer3, &QTimer::timeout, [&] { ++holds; });
     auto endHere = [&] {
         endedAt = b.lines.size();
         holds = 0;
         sinceEnd.start();
+        ticks.restart();
     };
-    if (how == Ending::Unanswered) {
+    const bool unanswered = how == Ending::Unanswered || how == Ending::EscapeWhileAwaited;
+    if (unanswered) {
         QObject::connect(b.kz, &sim::SimulatedKz::lineReceived, [&](const QString &l) {
             if (l == WordListUpload::blockAddressLine(3))
                 b.kz->setBlockAnswer({});
         });
         b.onLine = [&](const QString &l) {
-            if (l == kStop && beforeStop < 0)
+            if (l == kStop && beforeStop < 0) {
                 beforeStop = sinceEnd.elapsed();
-            else if (b.values == stored && isValueLine(l))
+                ticksBeforeStop = ticks.designMs();
+            } else if (b.values == stored && isValueLine(l)) {
                 endHere();
+                // A tenth into the wait for the answer that does not come.
+                if (how == Ending::EscapeWhileAwaited)
+                    QTimer::singleShot(Pacing::scaled(WordListUpload::kAnswerWaitMs / 10), [&] {
+                        QTest::keyClick(window, Qt::Key_Escape);
+                    });
+            }
         };
     } else {
         b.atBlock(3, [&] {
@@ -351,13 +371,32 @@ void TestUpload::earlyEndStopsTheKzAndShowsThePageAgain()
     const QStringList after = b.lines.mid(endedAt);
     QCOMPARE(after.last(2), (QStringList {kStop, kStop}));
     QVERIFY(std::all_of(after.begin(), after.end() - 2, isValueLine));
-    QCOMPARE(after.size() - 2, how == Ending::Unanswered ? 0 : 32);
+    QCOMPARE(after.size() - 2, unanswered ? 0 : 32);
     QVERIFY(b.pageRestored());
     QVERIFY(!b.h.window()->link().isSequenceRunning());
     if (how == Ending::Unanswered)
         QVERIFY2(beforeStop >= Pacing::scaled(WordListUpload::kAnswerWaitMs),
                  qPrintable(QString::number(beforeStop)));
+    // Escape ends the wait itself, not its deadline.
+    if (how == Ending::EscapeWhileAwaited)
+        QVERIFY2(ticksBeforeStop < WordListUpload::kAnswerWaitMs,
+                 qPrintable(QString::number(ticksBeforeStop)));
     QCOMPARE(holds, 2);
+}
+
+// Text in the hidden box that the KZ did not send is no answer: a block the
+// KZ leaves unanswered ends the upload however the box reads.
+void TestUpload::theAnswerIsWhatTheKzSentNotWhatTheBoxShows()
+{
+    UploadBench b;
+    QVERIFY(b.ready);
+    b.kz->setBlockAnswer({});
+    b.atBlock(0, [&] { b.h.controls().hidden.Text18->setText(QStringLiteral("OK")); });
+    QVERIFY(b.click());
+    QCOMPARE(b.outcome, Outcome::NoAnswer);
+    QCOMPARE(b.endBlock, 0);
+    QVERIFY(!b.lines.contains(WordListUpload::blockAddressLine(1)));
+    QCOMPARE(b.h.controls().hidden.Text18->text(), QStringLiteral("OK"));
 }
 
 void TestUpload::aLostKzEndsTheUploadAndSaysSo()

@@ -53,16 +53,17 @@ CommandSequence &CommandSequence::then(std::function<void()> action)
     return *this;
 }
 
-CommandSequence &CommandSequence::extend(std::function<void(CommandSequence &)> more)
+CommandSequence &CommandSequence::expand(std::function<void(CommandSequence &)> build)
 {
-    m_steps.append({Step::Kind::Extend, {}, 0, {}, {}, std::move(more)});
+    m_steps.append({Step::Kind::Expand, {}, 0, {}, {}, std::move(build)});
     return *this;
 }
 
-void CommandSequence::insertSteps(qsizetype at, const CommandSequence &more)
+void CommandSequence::replaceRun(qsizetype next, const QList<Step> &steps)
 {
-    for (qsizetype i = 0; i < more.m_steps.size(); ++i)
-        m_steps.insert(at + i, more.m_steps.at(i));
+    QList<Step> rest = steps;
+    rest.append(m_steps.mid(next));
+    m_steps = std::move(rest);
 }
 
 CommandSequence &CommandSequence::onEnd(std::function<void(WaitResult)> done)

@@ -47,13 +47,13 @@ enum class SequenceKind {
 class CommandSequence {
 public:
     struct Step {
-        enum class Kind { Send, Hold, Hold1, Dtimer, WaitAnswer, StopIf, Do, Extend };
+        enum class Kind { Send, Hold, Hold1, Dtimer, WaitAnswer, StopIf, Do, Expand };
         Kind kind;
         QString line; // Send
         int ms = 0; // Dtimer, WaitAnswer's deadline (design time)
         std::function<bool()> test; // WaitAnswer, StopIf
         std::function<void()> action; // Do
-        std::function<void(CommandSequence &)> extend; // Extend
+        std::function<void(CommandSequence &)> build; // Expand
     };
 
     // `name` says what runs in "Busy: ... is running"; a sequence without a
@@ -75,13 +75,10 @@ public:
     CommandSequence &stopIf(std::function<bool()> condition);
     // Runs the behaviour's own code between two steps (a prompt, a title).
     CommandSequence &then(std::function<void()> action);
-    // Runs `more` when reached; the steps it adds to the sequence it is given
-    // run next, in place of this one. For a sequence whose later steps depend
-    // on what the device answered (the port search), still one sequence on
-    // the wire. Its kind, name and end handler are not used.
-    CommandSequence &extend(std::function<void(CommandSequence &)> more);
-    // Puts the steps of `more` at `at`: how the link runs an extend step.
-    void insertSteps(qsizetype at, const CommandSequence &more);
+    // Steps made when their turn comes, from what stands then (a box's text,
+    // the level chosen, the next block, what a probe read): `build` appends
+    // them to the sequence it is given, and they run in this step's place.
+    CommandSequence &expand(std::function<void(CommandSequence &)> build);
     // Called once when the sequence has ended, however it ended; the wire is
     // free by then.
     CommandSequence &onEnd(std::function<void(WaitResult)> done);
@@ -92,6 +89,11 @@ public:
     const std::function<void(WaitResult)> &endHandler() const { return m_done; }
 
 private:
+    friend class DeviceLink;
+    // Puts `steps` before the step at `next` and drops the steps before it,
+    // which have run: a long sequence made step by step keeps only its rest.
+    void replaceRun(qsizetype next, const QList<Step> &steps);
+
     SequenceKind m_kind;
     QString m_name;
     QList<Step> m_steps;

@@ -197,10 +197,14 @@ void DeviceLink::endProgram()
 void DeviceLink::cancelSequence()
 {
     emit leaveAsked();
-    if (m_running && m_waiting == Waiting::Answer
+    if (m_running
         && verdictFor(m_running->sequence.kind(), Arrival::Escape) == Verdict::EndWaitOnAnswer) {
-        finish(WaitResult::Cancelled);
-        return;
+        if (m_waiting == Waiting::Answer) {
+            finish(WaitResult::Cancelled);
+            return;
+        }
+        // Left while it holds or sends: its next wait on an answer ends at once.
+        m_running->cancelAsked = true;
     }
     if (!m_sequenceRunning && m_answerWaiters == 0)
         return;
@@ -326,6 +330,14 @@ void DeviceLink::run(CommandSequence sequence)
     m_queue.push_back(std::move(sequence));
 }
 
+void DeviceLink::runNext(CommandSequence sequence)
+{
+    if (m_ending)
+        return;
+    m_queue.push_front(std::move(sequence));
+    startNext();
+}
+
 void DeviceLink::startNext()
 {
     if (m_ending) {
@@ -376,12 +388,14 @@ void DeviceLink::advance()
         case Kind::Do:
             step.action();
             break;
-        case Kind::Extend: {
+        case Kind::Expand: {
             CommandSequence more(m_running->sequence.kind());
-            step.extend(more);
-            // The action may have ended the sequence (the program ending).
-            if (m_running)
-                m_running->sequence.insertSteps(m_running->next, more);
+            step.build(more);
+            // Building may have ended the sequence (the program ending).
+            if (!m_running)
+                return;
+            m_running->sequence.replaceRun(m_running->next, more.steps());
+            m_running->next = 0;
             break;
         }
         case Kind::StopIf:
@@ -405,6 +419,8 @@ void DeviceLink::advance()
             m_stepTimer.start(Pacing::scaled(step.ms));
             return;
         case Kind::WaitAnswer:
+            if (m_running->cancelAsked)
+                return finish(WaitResult::Cancelled);
             if (step.test())
                 break;
             m_waiting = Waiting::Answer;

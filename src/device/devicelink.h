@@ -110,6 +110,10 @@ public:
     // else as the sequence policy says (after the running one, refused, or
     // ending the running one first). Returns before the first wait.
     void run(CommandSequence sequence);
+    // Runs the sequence ahead of everything that waits for the wire: the
+    // closing lines of one that has just ended, called from its end handler,
+    // so that nothing queued meanwhile comes between the two.
+    void runNext(CommandSequence sequence);
     // Looks again at the condition of a wait on an answer: new text came in.
     void recheck();
     // The user leaves the running sequence: its waits on the device's answer
@@ -172,6 +176,8 @@ private:
         qsizetype next = 0;
         int losses = 0;
         bool endAsked = false;
+        // The user left it: its next wait on an answer ends as Cancelled.
+        bool cancelAsked = false;
     };
     enum class Waiting { Nothing, Timer3, Timer4, Time, Answer };
     std::optional<Running> m_running;

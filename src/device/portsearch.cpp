@@ -58,7 +58,7 @@ void PortSearch::tryPort(CommandSequence &steps, int p)
         m_port = p;
         emit trying(p);
     });
-    steps.extend([this, p](CommandSequence &next) {
+    steps.expand([this, p](CommandSequence &next) {
         SerialPort *port = m_link.port();
         if (port->open(p)) {
             probe(next, p);
@@ -75,7 +75,7 @@ void PortSearch::tryPort(CommandSequence &steps, int p)
 void PortSearch::probe(CommandSequence &steps, int p)
 {
     ask(steps, commands::kStop);
-    steps.extend([this, p](CommandSequence &next) {
+    steps.expand([this, p](CommandSequence &next) {
         if (m_link.readInput().contains(commands::kEndMark)) {
             m_result.port = p;
             return;
@@ -85,7 +85,7 @@ void PortSearch::probe(CommandSequence &steps, int p)
             return;
         }
         ask(next, commands::kProbe);
-        next.extend([this, p](CommandSequence &last) {
+        next.expand([this, p](CommandSequence &last) {
             if (m_link.readInput().contains(commands::kProbeAnswer))
                 m_result.port = p;
             else

@@ -51,6 +51,8 @@ void ReceiveRouter::tick()
     const QString received = m_link.readInput();
     m_assembler.append(received);
     copyPending(!received.isEmpty());
+    if (!m_assembler.pending().isEmpty())
+        emit textHeld(m_assembler.pending());
     if (m_assembler.droppedText() && !m_dropReported) {
         m_dropReported = true;
         emit textWithoutEndMark();
@@ -68,6 +70,8 @@ void ReceiveRouter::tick()
         }
     }
     m_inTick = false;
+    // A wait on the KZ's answer looks again at what this tick brought.
+    m_link.recheck();
 }
 
 } // namespace kz

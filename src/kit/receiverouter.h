@@ -56,6 +56,9 @@ public:
     void releaseTicks() { m_held = std::max(0, m_held - 1); }
 
 signals:
+    // On every tick that finds text gathered, complete or not: what the raw
+    // copies show. The upload takes any of it as a block's answer.
+    void textHeld(const QString &text);
     // The KZ sent more text without an end mark than a message can hold;
     // the oldest was dropped. Once until a message completes again.
     void textWithoutEndMark();

@@ -2,10 +2,10 @@
 #include "tuning/autotune.h"
 
 #include "device/commands.h"
+#include "device/commandsequence.h"
 #include "device/devicelink.h"
 #include "device/format.h"
 #include "tuning/sensitivity.h"
-#include "kit/formstate.h"
 #include "kit/pages.h"
 #include "kit/widgets.h"
 
@@ -14,7 +14,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include <tuple>
+#include <utility>
 
 namespace kz {
 
@@ -23,8 +23,6 @@ using namespace tune;
 const QString AutoTune::kNoReading = QStringLiteral("Auto tune stopped: no reading from the KZ");
 const QString AutoTune::kCancelled = QStringLiteral("Auto tune stopped: cancelled");
 const QString AutoTune::kPageLeft = QStringLiteral("Auto tune stopped: the SET UP page was left");
-const QString AutoTune::kSaveCancelled
-    = QStringLiteral("Auto tune stopped: cancelled while saving the settings");
 
 namespace {
 const QString kReadingRequests[kReadingsPerPass]
@@ -49,28 +47,23 @@ QColor gaugeColour(GaugeColour colour)
 }
 } // namespace
 
-AutoTune::AutoTune(const SetupPage &page, FormState &state, DeviceLink &link,
-                   Sensitivity &sensitivity, QObject *parent)
-    : QObject(parent), m_page(page), m_state(state), m_link(link), m_sensitivity(sensitivity)
+AutoTune::AutoTune(const SetupPage &page, DeviceLink &link, Sensitivity &sensitivity,
+                   QObject *parent)
+    : QObject(parent), m_page(page), m_link(link), m_sensitivity(sensitivity)
 {
     connect(page.Command14, &QPushButton::clicked, this, &AutoTune::run);
 }
 
-WaitResult AutoTune::read(int n, double &reading)
+void AutoTune::addReading(CommandSequence &s, int n)
 {
-    m_page.Text9->setText(QString());
-    m_link.sendCommand(kReadingRequests[n]);
-    if (n == 0) {
-        if (const WaitResult r = m_link.pumpOnce(); !r)
-            return r;
-    }
+    s.then([this] { m_page.Text9->setText(QString()); });
+    s.send(kReadingRequests[n]);
     // Once the page is left no answer can come: the run ends at once.
-    const WaitResult r = m_link.waitForAnswer(
+    s.waitForAnswer(
         [this] { return pageLeft() || m_page.Text9->text().contains(commands::kEndMark); },
         kReadingWaitMs);
-    if (r && !pageLeft())
-        reading = readingOf(m_page.Text9->text());
-    return r;
+    s.stopIf([this] { return pageLeft(); });
+    s.then([this] { m_level += readingOf(m_page.Text9->text()); });
 }
 
 void AutoTune::showPass(int pass, double level, GaugeColour colour)
@@ -103,75 +96,63 @@ void AutoTune::stopped(WaitResult r)
     showStopped(silent ? kNoReading : kCancelled);
 }
 
-WaitResult AutoTune::measurePass(int pass, PassTally &tally)
+void AutoTune::addPass(CommandSequence &s, int pass)
 {
-    double level = 0;
-    for (int n = 0; n < kReadingsPerPass; ++n) {
-        double reading = 0;
-        if (const WaitResult r = read(n, reading); !r)
-            return r;
-        if (pageLeft())
-            return WaitResult::Cancelled;
-        level += reading;
-    }
-    emit passMeasured(pass, level);
-    if (const WaitResult r = m_link.pumpOnce(); !r)
-        return r;
-    showPass(pass, level, tally.add(level));
-    if (const WaitResult r = m_link.pumpOnce(); !r)
-        return r;
-    m_page.Label9->setText(kPassLead + signedField(pass));
-    return WaitResult::Done;
+    s.then([this] { m_level = 0; });
+    for (int n = 0; n < kReadingsPerPass; ++n)
+        addReading(s, n);
+    s.then([this, pass] {
+        emit passMeasured(pass, m_level);
+        showPass(pass, m_level, m_tally.add(m_level));
+        m_page.Label9->setText(kPassLead + signedField(pass));
+    });
 }
 
 void AutoTune::run()
 {
-    // A second click during a run, or a click during another sequence, is ignored.
-    DeviceLink::Sequence wire(m_link, QStringLiteral("auto tune"), [this] { run(); });
-    if (!wire)
-        return;
-    PassTally tally;
-    for (int pass = 1; pass <= kPasses; ++pass) {
+    // A second click during a run, or a click during another sequence, is
+    // refused; leaving the page ends the run.
+    CommandSequence s(SequenceKind::EndsOnPageChange, QStringLiteral("auto tune"));
+    s.then([this] { m_tally = PassTally(); });
+    for (int pass = 1; pass <= kPasses; ++pass)
+        addPass(s, pass);
+    s.onEnd([this](WaitResult r) {
         // Nothing is set and nothing saved from a run cut short.
-        if (const WaitResult r = measurePass(pass, tally); !r) {
+        if (r)
+            finish(m_tally);
+        else
             stopped(r);
-            return;
-        }
-    }
-    const WaitResult r = finish(tally);
-    if (r == WaitResult::Cancelled)
-        showStopped(kSaveCancelled);
+    });
+    m_link.run(std::move(s));
 }
 
-WaitResult AutoTune::finish(const PassTally &tally)
+void AutoTune::finish(const PassTally &tally)
 {
     const double average = tally.average();
     m_page.Label9->setText(kComplete);
     m_page.Text9->setText(QString());
     m_page.Text9->setText(summary(tally.lowest(), tally.highest(), average));
 
-    const TuneResult result = tuneSettings(tally.highest(), tally.lowest(), average, m_state.gain);
+    const TuneResult result
+        = tuneSettings(tally.highest(), tally.lowest(), average, m_sensitivity.gain());
     const auto range = [&result](Level level) {
         return result.values[std::size_t(indexOf({level, Row::Range}))];
     };
     emit tuned(range(Level::Low), range(Level::Mid), range(Level::High));
-    for (int i = 0; i < kSettingCount; ++i) {
-        const Setting s = settingAt(i);
-        // A value the bar refuses leaves the bar and its box as they were.
-        if (const auto value = acceptedValue(s.row, result.values[std::size_t(i)]))
-            m_sensitivity.bar(s)->setValueChecked(*value);
-    }
-    m_state.gain = result.gain;
+    m_sensitivity.applyTune(result);
 
-    if (const WaitResult r = m_link.pumpOnce(); !r)
-        return r;
-    if (const WaitResult r = m_sensitivity.sendSettings(); !r)
-        return r;
-    // The settings are saved: a cancel now has nothing left to stop.
-    std::ignore = m_link.pumpOnce();
-    m_page.Text9->setText(QString());
-    m_page.Text9->setText(summary(tally.lowest(), result.highest, average));
-    return WaitResult::Done;
+    // The save runs to its end once begun: a page change waits for it, so
+    // that the KZ is never left with only some of the sets.
+    CommandSequence save(SequenceKind::Click, QStringLiteral("auto tune"));
+    m_sensitivity.addSettings(save);
+    const double lowest = tally.lowest();
+    save.onEnd([this, lowest, highest = result.highest, average](WaitResult r) {
+        if (!r)
+            return;
+        m_page.Text9->setText(QString());
+        m_page.Text9->setText(summary(lowest, highest, average));
+    });
+    m_link.runNext(std::move(save));
 }
 
 } // namespace kz

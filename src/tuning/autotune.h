@@ -7,10 +7,10 @@
 
 namespace kz {
 
+class CommandSequence;
 class DeviceLink;
 class Sensitivity;
 class WaitResult;
-struct FormState;
 struct SetupPage;
 
 // Measures the level the KZ reports over a hundred passes, derives the
@@ -25,15 +25,14 @@ public:
     static const QString kNoReading;
     static const QString kCancelled;
     static const QString kPageLeft;
-    static const QString kSaveCancelled;
 
-    AutoTune(const SetupPage &page, FormState &state, DeviceLink &link, Sensitivity &sensitivity,
+    AutoTune(const SetupPage &page, DeviceLink &link, Sensitivity &sensitivity,
              QObject *parent = nullptr);
 
     void run();
-    // The end of a run from its levels: summaries, the twelve values, Save
-    // Settings. The caller holds the wire.
-    WaitResult finish(const tune::PassTally &tally);
+    // The end of a run from its levels: summaries and the twelve values at
+    // once, then Save Settings on the wire ahead of whatever waits for it.
+    void finish(const tune::PassTally &tally);
 
 signals:
     // The sum of a pass's three readings.
@@ -42,9 +41,9 @@ signals:
     void tuned(double low, double mid, double high);
 
 private:
-    WaitResult read(int n, double &reading);
+    void addReading(CommandSequence &s, int n);
     // One pass: its three readings, then the gauge and the pass number.
-    WaitResult measurePass(int pass, tune::PassTally &tally);
+    void addPass(CommandSequence &s, int pass);
     void showPass(int pass, double level, tune::GaugeColour colour);
     void showStopped(const QString &why);
     // Shows why a measuring run ended early; nothing when the program ends.
@@ -53,9 +52,11 @@ private:
     bool pageLeft() const;
 
     const SetupPage &m_page;
-    FormState &m_state;
     DeviceLink &m_link;
     Sensitivity &m_sensitivity;
+    // The run's levels so far, and the sum of the pass being read.
+    tune::PassTally m_tally;
+    double m_level = 0;
 };
 
 } // namespace kz

@@ -2,16 +2,16 @@
 #include "tuning/sensitivity.h"
 
 #include "device/commands.h"
+#include "device/commandsequence.h"
 #include "device/devicelink.h"
 #include "device/format.h"
-#include "kit/formstate.h"
 #include "kit/pages.h"
 #include "kit/widgets.h"
 
 #include <QPushButton>
 #include <QRadioButton>
 
-#include <tuple>
+#include <utility>
 
 namespace kz {
 
@@ -20,8 +20,8 @@ using tune::Row;
 using tune::Setting;
 using namespace commands;
 
-Sensitivity::Sensitivity(const SetupPage &page, FormState &state, DeviceLink &link, QObject *parent)
-    : QObject(parent), m_page(page), m_state(state), m_link(link)
+Sensitivity::Sensitivity(const SetupPage &page, DeviceLink &link, QObject *parent)
+    : QObject(parent), m_page(page), m_link(link)
 {
     m_bars = {page.VScroll1,  page.VScroll2,  page.VScroll3, page.VScroll4,
               page.VScroll12, page.VScroll10, page.VScroll8, page.VScroll6,
@@ -34,120 +34,118 @@ Sensitivity::Sensitivity(const SetupPage &page, FormState &state, DeviceLink &li
         connect(m_bars[std::size_t(i)], &QScrollBar::valueChanged, box,
                 [box](int value) { box->setText(signedField(value)); });
     }
-    // A gain that does not fit 16 bits leaves the last one that did.
-    connect(page.Text13, &TextBox::changed, this, [this] {
-        if (const auto gain = toInt16(numericValue(m_page.Text13->text())))
-            m_state.gain = *gain;
-    });
+    takeLowGain();
+    connect(page.Text13, &TextBox::changed, this, &Sensitivity::takeLowGain);
     connect(page.Command57, &QPushButton::clicked, this, &Sensitivity::saveSettings);
     connect(page.Command12, &QPushButton::clicked, this, &Sensitivity::restoreDefaults);
     connect(page.Command10, &QPushButton::clicked, this, &Sensitivity::firmwareVersion);
 }
 
-WaitResult Sensitivity::sendLevel(Level level)
+void Sensitivity::takeLowGain()
 {
-    m_link.sendCommand(kSettingsSet);
-    if (const WaitResult r = m_link.hold(); !r)
-        return r;
-    for (int row = 0; row < tune::kRowCount; ++row) {
-        m_link.sendCommand(kValueLead + box({level, Row(row)})->text());
-        if (const WaitResult r = m_link.hold(); !r)
-            return r;
+    // A gain that does not fit 16 bits leaves the last one that did.
+    if (const auto gain = toInt16(numericValue(m_page.Text13->text())))
+        m_gain = *gain;
+}
+
+void Sensitivity::applyTune(const tune::TuneResult &result)
+{
+    for (int i = 0; i < tune::kSettingCount; ++i) {
+        const Setting setting = tune::settingAt(i);
+        // A value the bar refuses leaves the bar and its box as they were.
+        if (const auto value = tune::acceptedValue(setting.row, result.values[std::size_t(i)]))
+            bar(setting)->setValueChecked(*value);
     }
-    if (const WaitResult r = m_link.hold(); !r)
-        return r;
+    // Moving the Low GAIN bar has set the gain from its box; the tune's own wins.
+    m_gain = result.gain;
+}
+
+void Sensitivity::addValue(CommandSequence &s, Setting setting) const
+{
+    // Text typed into a box while the values go out reaches the lines still to come.
+    s.expand([this, setting](CommandSequence &line) { line.send(kValueLead + box(setting)->text()); });
+}
+
+void Sensitivity::addLevel(CommandSequence &s, Level level) const
+{
+    s.send(kSettingsSet).hold();
+    for (int row = 0; row < tune::kRowCount; ++row) {
+        addValue(s, {level, Row(row)});
+        s.hold();
+    }
+    s.hold();
     switch (level) {
     case Level::Low:
-        m_link.sendCommand(kStoreLow);
+        s.send(kStoreLow).hold(2);
         break;
     case Level::Mid:
-        m_link.sendCommand(kStoreMid);
+        s.send(kStoreMid).hold(2);
         break;
     case Level::High:
-        m_link.sendCommand(kStoreHigh);
-        return m_link.holds(4);
+        s.send(kStoreHigh).hold(4);
+        break;
     }
-    if (const WaitResult r = m_link.holds(2); !r)
-        return r;
-    return m_link.pumpOnce();
 }
 
-WaitResult Sensitivity::sendActiveLevel()
+void Sensitivity::addActiveLevel(CommandSequence &s) const
 {
-    const Level level = m_page.Option5->isChecked() ? Level::Mid
-        : m_page.Option6->isChecked()               ? Level::High
-                                                    : Level::Low;
-    m_link.sendCommand(kSettingsSet);
-    if (const WaitResult r = m_link.hold(); !r)
-        return r;
-    for (int row = 0; row < tune::kRowCount; ++row) {
-        m_link.sendCommand(kValueLead + box({level, Row(row)})->text());
-        // Low pauses after its last value too; Mid and High go straight on.
-        if (row == tune::kRowCount - 1 && level != Level::Low)
-            break;
-        if (const WaitResult r = m_link.hold(); !r)
-            return r;
-    }
-    if (level == Level::Low)
-        return m_link.hold();
-    return WaitResult::Done;
+    // The option chosen by the time the three sets are out.
+    s.expand([this](CommandSequence &active) {
+        const Level level = m_page.Option5->isChecked() ? Level::Mid
+            : m_page.Option6->isChecked()               ? Level::High
+                                                        : Level::Low;
+        active.send(kSettingsSet).hold();
+        for (int row = 0; row < tune::kRowCount; ++row) {
+            addValue(active, {level, Row(row)});
+            // Low pauses after its last value too; Mid and High go straight on.
+            if (row == tune::kRowCount - 1 && level != Level::Low)
+                break;
+            active.hold();
+        }
+        if (level == Level::Low)
+            active.hold();
+    });
 }
 
-WaitResult Sensitivity::sendSettings()
+void Sensitivity::addSettings(CommandSequence &s) const
 {
-    for (const Level level : {Level::Low, Level::Mid, Level::High}) {
-        if (const WaitResult r = sendLevel(level); !r)
-            return r;
-    }
-    if (const WaitResult r = sendActiveLevel(); !r)
-        return r;
-    if (const WaitResult r = m_link.holds(2); !r)
-        return r;
-    if (const WaitResult r = m_link.pumpOnce(); !r)
-        return r;
-    m_link.sendCommand(kSettingsSaved);
-    return m_link.hold();
+    for (const Level level : {Level::Low, Level::Mid, Level::High})
+        addLevel(s, level);
+    addActiveLevel(s);
+    s.hold(2).send(kSettingsSaved).hold();
 }
 
 void Sensitivity::saveSettings()
 {
-    DeviceLink::Sequence wire(m_link, QStringLiteral("Save Settings"), [this] { saveSettings(); });
-    if (!wire)
-        return;
-    std::ignore = sendSettings(); // the last of the sequence: nothing follows
+    CommandSequence s(SequenceKind::Click, QStringLiteral("Save Settings"));
+    addSettings(s);
+    m_link.run(std::move(s));
 }
 
 void Sensitivity::restoreDefaults()
 {
-    DeviceLink::Sequence wire(m_link, QStringLiteral("Restore Defaults"), [this] { restoreDefaults(); });
-    if (!wire)
-        return;
-    for (int i = 0; i < tune::kSettingCount; ++i) {
-        const Setting s = tune::settingAt(i);
-        const int value = tune::defaultValue(s);
-        bar(s)->setValueChecked(value);
-        // A bar already at its default would leave a typed or initial text.
-        box(s)->setText(signedField(value));
-    }
-    if (!m_link.pumpOnce())
-        return;
-    std::ignore = sendSettings();
+    CommandSequence s(SequenceKind::Click, QStringLiteral("Restore Defaults"));
+    // Once the wire is had: a refused click leaves the values as they were.
+    s.then([this] {
+        for (int i = 0; i < tune::kSettingCount; ++i) {
+            const Setting setting = tune::settingAt(i);
+            const int value = tune::defaultValue(setting);
+            bar(setting)->setValueChecked(value);
+            // A bar already at its default would leave a typed or initial text.
+            box(setting)->setText(signedField(value));
+        }
+    });
+    addSettings(s);
+    m_link.run(std::move(s));
 }
 
 void Sensitivity::firmwareVersion()
 {
-    DeviceLink::Sequence wire(m_link, QStringLiteral("Firmware Version"), [this] { firmwareVersion(); });
-    if (!wire)
-        return;
-    for (int i = 0; i < 2; ++i) {
-        m_link.sendCommand(kStop);
-        if (!m_link.hold())
-            return;
-    }
-    m_link.sendCommand(kFirmware);
-    if (!m_link.hold())
-        return;
-    m_link.sendCommand(kFirmware);
+    CommandSequence s(SequenceKind::Click, QStringLiteral("Firmware Version"));
+    for (int i = 0; i < 2; ++i)
+        s.send(kStop).hold();
+    s.send(kFirmware).hold().send(kFirmware);
+    m_link.run(std::move(s));
 }
 
 } // namespace kz

@@ -68,16 +68,17 @@ Form1::Form1(SerialPort *port, const SiteSettings &sites, QWidget *parent) : QWi
     m_receiver = new ReceiveRouter(m_controls.form, m_controls.hidden, *m_link, this);
     m_comWords = new ComWords(m_controls.com, m_state, *m_link, *m_receiver, this);
     m_readBack = new ReadBack(m_controls.words, m_controls.com.List1, *m_link, *m_receiver, this);
-    m_upload
-        = new WordListUpload(m_controls.words, m_controls.hidden, m_controls.form, *m_link, this);
+    m_upload = new WordListUpload(m_controls.words, m_controls.hidden, m_controls.form, *m_link,
+                                  *m_receiver, this);
     m_modes = new ModeControl(m_controls.kzPage, *m_link, *m_receiver, this);
     m_sayWord = new SayWord(m_controls.words, m_controls.com.List1, *m_link, this);
     m_voice = new VoiceSettings(m_controls.setup, m_controls.com, *m_link, this);
     m_info = new InfoWindow(m_controls.setup, *m_receiver, this);
     m_pk = new PkTest(m_controls.pk, *m_link, *m_receiver, this);
     connect(m_pk, &PkTest::modeEntered, m_modes, &ModeControl::noteMode);
-    m_sensitivity = new Sensitivity(m_controls.setup, m_state, *m_link, this);
-    m_autoTune = new AutoTune(m_controls.setup, m_state, *m_link, *m_sensitivity, this);
+    m_sensitivity = new Sensitivity(m_controls.setup, *m_link, this);
+    m_state.gain = [this] { return m_sensitivity->gain(); };
+    m_autoTune = new AutoTune(m_controls.setup, *m_link, *m_sensitivity, this);
     m_about = new AboutBrowser(m_controls.about, sites, this);
     m_tabs = new TabNavigator(m_controls, *m_link, *m_about, this);
     connect(m_tabs, &TabNavigator::switched, m_pk, &PkTest::pageChanged);
@@ -159,8 +160,6 @@ void Form1::load()
     m_controls.pk.pkframe->hide();
     m_controls.com.comframe->show();
     hideWhileCovered(m_controls.pictures.Frame2, m_controls.com.comframe);
-
-    m_state.gain = toInt16(numericValue(m_controls.setup.Text13->text())).value_or(m_state.gain);
 }
 
 ReadingSource *Form1::feedReadings()

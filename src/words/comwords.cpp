@@ -33,7 +33,7 @@ ComWords::ComWords(const ComPage &page, FormState &state, DeviceLink &link, Rece
         // Phase 0 only counts the first message; phase 4 is the trigger.
         if (m_groups.phase() >= 1 && m_groups.phase() <= 3)
             emit readingTaken(numericValue(message));
-        std::optional<QString> group = m_groups.take(message, m_state.gain);
+        std::optional<QString> group = m_groups.take(message, m_state.gain());
         if (!group)
             return Next::EndTick;
         message = *group;

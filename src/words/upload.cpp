@@ -2,9 +2,12 @@
 #include "words/upload.h"
 
 #include "device/commands.h"
+#include "device/commandsequence.h"
+#include "device/devicelink.h"
 #include "device/format.h"
 #include "device/pacing.h"
 #include "kit/pages.h"
+#include "kit/receiverouter.h"
 #include "kit/widgets.h"
 #include "words/phonetable.h"
 
@@ -12,7 +15,7 @@
 #include <QPushButton>
 #include <QTabBar>
 
-#include <tuple>
+#include <utility>
 
 namespace kz {
 
@@ -22,12 +25,16 @@ constexpr int kFirstTitledValue = 11;
 
 const QString kProgressText = QStringLiteral(" words written  PASS #");
 const QString kPleaseWait = QStringLiteral(" Please Wait Till Done ");
+const QString kName = QStringLiteral("the word list upload");
 } // namespace
 
 WordListUpload::WordListUpload(const WordListPage &page, const HiddenBoxes &hidden,
-                               const FormParts &form, DeviceLink &link, QObject *parent)
+                               const FormParts &form, DeviceLink &link, ReceiveRouter &router,
+                               QObject *parent)
     : QObject(parent), m_page(page), m_hidden(hidden), m_form(form), m_link(link)
 {
+    // Whatever the KZ has sent counts, whether or not it ends a message.
+    connect(&router, &ReceiveRouter::textHeld, this, [this] { m_answered = true; });
     connect(m_page.Command24, &QPushButton::clicked, this, &WordListUpload::run);
     connect(m_page.uploadCancel, &QPushButton::clicked, &m_link, &DeviceLink::cancelSequence);
 }
@@ -49,96 +56,81 @@ QString WordListUpload::valueLine(int element)
 
 void WordListUpload::run()
 {
-    Outcome outcome;
-    int block = 0;
-    {
-        DeviceLink::Sequence wire(m_link, QStringLiteral("the word list upload"), [this] { run(); });
-        if (!wire)
-            return;
-        m_running = true;
-        emit started();
-        // No word said and no page chosen while the store is being written.
-        m_page.List3->hide();
-        m_page.Frame6->hide();
-        m_form.TabStrip1->hide();
-        m_page.uploadCancel->show();
-        outcome = sendBlocks(block);
-        m_page.uploadCancel->hide();
-    }
-    finish(outcome, block);
-    m_running = false;
-    emit finished(outcome, block);
+    CommandSequence s(SequenceKind::Click, kName);
+    s.then([this] { begin(); });
+    s.expand([this](CommandSequence &first) { addBlock(first, 0); });
+    s.onEnd([this](WaitResult r) { blocksEnded(r); });
+    m_link.run(std::move(s));
 }
 
-WordListUpload::Outcome WordListUpload::sendBlocks(int &block)
+void WordListUpload::begin()
 {
-    auto ended = [](WaitResult r) {
-        switch (r.outcome()) {
-        case WaitResult::Deadline:
-            return Outcome::NoAnswer;
-        case WaitResult::Cancelled:
-            return Outcome::Cancelled;
-        case WaitResult::Lost:
-            return Outcome::Lost;
-        default:
-            return Outcome::Ending;
-        }
-    };
+    m_running = true;
+    m_block = 0;
+    emit started();
+    // No word said and no page chosen while the store is being written.
+    m_page.List3->hide();
+    m_page.Frame6->hide();
+    m_form.TabStrip1->hide();
+    m_page.uploadCancel->show();
+    forgetAnswer();
+}
 
+void WordListUpload::forgetAnswer()
+{
+    m_answered = false;
+    // The box shows the answer as the receive loop copies it; emptied, it
+    // is filled again on the next tick that holds text.
     m_hidden.Text18->setText(QString());
-    for (int b = 0; b < kBlocks; ++b) {
-        block = b;
-        if (const WaitResult r = openBlock(block); !r)
-            return ended(r);
-        for (int k = 0; k < kBlockValues; ++k) {
-            const int element = block * kBlockValues + k;
-            m_link.sendCommand(valueLine(element));
-            if (const WaitResult r = m_link.hold1(); !r)
-                return ended(r);
-            // A block's last value leaves the title as it was.
-            const int values = element + 1;
-            if (k < kBlockValues - 1 && values >= kFirstTitledValue)
-                m_form.window->setWindowTitle(progressTitle(values, block));
-        }
-        if (const WaitResult r = awaitAnswer(); !r)
-            return ended(r);
-        m_hidden.Text18->setText(QString());
-        if (const WaitResult r = m_link.pumpOnce(); !r)
-            return ended(r);
-        if (const WaitResult r = m_link.hold1(); !r)
-            return ended(r);
-    }
-    return Outcome::Complete;
 }
 
-WaitResult WordListUpload::openBlock(int block)
+void WordListUpload::addBlock(CommandSequence &s, int block)
 {
-    if (block > 0) {
-        if (const WaitResult r = m_link.hold1(); !r)
-            return r;
-    }
-    m_link.sendCommand(commands::kBlockOpen);
-    if (const WaitResult r = m_link.hold1(); !r)
-        return r;
-    m_link.sendCommand(blockAddressLine(block));
-    if (const WaitResult r = m_link.hold1(); !r)
-        return r;
+    s.then([this, block] { m_block = block; });
+    if (block > 0)
+        s.hold1();
+    s.send(commands::kBlockOpen).hold1().send(blockAddressLine(block)).hold1();
     // Once shortened, Timer4 keeps the value pace for the rest of the run.
     if (block == 0)
-        m_form.Timer4->setDesignInterval(kValueHoldMs);
-    return WaitResult::Done;
+        s.then([this] { m_form.Timer4->setDesignInterval(kValueHoldMs); });
+    for (int k = 0; k < kBlockValues; ++k) {
+        const int element = block * kBlockValues + k;
+        s.send(valueLine(element)).hold1();
+        // A block's last value leaves the title as it was.
+        const int values = element + 1;
+        if (k < kBlockValues - 1 && values >= kFirstTitledValue)
+            s.then([this, values, block] {
+                m_form.window->setWindowTitle(progressTitle(values, block));
+            });
+    }
+    // An answer already there costs no wait.
+    s.waitForAnswer([this] { return m_answered; }, kAnswerWaitMs);
+    s.then([this] { forgetAnswer(); }).hold1();
+    if (block + 1 < kBlocks)
+        s.expand([this, block](CommandSequence &next) { addBlock(next, block + 1); });
 }
 
-WaitResult WordListUpload::awaitAnswer()
+void WordListUpload::blocksEnded(WaitResult r)
 {
-    // The receive loop copies whatever the KZ sent into Text18 on its tick;
-    // an answer already there costs no wait.
-    return m_link.waitForAnswer([this] { return !m_hidden.Text18->text().isEmpty(); },
-                                kAnswerWaitMs);
-}
-
-void WordListUpload::finish(Outcome outcome, int block)
-{
+    Outcome outcome = Outcome::Ending;
+    switch (r.outcome()) {
+    case WaitResult::Done:
+        outcome = Outcome::Complete;
+        break;
+    case WaitResult::Deadline:
+        outcome = Outcome::NoAnswer;
+        break;
+    case WaitResult::Cancelled:
+        outcome = Outcome::Cancelled;
+        break;
+    case WaitResult::Lost:
+        outcome = Outcome::Lost;
+        break;
+    default:
+        break;
+    }
+    m_page.uploadCancel->hide();
+    const int block = m_block;
     switch (outcome) {
     case Outcome::Complete:
         m_form.window->setWindowTitle(QStringLiteral("Upload Complete"));
@@ -157,21 +149,26 @@ void WordListUpload::finish(Outcome outcome, int block)
     case Outcome::Ending:
         break;
     }
-    if (outcome != Outcome::Ending) {
-        // A fresh hold on the wire: no click may come between the closing
-        // stops.
-        DeviceLink::Sequence wire(m_link);
-        m_page.setupframe->show();
-        // Only the program's end or a lost KZ keep the stops from going out.
-        const WaitResult shown = m_link.pumpOnce();
-        if (wire && shown != WaitResult::Ending && shown != WaitResult::Lost) {
-            m_link.sendCommand(commands::kStop);
-            if (m_link.hold()) {
-                m_link.sendCommand(commands::kStop);
-                std::ignore = m_link.hold(); // the last wait: nothing follows it
-            }
-        }
+    const auto done = [this, outcome, block] {
+        restorePage();
+        m_running = false;
+        emit finished(outcome, block);
+    };
+    if (outcome == Outcome::Ending) {
+        done();
+        return;
     }
+    m_page.setupframe->show();
+    // The KZ is stopped however the upload ended, before anything that
+    // waited for the wire; a click meanwhile is still refused.
+    CommandSequence closing(SequenceKind::Click, kName);
+    closing.send(commands::kStop).hold().send(commands::kStop).hold();
+    closing.onEnd([done](WaitResult) { done(); });
+    m_link.runNext(std::move(closing));
+}
+
+void WordListUpload::restorePage()
+{
     m_page.List3->show();
     m_page.Frame6->show();
     m_form.TabStrip1->show();

@@ -8,6 +8,7 @@
 
 namespace kz {
 
+class ReceiveRouter;
 struct FormParts;
 struct HiddenBoxes;
 struct WordListPage;
@@ -40,10 +41,11 @@ public:
     static constexpr int kAnswerWaitMs = 5000;
 
     WordListUpload(const WordListPage &page, const HiddenBoxes &hidden, const FormParts &form,
-                   DeviceLink &link, QObject *parent = nullptr);
+                   DeviceLink &link, ReceiveRouter &router, QObject *parent = nullptr);
 
-    // The click handler of "Re-Load Word List": returns when the upload has
-    // ended. Refused while another sequence holds the wire.
+    // The click handler of "Re-Load Word List": the upload runs on from the
+    // event loop until `finished`. Refused while another sequence holds the
+    // wire.
     void run();
     bool isRunning() const { return m_running; }
 
@@ -60,16 +62,23 @@ signals:
     void finished(kz::WordListUpload::Outcome outcome, int block);
 
 private:
-    Outcome sendBlocks(int &block);
-    WaitResult openBlock(int block);
-    WaitResult awaitAnswer();
-    void finish(Outcome outcome, int block);
+    void begin();
+    // The lines of one block, its answer, and the next block when its turn comes.
+    void addBlock(CommandSequence &s, int block);
+    void forgetAnswer();
+    void blocksEnded(WaitResult r);
+    void restorePage();
 
     const WordListPage &m_page;
     const HiddenBoxes &m_hidden;
     const FormParts &m_form;
     DeviceLink &m_link;
     bool m_running = false;
+    // The block being sent.
+    int m_block = 0;
+    // The KZ has sent text since the last block was answered: any text is
+    // its answer.
+    bool m_answered = false;
 };
 
 } // namespace kz
