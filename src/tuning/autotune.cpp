@@ -52,10 +52,14 @@ AutoTune::AutoTune(const SetupPage &page, DeviceLink &link, Sensitivity &sensiti
     : QObject(parent), m_page(page), m_link(link), m_sensitivity(sensitivity)
 {
     connect(page.Command14, &QPushButton::clicked, this, &AutoTune::run);
+    connect(&link, &DeviceLink::leaveAsked, this, [this] { m_leaveAsked = true; });
 }
 
 void AutoTune::addReading(CommandSequence &s, int n)
 {
+    // Escape between two waits ends the run before it asks the KZ again: an
+    // answer to a request nobody waits for would cover the stopped text.
+    s.stopIf([this] { return m_leaveAsked; });
     s.then([this] { m_page.Text9->setText(QString()); });
     s.send(kReadingRequests[n]);
     // Once the page is left no answer can come: the run ends at once.
@@ -113,7 +117,10 @@ void AutoTune::run()
     // A second click during a run, or a click during another sequence, is
     // refused; leaving the page ends the run.
     CommandSequence s(SequenceKind::EndsOnPageChange, QStringLiteral("auto tune"));
-    s.then([this] { m_tally = PassTally(); });
+    s.then([this] {
+        m_tally = PassTally();
+        m_leaveAsked = false;
+    });
     for (int pass = 1; pass <= kPasses; ++pass)
         addPass(s, pass);
     s.onEnd([this](WaitResult r) {

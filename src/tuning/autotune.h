@@ -57,6 +57,8 @@ private:
     // The run's levels so far, and the sum of the pass being read.
     tune::PassTally m_tally;
     double m_level = 0;
+    // Escape was pressed during the run.
+    bool m_leaveAsked = false;
 };
 
 } // namespace kz
