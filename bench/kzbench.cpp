@@ -240,6 +240,7 @@ void searchOfAbsentPorts()
     clock.start();
     const double before = cpuMs();
     window.connection().search();
+    runUntil([&window] { return !window.connection().isSearching(); });
     const double cpu = cpuMs() - before;
     std::printf("search of 30 absent ports: %.1f s, CPU %.0f ms (%.2f%% of one core)\n",
                 clock.elapsed() / 1000.0, cpu, 100.0 * cpu / clock.elapsed());
@@ -250,7 +251,12 @@ void runOfHolds(kz::DeviceLink &link)
     QElapsedTimer clock;
     clock.start();
     const double before = cpuMs();
-    if (!link.holds(8))
+    std::optional<kz::WaitResult> ended;
+    link.run(kz::CommandSequence(kz::SequenceKind::Own).hold(8).onEnd([&ended](kz::WaitResult r) {
+        ended = r;
+    }));
+    runUntil([&ended] { return ended.has_value(); });
+    if (!*ended)
         std::printf("8 holds: interrupted\n");
     const double cpu = cpuMs() - before;
     std::printf("8 holds: %.2f s, CPU %.1f ms (%.2f%% of one core)\n", clock.elapsed() / 1000.0,
@@ -271,6 +277,7 @@ struct SimulatedSession {
             new kz::SystemSerialPort(kz::PortLocator::forFolder(folder.path())));
         window->show();
         window->connection().search();
+        runUntil([this] { return !window->connection().isSearching(); });
         if (!window->connection().isConnected())
             std::printf("%s: the simulated KZ was not found\n", what);
         return window->connection().isConnected();
@@ -357,6 +364,7 @@ struct TickRig {
         window = std::make_unique<kz::Form1>(port);
         window->show();
         window->connection().search();
+        runUntil([this] { return !window->connection().isSearching(); });
     }
 
     // The KZ sends a short message, the port takes it in, then one tick
@@ -623,6 +631,7 @@ void promptEnds()
             window.close();
         });
         window.connection().search();
+        runUntil([&window] { return !window.connection().isSearching(); });
         std::printf("window closed during a search: the search ended %.1f ms later\n",
                     sinceClose.nsecsElapsed() / 1e6);
     }
@@ -666,6 +675,7 @@ void idleWhileUnplugged()
     kz::Form1 window(new kz::SystemSerialPort(kz::PortLocator::forFolder(folder.path())));
     window.show();
     window.connection().search();
+    runUntil([&window] { return !window.connection().isSearching(); });
     if (!window.connection().isConnected()) {
         std::printf("KZ unplugged: the simulated KZ was not found\n");
         return;
@@ -747,6 +757,7 @@ void wordListUpload(int blocks, const QString &tracePath)
     kz::Form1 window(port);
     window.show();
     window.connection().search();
+    runUntil([&window] { return !window.connection().isSearching(); });
     if (!window.connection().isConnected()) {
         std::printf("upload: the simulated KZ was not found\n");
         return;

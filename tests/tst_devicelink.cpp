@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <ctime>
+#include <optional>
 
 using namespace kz;
 using kz::test::MemoryPort;
@@ -34,18 +35,11 @@ private slots:
     void commandOnClosedPortIsDropped();
     void readingTakesAllReceivedText();
     void holdLastsOneTimer3Tick();
-    void holdStartedDuringAHoldEndsAtTheSameTick();
     void hold1FollowsTimer4Interval();
     void dtimerWaitsItsSecondsWithoutSpinning();
-    void waitsKeepTheWindowsEventsRunning();
-    void breakSendsStopThenHolds();
-    void endingTheProgramReleasesEveryWait();
+    void endingTheProgramEndsTheSequenceAndWhatWaits();
     void waitForSaysHowItEnded_data();
     void waitForSaysHowItEnded();
-    void pumpSaysWhatHappenedInIt_data();
-    void pumpSaysWhatHappenedInIt();
-    void aSequenceRefusesAnotherWhileItRuns();
-    void aClickDuringAWordRunsOnceTheWordIsSaid();
     void searchWaitsBetweenTheStepsOfAProbe();
     void whatArrivesDuringTheSearch_data();
     void whatArrivesDuringTheSearch();
@@ -58,6 +52,8 @@ private slots:
     void closingLinesGoAheadOfWhatWaits();
 
 private:
+    WaitResult runToEnd(CommandSequence sequence, int deadlineMs = 10000);
+
     MemoryPort *port = nullptr;
     PacedTimer *timer3 = nullptr;
     PacedTimer *timer4 = nullptr;
@@ -106,99 +102,82 @@ void TestDeviceLink::readingTakesAllReceivedText()
     QCOMPARE(link->readInput(), QString());
 }
 
+// Runs the sequence and waits until it has ended; says how.
+WaitResult TestDeviceLink::runToEnd(CommandSequence sequence, int deadlineMs)
+{
+    std::optional<WaitResult> ended;
+    sequence.onEnd([&](WaitResult r) { ended = r; });
+    link->run(std::move(sequence));
+    if (!kz::test::waitUntil([&] { return ended.has_value(); }, deadlineMs))
+        return WaitResult::Deadline;
+    return *ended;
+}
+
 void TestDeviceLink::holdLastsOneTimer3Tick()
 {
     QSignalSpy ticks(timer3, &QTimer::timeout);
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(link->hold());
+    QVERIFY(runToEnd(CommandSequence(SequenceKind::Own).hold()));
     QVERIFY2(clock.elapsed() >= 45, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(ticks.count(), 1);
     QVERIFY(!timer3->isActive());
 }
 
-void TestDeviceLink::holdStartedDuringAHoldEndsAtTheSameTick()
-{
-    // The inner hold starts 30 ms into the outer one. Had it restarted the
-    // timer, the outer hold would last 30 ms longer than one tick.
-    QElapsedTimer clock;
-    test::TickClock outer(10);
-    qint64 innerEnded = -1;
-    QTimer::singleShot(30, [&] {
-        QVERIFY(link->hold());
-        innerEnded = clock.elapsed();
-    });
-    clock.start();
-    QVERIFY(link->hold());
-    QVERIFY(innerEnded >= 45);
-    // One hold of 250 design ms; a restarted timer would have made it 400.
-    QVERIFY2(outer.designMs() < 350, qPrintable(QString::number(outer.designMs())));
-}
-
 void TestDeviceLink::hold1FollowsTimer4Interval()
 {
     timer4->setDesignInterval(15);
-    test::TickClock ten(5);
+    CommandSequence ten(SequenceKind::Own);
     for (int i = 0; i < 10; ++i)
-        QVERIFY(link->hold1());
-    QVERIFY2(ten.designMs() < 2 * 10 * 15, qPrintable(QString::number(ten.designMs())));
+        ten.hold1();
+    test::TickClock tenTook(5);
+    QVERIFY(runToEnd(ten));
+    QVERIFY2(tenTook.designMs() < 2 * 10 * 15, qPrintable(QString::number(tenTook.designMs())));
     timer4->setDesignInterval(125);
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(link->hold1());
+    QVERIFY(runToEnd(CommandSequence(SequenceKind::Own).hold1()));
     QVERIFY(clock.elapsed() >= 20);
 }
 
+// Fault: a wait that sleeps or spins on the window's thread.
 void TestDeviceLink::dtimerWaitsItsSecondsWithoutSpinning()
 {
     Pacing::setTimeScale(1.0);
+    int otherTicks = 0;
+    QTimer other;
+    other.setInterval(5);
+    connect(&other, &QTimer::timeout, [&] { ++otherTicks; });
+    other.start();
     QElapsedTimer clock;
     test::TickClock waited;
     const double cpuBefore = processCpuMs();
     clock.start();
-    QVERIFY(link->dtimer(0.3));
-    QVERIFY(link->hold());
+    QVERIFY(runToEnd(CommandSequence(SequenceKind::Own).dtimer(0.3).hold()));
     const qint64 took = clock.elapsed();
     const double cpu = processCpuMs() - cpuBefore;
     QVERIFY2(took >= 545, qPrintable(QString::number(took)));
     QVERIFY2(waited.designMs() < 700, qPrintable(QString::number(waited.designMs())));
     // A share of one core: a spin would take all the machine gives it.
     QVERIFY2(cpu < took / 10.0, qPrintable(QStringLiteral("CPU %1 ms in %2 ms").arg(cpu).arg(took)));
+    QVERIFY2(otherTicks >= 10, qPrintable(QString::number(otherTicks)));
 }
 
-void TestDeviceLink::waitsKeepTheWindowsEventsRunning()
-{
-    int ticks = 0;
-    QTimer other;
-    other.setInterval(5);
-    connect(&other, &QTimer::timeout, [&] { ++ticks; });
-    other.start();
-    QVERIFY(link->hold());
-    QVERIFY(link->dtimer(0.2));
-    QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
-}
-
-void TestDeviceLink::breakSendsStopThenHolds()
-{
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(link->brk());
-    QCOMPARE(port->written(), QByteArray("@ 2 2\r"));
-    QVERIFY(clock.elapsed() >= 45);
-}
-
-void TestDeviceLink::endingTheProgramReleasesEveryWait()
+void TestDeviceLink::endingTheProgramEndsTheSequenceAndWhatWaits()
 {
     Pacing::setTimeScale(1.0);
-    WaitResult innerResult = WaitResult::Done;
-    QTimer::singleShot(20, [&] { innerResult = link->dtimer(30); });
-    QTimer::singleShot(60, [&] { link->endProgram(); });
+    bool queuedRan = false;
+    QTimer::singleShot(60, [&] {
+        link->run(CommandSequence(SequenceKind::Own).then([&] { queuedRan = true; }));
+        link->endProgram();
+    });
     test::TickClock waited;
-    const WaitResult outerResult = link->dtimer(30);
+    // A 30 s wait that the end must cut short.
+    QCOMPARE(runToEnd(CommandSequence(SequenceKind::Own).dtimer(30)).outcome(), WaitResult::Ending);
     QVERIFY2(waited.designMs() < 1000, qPrintable(QString::number(waited.designMs())));
-    QVERIFY(outerResult == WaitResult::Ending);
-    QVERIFY(innerResult == WaitResult::Ending);
-    QVERIFY(link->hold() == WaitResult::Ending);
+    QVERIFY(!link->isSequenceRunning());
+    link->run(CommandSequence(SequenceKind::Own).then([&] { queuedRan = true; }));
+    QVERIFY(!queuedRan);
     link->sendCommand(QStringLiteral("> 11 1"));
     QVERIFY(port->written().isEmpty());
 }
@@ -206,37 +185,44 @@ void TestDeviceLink::endingTheProgramReleasesEveryWait()
 void TestDeviceLink::waitForSaysHowItEnded_data()
 {
     QTest::addColumn<int>("conditionAtMs");
-    QTest::addColumn<int>("interruptAtMs");
-    QTest::addColumn<bool>("end");
+    QTest::addColumn<QString>("interrupt"); // at 30 ms
     QTest::addColumn<int>("expected");
     // Time scale 0.2: a design deadline of 1000 ms is 200 ms here.
-    QTest::newRow("condition holds") << 30 << -1 << false << int(WaitResult::Done);
-    QTest::newRow("deadline passes") << -1 << -1 << false << int(WaitResult::Deadline);
-    QTest::newRow("user cancels") << -1 << 30 << false << int(WaitResult::Cancelled);
-    QTest::newRow("program ends") << -1 << 30 << true << int(WaitResult::Ending);
+    QTest::newRow("condition holds") << 30 << "" << int(WaitResult::Done);
+    QTest::newRow("deadline passes") << -1 << "" << int(WaitResult::Deadline);
+    QTest::newRow("user cancels") << -1 << "cancel" << int(WaitResult::Cancelled);
+    QTest::newRow("program ends") << -1 << "end" << int(WaitResult::Ending);
+    QTest::newRow("device unplugged") << -1 << "unplug" << int(WaitResult::Lost);
 }
 
 void TestDeviceLink::waitForSaysHowItEnded()
 {
     QFETCH(int, conditionAtMs);
-    QFETCH(int, interruptAtMs);
-    QFETCH(bool, end);
+    QFETCH(QString, interrupt);
     QFETCH(int, expected);
-
-    DeviceLink::Sequence sequence(*link);
-    QVERIFY(sequence);
     bool held = false;
     if (conditionAtMs >= 0)
-        QTimer::singleShot(conditionAtMs, [&] { held = true; });
-    if (interruptAtMs >= 0)
-        QTimer::singleShot(interruptAtMs,
-                           [&] { end ? link->endProgram() : link->cancelSequence(); });
+        QTimer::singleShot(conditionAtMs, [&] {
+            held = true;
+            link->recheck(); // as the receive loop does when text came in
+        });
+    if (!interrupt.isEmpty())
+        QTimer::singleShot(30, [&] {
+            if (interrupt == QLatin1String("cancel"))
+                link->cancelSequence();
+            else if (interrupt == QLatin1String("end"))
+                link->endProgram();
+            else
+                port->unplug();
+        });
     QElapsedTimer clock;
     clock.start();
     test::TickClock waited;
     const double cpuBefore = processCpuMs();
     // A wait on the device's answer: the one kind the user may leave.
-    const WaitResult result = link->waitForAnswer([&] { return held; }, 1000);
+    CommandSequence s(SequenceKind::Click, QStringLiteral("s"));
+    s.waitForAnswer([&] { return held; }, 1000);
+    const WaitResult result = runToEnd(s);
     const qint64 took = clock.elapsed();
     const double cpu = processCpuMs() - cpuBefore;
     QCOMPARE(int(result.outcome()), expected);
@@ -247,98 +233,6 @@ void TestDeviceLink::waitForSaysHowItEnded()
                                                 .arg(took)));
 }
 
-void TestDeviceLink::pumpSaysWhatHappenedInIt_data()
-{
-    QTest::addColumn<QString>("event"); // what a click handled in the pump does
-    QTest::addColumn<int>("expected");
-    QTest::newRow("nothing") << "" << int(WaitResult::Done);
-    // Leaving ends only a wait on the device's answer, never a transfer's pump.
-    QTest::newRow("user cancels") << "cancel" << int(WaitResult::Done);
-    QTest::newRow("program ends") << "end" << int(WaitResult::Ending);
-    QTest::newRow("device unplugged") << "unplug" << int(WaitResult::Lost);
-}
-
-void TestDeviceLink::pumpSaysWhatHappenedInIt()
-{
-    QFETCH(QString, event);
-    QFETCH(int, expected);
-    DeviceLink::Sequence sequence(*link);
-    QVERIFY(sequence);
-    QTimer::singleShot(0, [&] {
-        if (event == QLatin1String("cancel"))
-            link->cancelSequence();
-        else if (event == QLatin1String("end"))
-            link->endProgram();
-        else if (event == QLatin1String("unplug"))
-            port->unplug();
-    });
-    QCOMPARE(int(link->pumpOnce().outcome()), expected);
-}
-
-void TestDeviceLink::aSequenceRefusesAnotherWhileItRuns()
-{
-    QSignalSpy refused(link, &DeviceLink::sequenceRefused);
-    {
-        DeviceLink::Sequence first(*link, QStringLiteral("the first"));
-        QVERIFY(first);
-        bool secondRan = true;
-        bool ownRan = true;
-        // Clicks handled during the first sequence's wait: a named one is
-        // told what holds the wire, the program's own is refused silently.
-        QTimer::singleShot(10, [&] {
-            DeviceLink::Sequence second(*link, QStringLiteral("the second"));
-            secondRan = bool(second);
-            DeviceLink::Sequence own(*link);
-            ownRan = bool(own);
-        });
-        QVERIFY(link->hold());
-        QVERIFY(!secondRan);
-        QVERIFY(!ownRan);
-        QCOMPARE(refused.count(), 1);
-        QCOMPARE(refused.first().first().toString(), QStringLiteral("the first"));
-        // Leaving the sequence ends its waits on an answer, and only while it
-        // runs; its holds run on.
-        QTimer::singleShot(10, link, &DeviceLink::cancelSequence);
-        QVERIFY(link->hold());
-        QVERIFY(link->waitForAnswer([] { return false; }, 1000) == WaitResult::Cancelled);
-    }
-    QVERIFY(!link->isSequenceRunning());
-    QVERIFY(link->waitForAnswer([] { return true; }, 1000));
-    DeviceLink::Sequence next(*link);
-    QVERIFY(next);
-}
-
-void TestDeviceLink::aClickDuringAWordRunsOnceTheWordIsSaid()
-{
-    QSignalSpy refused(link, &DeviceLink::sequenceRefused);
-    int ran = 0;
-    bool ranDuringWord = false;
-    bool saying = true;
-    std::function<void()> click = [&] {
-        DeviceLink::Sequence wire(*link, QStringLiteral("a click"), click);
-        if (!wire)
-            return;
-        ++ran;
-        ranDuringWord = saying;
-    };
-    {
-        DeviceLink::Announcement word(*link);
-        QTimer::singleShot(10, click);
-        // A second click during the same word finds the first one waiting.
-        QTimer::singleShot(20, click);
-        QVERIFY(link->hold());
-        QVERIFY(!link->isSequenceRunning());
-        saying = false;
-    }
-    QTRY_VERIFY(ran > 0);
-    QCOMPARE(ran, 1);
-    QVERIFY(!ranDuringWord);
-    QCOMPARE(refused.count(), 1);
-    QCOMPARE(refused.first().first().toString(), QStringLiteral("a word being said"));
-}
-
-// A silent port is opened, left 0.3 s, stopped, given 0.3 s to answer, then
-// 0.3 s later probed again: the device needs those pauses to answer.
 void TestDeviceLink::searchWaitsBetweenTheStepsOfAProbe()
 {
     constexpr double kProbeMs = 300 * 0.2;
@@ -473,6 +367,10 @@ void TestDeviceLink::whatArrivesWhileASequenceRuns_data()
         << SequenceKind::Click << SequenceKind::Own << 1 << both << 0 << "done";
     QTest::newRow("a word from the receive loop waits out a click")
         << SequenceKind::Click << SequenceKind::Announcement << 1 << both << 0 << "done";
+    QTest::newRow("a click waits out a word")
+        << SequenceKind::Announcement << SequenceKind::Click << 1 << both << 0 << "done";
+    QTest::newRow("a second click during a word is refused")
+        << SequenceKind::Announcement << SequenceKind::Click << 2 << both << 1 << "done";
 }
 
 void TestDeviceLink::whatArrivesWhileASequenceRuns()

@@ -21,6 +21,32 @@
 using namespace kz;
 using namespace kz::test;
 
+namespace {
+
+// Holds the wire as a running click does, until it goes out of scope.
+class WireHolder {
+public:
+    explicit WireHolder(DeviceLink &link, const QString &name = {})
+        : m_link(link), m_released(std::make_shared<bool>(false))
+    {
+        CommandSequence s(SequenceKind::Click, name);
+        s.waitForAnswer([released = m_released] { return *released; }, 600000);
+        link.run(std::move(s));
+    }
+    ~WireHolder()
+    {
+        *m_released = true;
+        m_link.recheck();
+    }
+    Q_DISABLE_COPY_MOVE(WireHolder)
+
+private:
+    DeviceLink &m_link;
+    std::shared_ptr<bool> m_released;
+};
+
+} // namespace
+
 class TestSequences : public QObject {
     Q_OBJECT
 private slots:
@@ -59,8 +85,7 @@ void TestSequences::tabChangeDuringASequenceStopsOnceTheWireIsFree()
 {
     QTabBar *tabs = h->controls().form.TabStrip1;
     {
-        DeviceLink::Sequence running(h->window()->link());
-        QVERIFY(running);
+        const WireHolder running(h->window()->link());
         tabs->setCurrentIndex(tabs->count() - 1); // "Log File"
         QVERIFY(!h->controls().log.Frame10->isHidden());
         QVERIFY(h->port()->lines().isEmpty());
@@ -73,7 +98,7 @@ void TestSequences::tabChangeDuringASequenceStopsOnceTheWireIsFree()
 
 void TestSequences::pollWaitsOutASequence()
 {
-    auto running = std::make_unique<DeviceLink::Sequence>(h->window()->link());
+    auto running = std::make_unique<WireHolder>(h->window()->link());
     QSignalSpy pollTicks(h->controls().form.talk, &QTimer::timeout);
     QTest::mouseClick(h->controls().com.Command2, Qt::LeftButton);
     QVERIFY(waitUntil([&] { return pollTicks.count() >= 3; }));
@@ -155,7 +180,7 @@ void TestSequences::aRefusedClickSaysWhatHoldsTheWire()
 {
     QPushButton *firmware = h->controls().setup.Command10;
     QVERIFY(h->showPage(QStringLiteral("SET UP")));
-    DeviceLink::Sequence running(h->window()->link(), QStringLiteral("the word list upload"));
+    const WireHolder running(h->window()->link(), QStringLiteral("the word list upload"));
     QTest::mouseClick(firmware, Qt::LeftButton);
     QCOMPARE(QToolTip::text(), QStringLiteral("Busy: the word list upload is running"));
     QVERIFY(h->port()->lines().isEmpty());

@@ -60,6 +60,8 @@ int main(int argc, char *argv[])
     kz::Form1 window(new kz::SystemSerialPort(kz::PortLocator::forFolder(folder.path())));
     window.show();
     window.connection().search();
+    while (window.connection().isSearching())
+        runFor(100);
     if (!window.connection().isConnected() || !window.readings().show()) {
         std::fprintf(stderr, "kz-readings-picture: no simulated KZ, or no readings window\n");
         return 1;

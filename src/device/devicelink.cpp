@@ -1,13 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "device/devicelink.h"
 
-#include "device/commands.h"
 #include "device/pacing.h"
 #include "device/sequencepolicy.h"
 #include "device/serialport.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTimer>
 
 #include <algorithm>
@@ -18,7 +15,7 @@ namespace kz {
 DeviceLink::DeviceLink(SerialPort *port, PacedTimer *timer3, PacedTimer *timer4, QObject *parent)
     : QObject(parent), m_port(port), m_timer3(timer3), m_timer4(timer4)
 {
-    // A pacing timer's tick does nothing but stop it: the wait sees it stopped.
+    // A pacing timer ticks once for each hold, then stops.
     connect(m_timer3, &QTimer::timeout, m_timer3, &QTimer::stop);
     connect(m_timer4, &QTimer::timeout, m_timer4, &QTimer::stop);
     connect(m_timer3, &QTimer::timeout, this, [this] {
@@ -45,7 +42,6 @@ DeviceLink::DeviceLink(SerialPort *port, PacedTimer *timer3, PacedTimer *timer4,
     });
     connect(m_port, &SerialPort::lost, this, [this](const QString &reason) {
         ++m_losses;
-        wake();
         if (m_running && m_waiting != Waiting::Nothing)
             finish(WaitResult::Lost);
         emit portLost(reason);
@@ -67,129 +63,9 @@ QString DeviceLink::readInput()
     return QString::fromLatin1(m_port->readAll());
 }
 
-WaitResult DeviceLink::interrupted(int losses, bool leavable) const
-{
-    if (m_ending)
-        return WaitResult::Ending;
-    if (m_losses != losses)
-        return WaitResult::Lost;
-    if (leavable && m_cancelling)
-        return WaitResult::Cancelled;
-    return WaitResult::Done;
-}
-
-WaitResult DeviceLink::waitForTick(PacedTimer *timer)
-{
-    const int losses = m_losses;
-    if (const WaitResult early = interrupted(losses); !early)
-        return early;
-    // Starting a running timer would restart it and lengthen the outer wait.
-    timer->setEnabled(true);
-    int &waiters = timer == m_timer3 ? m_holdWaiters : m_hold1Waiters;
-    ++waiters;
-    while (timer->isActive() && interrupted(losses))
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    --waiters;
-    const WaitResult result = interrupted(losses);
-    // An interrupted wait leaves the tick to an outer wait on the same
-    // timer; with none left, a running tick would cut the next wait short.
-    if (result || waiters == 0)
-        timer->stop();
-    return result;
-}
-
-WaitResult DeviceLink::hold()
-{
-    return waitForTick(m_timer3);
-}
-
-WaitResult DeviceLink::holds(int count)
-{
-    for (int i = 0; i < count; ++i) {
-        if (const WaitResult r = hold(); !r)
-            return r;
-    }
-    return WaitResult::Done;
-}
-
-WaitResult DeviceLink::hold1()
-{
-    return waitForTick(m_timer4);
-}
-
-WaitResult DeviceLink::waitFor(const std::function<bool()> &condition, int deadlineMs)
-{
-    return waitUntil(condition, deadlineMs, false);
-}
-
-WaitResult DeviceLink::waitForAnswer(const std::function<bool()> &condition, int deadlineMs)
-{
-    ++m_answerWaiters;
-    const WaitResult r = waitUntil(condition, deadlineMs, true);
-    // A leave meant for a wait outside any sequence ends with that wait.
-    if (--m_answerWaiters == 0 && !m_sequenceRunning)
-        m_cancelling = false;
-    return r;
-}
-
-WaitResult DeviceLink::waitUntil(const std::function<bool()> &condition, int deadlineMs,
-                                 bool leavable)
-{
-    const qint64 deadline = static_cast<qint64>(Pacing::scaled(deadlineMs));
-    QElapsedTimer clock;
-    clock.start();
-    // Without a wake-up at the deadline the loop would sleep until some
-    // unrelated event arrives.
-    QTimer wake;
-    wake.setTimerType(Qt::PreciseTimer);
-    wake.setSingleShot(true);
-    const int losses = m_losses;
-    for (;;) {
-        if (const WaitResult r = interrupted(losses, leavable); !r)
-            return r;
-        if (condition())
-            return WaitResult::Done;
-        const qint64 left = deadline - clock.elapsed();
-        if (left <= 0)
-            return WaitResult::Deadline;
-        if (!wake.isActive())
-            wake.start(static_cast<int>(std::max<qint64>(1, left)));
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-}
-
-WaitResult DeviceLink::dtimer(double seconds)
-{
-    const int ms = static_cast<int>(seconds * 1000.0);
-    const WaitResult r = waitFor([] { return false; }, ms);
-    return r == WaitResult::Deadline ? WaitResult::Done : r;
-}
-
-WaitResult DeviceLink::brk()
-{
-    sendCommand(commands::kStop);
-    if (const WaitResult r = hold(); !r)
-        return r;
-    return pumpOnce();
-}
-
-WaitResult DeviceLink::pumpOnce()
-{
-    const int losses = m_losses;
-    QCoreApplication::processEvents();
-    return interrupted(losses);
-}
-
-void DeviceLink::wake()
-{
-    // Wake any wait that sleeps in the event loop so it sees the flag.
-    QCoreApplication::postEvent(this, new QEvent(QEvent::User));
-}
-
 void DeviceLink::endProgram()
 {
     m_ending = true;
-    wake();
     m_queue.clear();
     finish(WaitResult::Ending);
 }
@@ -206,79 +82,15 @@ void DeviceLink::cancelSequence()
         // Left while it holds or sends: its next wait on an answer ends at once.
         m_running->cancelAsked = true;
     }
-    if (!m_sequenceRunning && m_answerWaiters == 0)
-        return;
-    m_cancelling = true;
-    wake();
-}
-
-DeviceLink::Sequence::Sequence(DeviceLink &link, QString what, std::function<void()> retry)
-    : m_link(link)
-{
-    if (link.wireFree() && !link.m_ending) {
-        m_owner = true;
-        link.m_sequenceRunning = true;
-        link.m_holder = std::move(what);
-        return;
-    }
-    if (link.m_ending || what.isEmpty())
-        return;
-    if (!link.m_sequenceRunning) {
-        // A word is being said, or the link runs a sequence of its own. Later
-        // clicks during the same one find the first one waiting and are
-        // refused.
-        const bool waits = !link.m_running
-            || verdictFor(link.m_running->sequence.kind(), Arrival::Click) == Verdict::RunAfter;
-        if (waits && retry && !link.m_retry) {
-            link.m_retry = std::move(retry);
-            return;
-        }
-        emit link.sequenceRefused(link.holderName());
-        return;
-    }
-    emit link.sequenceRefused(link.m_holder);
-}
-
-DeviceLink::Sequence::~Sequence()
-{
-    if (!m_owner)
-        return;
-    m_link.m_sequenceRunning = false;
-    m_link.m_cancelling = false;
-    m_link.freeWire();
-}
-
-DeviceLink::Announcement::Announcement(DeviceLink &link) : m_link(link)
-{
-    ++link.m_announcing;
-}
-
-DeviceLink::Announcement::~Announcement()
-{
-    if (--m_link.m_announcing == 0 && !m_link.m_sequenceRunning)
-        m_link.freeWire();
-}
-
-void DeviceLink::freeWire()
-{
-    // What waits in the queue goes first; a held-off click after it.
-    startNext();
-    if (std::function<void()> retry = std::exchange(m_retry, {})) {
-        // From the event loop: the announcement's receive tick ends first.
-        QTimer::singleShot(0, this, std::move(retry));
-    }
-    emit wireFreed();
 }
 
 bool DeviceLink::wireFree() const
 {
-    return !m_sequenceRunning && m_announcing == 0 && !m_running;
+    return !m_running;
 }
 
 QString DeviceLink::holderName() const
 {
-    if (m_sequenceRunning)
-        return m_holder;
     if (m_running) {
         if (!m_running->sequence.name().isEmpty())
             return m_running->sequence.name();
@@ -299,12 +111,11 @@ void DeviceLink::run(CommandSequence sequence)
         return;
     }
     const Arrival arriving = arrivalOf(sequence.kind());
-    SequenceKind running = SequenceKind::Click;
-    if (m_running)
-        running = m_running->sequence.kind();
-    else if (!m_sequenceRunning && m_announcing > 0)
-        running = SequenceKind::Announcement;
-    switch (verdictFor(running, arriving)) {
+    // Nothing runs while a sequence's end handler runs: what arrives then
+    // waits for the one that handler may start.
+    const Verdict verdict
+        = m_running ? verdictFor(m_running->sequence.kind(), arriving) : Verdict::RunAfter;
+    switch (verdict) {
     case Verdict::Refuse:
         if (!sequence.name().isEmpty())
             emit sequenceRefused(holderName());
@@ -463,13 +274,13 @@ void DeviceLink::finish(WaitResult result)
     m_answerTest = {};
     m_stepTimer.stop();
     // A tick left running would cut the next wait short.
-    if (waited == Waiting::Timer3 && m_holdWaiters == 0)
+    if (waited == Waiting::Timer3)
         m_timer3->stop();
-    if (waited == Waiting::Timer4 && m_hold1Waiters == 0)
+    if (waited == Waiting::Timer4)
         m_timer4->stop();
     if (done)
         done(result);
-    freeWire();
+    startNext();
 }
 
 } // namespace kz

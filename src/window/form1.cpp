@@ -197,8 +197,8 @@ void Form1::addPageAction(QAction *action)
 
 void Form1::closeEvent(QCloseEvent *event)
 {
-    // Any handler caught in a wait returns at once and sends nothing more, so
-    // the program ends promptly even in the middle of a search.
+    // The running sequence ends at once and nothing more is sent, so the
+    // program ends promptly even in the middle of a search.
     m_link->endProgram();
     m_controls.form.Timer1->stop();
     m_controls.form.Timer2->stop();
