@@ -11,6 +11,7 @@
 
 #include <QGroupBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
 using namespace kz;
@@ -155,6 +156,15 @@ void TestPkTest::startPromptsThenTakesTenReadings()
     // Fault: leaving the page after the calibration leaves the speaker off.
     h->showPage(QStringLiteral("COM"));
     QVERIFY(waitUntil([&] { return wire.lines().contains(QStringLiteral("> 12 0")); }));
+    // Fault: the user's own Amp OFF forgotten, so leaving the page again turns the speaker on.
+    const SetupPage &setup = h->controls().setup;
+    QVERIFY(h->showPage(QStringLiteral("SET UP")));
+    QTest::mouseClick(setup.Option1[1], Qt::LeftButton);
+    QTest::mouseClick(setup.Command16, Qt::LeftButton);
+    QVERIFY(h->showPage(QStringLiteral("PK")) && h->showPage(QStringLiteral("SET UP")));
+    QTest::mouseClick(setup.Command16, Qt::LeftButton); // its line marks the end
+    QVERIFY(waitUntil([&] { return wire.lines().count(QStringLiteral("> 12 1")) == 3; }));
+    QCOMPARE(wire.lines().count(QStringLiteral("> 12 0")), 1);
 }
 
 void TestPkTest::routedReadingsMoveTheLine_data()
