@@ -33,7 +33,8 @@ struct FormParts {
     PacedTimer *Timer4 = nullptr;
 };
 
-// Hidden boxes that hold a raw copy of what the KZ sent; the upload watches `Text18`.
+// Hidden boxes that keep a raw copy of what the KZ sent; no behaviour takes
+// its answers from them.
 struct HiddenBoxes {
     TextBox *rec = nullptr;
     TextBox *Text18 = nullptr;
