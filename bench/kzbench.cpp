@@ -12,6 +12,7 @@
 #include "device/tracingport.h"
 #include "questions/questiondesk.h"
 #include "simulatedkz.h"
+#include "tuning/pktest.h"
 #include "window/connection.h"
 #include "window/form1.h"
 #include "window/form1layout.h"
@@ -54,6 +55,14 @@ void runUntil(const std::function<bool()> &done)
 {
     while (!done())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+// Clicks, and lets the lines the click started run to their end: a click
+// returns before they go out.
+void clickThrough(QPushButton *button, kz::DeviceLink &link)
+{
+    button->click();
+    runUntil([&link] { return !link.isSequenceRunning(); });
 }
 
 // The programs measured: the ones built with the benchmark, unless
@@ -493,7 +502,7 @@ void modeAndSayWaits()
     const QList<QPushButton *> modes {c.kzPage.Command4, c.kzPage.Command6, c.kzPage.Command7,
                                       c.kzPage.Command8, c.kzPage.Command9, c.kzPage.Command4};
     for (QPushButton *button : modes)
-        button->click();
+        clickThrough(button, window.link());
     printOvershoots("mode sequences (6)", holds.take(), clock.elapsed(), modes.size(), 3 * 250.0);
 
     showPage(window, QStringLiteral("Word List"));
@@ -502,7 +511,7 @@ void modeAndSayWaits()
     const QList<int> words {0, 57, 200, 1000, 2048, 12};
     for (int word : words) {
         c.words.HScroll7->setValueChecked(word);
-        c.words.Command47->click();
+        clickThrough(c.words.Command47, window.link());
     }
     printOvershoots("say requests (6)", holds.take(), clock.elapsed(), words.size(), 6 * 250.0);
 }
@@ -556,7 +565,7 @@ void autoTuneAndPkTest()
           });
     const double before = cpuMs();
     clock.start();
-    window.controls().setup.Command14->click();
+    clickThrough(window.controls().setup.Command14, window.link());
     const qint64 totalMs = clock.elapsed();
     const double saveCpu = cpuMs() - passesCpu;
     passesCpu -= before;
@@ -572,7 +581,8 @@ void autoTuneAndPkTest()
     // The PK test: from a reading reaching the port to the line redrawn.
     showPage(window, QStringLiteral("PK"));
     device.setReadingSeed(7);
-    window.controls().pk.Command5->click(); // returns once calibrated
+    clickThrough(window.controls().pk.Command5, window.link());
+    runUntil([&window] { return !window.pkTest().isStarting(); }); // calibrated
     QList<qint64> delays;
     qint64 firstUndrawn = -1;
     QElapsedTimer tracking;
@@ -651,7 +661,7 @@ void promptEnds()
                     end();
                 });
         });
-        clicked->click();
+        clickThrough(clicked, window.link());
         QObject::disconnect(once);
         return since.nsecsElapsed() / 1e6;
     };
@@ -801,6 +811,7 @@ void wordListUpload(int blocks, const QString &tracePath)
     const double cpuBefore = cpuMs();
     clock.start();
     c.words.Command24->click();
+    runUntil([&outcome] { return outcome.has_value(); });
     const qint64 wholeNs = clock.nsecsElapsed();
     const double wholeCpu = cpuMs() - cpuBefore;
     sim.terminate();
