@@ -91,12 +91,14 @@ bool DeviceLink::wireFree() const
 
 QString DeviceLink::holderName() const
 {
-    if (m_running) {
-        if (!m_running->sequence.name().isEmpty())
-            return m_running->sequence.name();
-        if (m_running->sequence.kind() == SequenceKind::PageChange)
-            return QStringLiteral("a page change");
-    }
+    // Between two sequences (in an end handler) the first that waits holds it.
+    const CommandSequence *holder = m_running ? &m_running->sequence
+        : m_queue.empty()                     ? nullptr
+                                              : &m_queue.front();
+    if (holder && !holder->name().isEmpty())
+        return holder->name();
+    if (holder && holder->kind() == SequenceKind::PageChange)
+        return QStringLiteral("a page change");
     return QStringLiteral("a word being said");
 }
 

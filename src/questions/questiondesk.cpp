@@ -110,7 +110,7 @@ void QuestionDesk::pollTick()
     if (m_polling)
         return;
     m_polling = true;
-    CommandSequence poll(SequenceKind::Own);
+    CommandSequence poll(SequenceKind::Own, QStringLiteral("the question"));
     // A window that ended while the poll waited wants no more.
     poll.stopIf([this] { return !isWaiting(); })
         .send(commands::kReading1)

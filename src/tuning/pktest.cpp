@@ -246,7 +246,7 @@ void PkTest::undoStart()
     m_undoPending = false;
     if (!stop && !m_amplifierOff)
         return;
-    CommandSequence undo(SequenceKind::Own);
+    CommandSequence undo(SequenceKind::Own, QStringLiteral("the PK test"));
     if (stop)
         undo.send(commands::kStop).hold();
     undo.send(commands::kAmplifierOn).hold();
