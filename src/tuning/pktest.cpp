@@ -86,7 +86,7 @@ PkTest::PkTest(const PkPage &page, DeviceLink &link, ReceiveRouter &router, QObj
 
 void PkTest::clicked()
 {
-    if (m_page.Command5->text() == kDone)
+    if (m_doneOffered)
         done();
     else
         start();
@@ -155,7 +155,7 @@ CommandSequence PkTest::startLines()
     CommandSequence s(SequenceKind::EndsOnPageChange, QStringLiteral("the PK test"));
     s.then([this] {
         m_state = State::Sending;
-        m_page.Command5->setText(kDone);
+        offerDone(true);
         m_calibration.restart();
         emit modeEntered(kPkMode);
     });
@@ -216,7 +216,7 @@ void PkTest::endStart(Ended how)
         setPrompt(kIdlePrompt);
         break;
     }
-    m_page.Command5->setText(kStart);
+    offerDone(false);
     if (how == Ended::PageLeft) {
         // The page change's stops go out first; then only what they left.
         m_undoPending = true;
@@ -260,7 +260,7 @@ void PkTest::done()
     switch (m_state) {
     case State::Idle: {
         CommandSequence stop(SequenceKind::Click, QStringLiteral("the PK test"));
-        stop.then([this] { m_page.Command5->setText(kStart); })
+        stop.then([this] { offerDone(false); })
             .send(commands::kStop)
             .hold()
             .send(commands::kAmplifierOn)
@@ -277,7 +277,13 @@ void PkTest::done()
     case State::StopAsked:
         break;
     }
-    m_page.Command5->setText(kStart);
+    offerDone(false);
+}
+
+void PkTest::offerDone(bool offered)
+{
+    m_doneOffered = offered;
+    m_page.Command5->setText(offered ? kDone : kStart);
 }
 
 } // namespace kz

@@ -78,10 +78,14 @@ private:
     void takeText(const QString &text);
     void takeReading(double reading);
     void setPrompt(const QString &text);
+    // The button offers Done (a Start ran; the KZ may be streaming) or Start.
+    void offerDone(bool offered);
 
     const PkPage &m_page;
     DeviceLink &m_link;
     State m_state = State::Idle;
+    // The button says Done: its click stops the test.
+    bool m_doneOffered = false;
     // What a Start has left on the KZ that no line since has undone.
     bool m_streaming = false;
     bool m_amplifierOff = false;
