@@ -235,6 +235,9 @@ void TestPkTest::startEndsWithoutCalibration_data()
     // Fault: a KZ lost during Start taken as calibrated.
     QTest::newRow("KZ unplugged") << "stars" << "unplug" << QStringList {"P", "P"}
                                   << PkTest::kNoReadings << false;
+    // Fault: a KZ lost during Start's own lines taken as calibrated.
+    QTest::newRow("KZ unplugged while sending") << "> 17 2" << "unplug" << QStringList {"P", "P"}
+                                                << PkTest::kNoReadings << false;
     QTest::newRow("silent KZ") << "prompt"
                                << "" << kStopWire << PkTest::kNoReadings << true;
 }
